@@ -1,0 +1,221 @@
+#pragma once
+// TComm: the serial port component on termios.
+//
+// Port n opens the device path mapped to "COMn" (see SetPortPath). The watcher thread
+// (TCommWatch) only moves bytes: it waits with poll() on the device and a wake-up descriptor,
+// reads what arrives into the receive queue and signals EventFd(). The owner's thread calls
+// DispatchEvents() when EventFd() is readable; that runs OnCommReceive there. So no handler
+// ever runs on the watcher thread, and none of a closed port runs after Close returns.
+//
+// Open, Close, Read, DispatchEvents and the setters belong to the owner's thread. Write may
+// also be called from another thread as long as the port is not closed meanwhile.
+//
+// Line: fully raw (no echo, no signals, no output processing; every byte value is data),
+// CLOCAL | CREAD, exclusive (TIOCEXCL and flock), DTR raised while open.
+#include "SerialPort.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+namespace r8 {
+
+class ECommError : public std::runtime_error {
+public:
+    explicit ECommError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Code -1: the device cannot be opened, locked or configured (it is not a terminal);
+// -2: the watcher's wake-up descriptor cannot be created.
+class ECommOpenError : public ECommError {
+public:
+    explicit ECommOpenError(int32_t code);
+    int32_t ErrorCode;
+};
+
+// Code: the errno of the failed call; ETIMEDOUT when a Write could not hand all its bytes to
+// the device within 1000 ms (peer not reading, CTS never raised).
+class ECommReadWriteError : public ECommError {
+public:
+    explicit ECommReadWriteError(int32_t code);
+    int32_t ErrorCode;
+};
+
+extern const char* const kCommNotStarted;  // "通信が開始されていない。"
+extern const char* const kCommSendTooLong; // "送信データ長が長すぎる。"
+
+enum class TCommByteSize { cbs4, cbs5, cbs6, cbs7, cbs8 };
+enum class TCommParityBits { cpbNone, cpbOdd, cpbEven, cpbMark, cpbSpace };
+enum class TCommStopBits { csb1, csb15, csb2 };
+enum class TCommFlowControl { cfcDtrDsr, cfcRtsCts, cfcXonXoff };
+using TCommFlowControls = std::set<TCommFlowControl>;
+enum class TCommEvents {
+    evRxchar,
+    evRxflag,
+    evTxempty,
+    evCts,
+    evDsr,
+    evRlsd,
+    evBreak,
+    evErr,
+    evRing,
+    evPerr
+};
+using TCommEventMask = std::set<TCommEvents>;
+
+// Device path of port n: "/dev/ttyS0" for 1 and "/dev/ttyS1" for 2 unless overridden;
+// other numbers map to "/dev/ttyS<n-1>"; port 0 has no default path.
+void SetPortPath(uint8_t port, const std::string& path);
+std::string PortPath(uint8_t port);
+
+class TComm;
+
+class TCommWatch {
+public:
+    TCommWatch(TComm& owner, int fd, int wakeFd);
+    ~TCommWatch(); // stops and joins
+    void Execute();
+    // Makes Execute return at its next wake-up, which this call causes.
+    void Stop();
+
+private:
+    TComm& owner_;
+    int fd_;
+    int wakeFd_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+class TComm : public SerialPort {
+public:
+    TComm();
+    ~TComm() override;
+    TComm(const TComm&) = delete;
+    TComm& operator=(const TComm&) = delete;
+
+    void Open() override;
+    void Close() override;
+    bool IsOpen() const override { return fd_ >= 0; }
+    // Returns once every byte is handed to the device; waits for room (and for the end of a
+    // break) at most 1000 ms in all, then throws ECommReadWriteError(ETIMEDOUT).
+    void Write(const uint8_t* buf, size_t count) override;
+    // Takes up to count queued bytes. With nothing queued it waits up to 1000 ms for some and
+    // returns 0 on time-out, at once if the device is gone.
+    size_t Read(uint8_t* buf, size_t count) override;
+    void SendString(const std::string& text);
+    // Puts the line in the break state for 500 ms and returns at once; the watcher ends the
+    // break, and a Write meanwhile waits for that. Throws ECommReadWriteError with the errno
+    // when the break cannot be set (EBADF on a closed port).
+    void SendBreak();
+    // False when closed or gone. A device without modem lines (pseudo-terminal) reads as on.
+    bool DsrState() const override;
+
+    uint8_t Port() const override { return port_; }
+    void SetPort(uint8_t port) override { port_ = port; }
+    // Speeds map to the nearest lower termios rate (14400 runs at 9600, 56000 at 38400,
+    // 128000 at 115200, 256000 at 230400); below 50 bit/s the device speed is left unchanged.
+    int32_t BaudRate() const override { return baudRate_; }
+    void SetBaudRate(int32_t baud) override;
+    uint16_t BaudRateUserDefined() const { return baudRateUserDefined_; }
+    void SetBaudRateUserDefined(uint16_t baud);
+    // cbs4 has no termios form and runs as 5 data bits.
+    TCommByteSize ByteSize() const { return byteSize_; }
+    void SetByteSize(TCommByteSize v);
+    // Received bytes with parity errors are passed on unchanged (no INPCK).
+    TCommParityBits ParityBits() const { return parity_; }
+    void SetParityBits(TCommParityBits v);
+    // csb15 runs as CSTOPB (1.5 stop bits only where the UART gives that for 5 data bits).
+    TCommStopBits StopBits() const { return stopBits_; }
+    void SetStopBits(TCommStopBits v);
+    // cfcRtsCts: CRTSCTS, else RTS raised. cfcXonXoff: IXON | IXOFF with 0x11 / 0x13.
+    // cfcDtrDsr has no termios form and is only stored; DTR stays raised while open.
+    TCommFlowControls FlowControls() const { return flow_; }
+    void SetFlowControls(const TCommFlowControls& v);
+    // Bound of the in-process receive queue, taken at Open. When it is full the watcher stops
+    // reading, so the kernel buffer and then RTS/CTS hold the sender back; nothing is dropped.
+    uint16_t InQueueSize() const { return inQueueSize_; }
+    void SetInQueueSize(uint16_t v) { inQueueSize_ = v; }
+    // Largest single Write.
+    uint16_t OutQueueSize() const { return outQueueSize_; }
+    void SetOutQueueSize(uint16_t v) { outQueueSize_ = v; }
+    // termios has no XON/XOFF thresholds: the notify sizes are only stored.
+    int32_t ReceiveNotifySize() const { return receiveNotifySize_; }
+    void SetReceiveNotifySize(int32_t v) { receiveNotifySize_ = v; }
+    int32_t SendNotifySize() const { return sendNotifySize_; }
+    void SetSendNotifySize(int32_t v) { sendNotifySize_ = v; }
+    // Only stored: received bytes are the one event reported.
+    TCommEventMask EventMask() const { return eventMask_; }
+    void SetEventMask(const TCommEventMask& v) { eventMask_ = v; }
+
+    // Readable while received bytes wait for DispatchEvents(), and once when the device goes
+    // away. Lives as long as the component.
+    int EventFd() const { return eventFd_; }
+    // On the owner's thread: calls OnCommReceive with the count of waiting bytes, if any, and
+    // again while the handler takes bytes and some remain. A call made from inside a handler
+    // (a nested event loop) only clears EventFd() and returns; the outer call picks up what
+    // arrived meanwhile. An exception from the handler propagates to the caller.
+    void DispatchEvents();
+    // True once the watcher saw the device go away (hang-up, EIO, end of file). Cleared by
+    // Open and Close.
+    bool DeviceGone() const;
+    // Bytes waiting in the receive queue.
+    size_t InQueueCount() const;
+
+    // Line speed the current settings give (after -1 / BaudRateUserDefined resolution and
+    // the mapping to termios rates); 0 when the device speed is left unchanged.
+    int32_t EffectiveBaud() const;
+
+private:
+    friend class TCommWatch;
+    template <class Change> void changeLine(Change change);
+    void raiseRtsIfNoHandshake();
+    bool DoCommReceive();
+    void signalOwner();
+
+    // Watcher side.
+    size_t roomInQueue() const;
+    void handOver(const uint8_t* data, size_t n);
+    void markGone();
+    int breakTimeoutMs() const;
+    void endBreakIfDue();
+
+    uint8_t port_ = 1;
+    int32_t baudRate_ = 9600;
+    uint16_t baudRateUserDefined_ = 9600;
+    TCommByteSize byteSize_ = TCommByteSize::cbs8;
+    TCommParityBits parity_ = TCommParityBits::cpbNone;
+    TCommStopBits stopBits_ = TCommStopBits::csb1;
+    TCommFlowControls flow_{TCommFlowControl::cfcRtsCts};
+    uint16_t inQueueSize_ = 4096;
+    uint16_t outQueueSize_ = 4096;
+    int32_t receiveNotifySize_ = 3072;
+    int32_t sendNotifySize_ = 1024;
+    TCommEventMask eventMask_;
+
+    std::atomic<int> fd_{-1};
+    int eventFd_ = -1;
+    int wakeFd_ = -1;
+    std::unique_ptr<TCommWatch> watch_;
+    bool dispatching_ = false;
+
+    // Shared with the watcher, under mutex_.
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<uint8_t> rxQueue_;
+    size_t rxLimit_ = 4096;
+    uint64_t received_ = 0; // bytes ever queued
+    uint64_t consumed_ = 0; // bytes ever taken by Read
+    bool gone_ = false;
+    std::optional<std::chrono::steady_clock::time_point> breakUntil_;
+};
+
+} // namespace r8

@@ -1,0 +1,130 @@
+#include "PageLoader.h"
+
+#include <algorithm>
+#include <new>
+
+namespace r8 {
+
+namespace {
+constexpr char kDsrOff[] = "Camera Connection changed (DR OFF)";
+}
+
+PageLoader::PageLoader(CameraLink& link, TransferHost& host,
+                       std::array<PageTable, kPageGroups> pages)
+    : link_(link), host_(host), pages_(pages) {}
+
+void PageLoader::Trans_init(uint8_t group, uint32_t step) {
+    if (group >= kPageGroups) return;
+    if (group == kEasyGroup && step == 0) host_.EnableWhiteBalanceControls();
+    TransStep = static_cast<int32_t>(step + 1);
+    auto& frame = link_.SendFrame;
+    frame[1] = 0x31;
+    const PageTable page = pages_[group];
+    if (step < page.size()) {
+        const PageRequest& r = page[step];
+        frame[2] = r.p2;
+        frame[3] = r.p3;
+        frame[4] = r.p4;
+        link_.StxCommand(frame, r.n);
+        return;
+    }
+    TransStep = 0;
+    if (group != kMaskGroup) host_.SetTabPanelsEnabled(true);
+    ReleaseNextOrder();
+}
+
+void PageLoader::ReleaseNextOrder() {
+    if (Orders.bOrder == 0) {
+        host_.RefreshCursor();
+        return;
+    }
+    // Orders are queue entries, not threads that might still be starting, so there is nothing
+    // to wait for before releasing the oldest one.
+    auto entry = Orders.entries.front();
+    Orders.entries.erase(Orders.entries.begin());
+    --Orders.bOrder;
+    showCount();
+    TransGroup = entry->group;
+    released_.push_back(entry);
+    host_.Post([this, entry] { runReleasedOrder(entry); });
+}
+
+void PageLoader::runReleasedOrder(const std::shared_ptr<OrderEntry>& entry) {
+    released_.erase(std::remove(released_.begin(), released_.end(), entry), released_.end());
+    if (entry->cancelled) return;
+    if (!link_.DR_check()) {
+        host_.ShowMessage(kDsrOff, "R8V5MC", 1);
+        return;
+    }
+    host_.SetTabPanelsEnabled(false);
+    TransStep = 0;
+    // The order loads its own group, even if a load started in between changed TransGroup.
+    TransGroup = entry->group;
+    Trans_init(TransGroup, 0);
+}
+
+void PageLoader::ReLoadClick() {
+    if (!link_.DR_check()) {
+        host_.ShowMessage(kDsrOff, "R8V7", 1);
+        return;
+    }
+    host_.SetTabPanelsEnabled(false);
+    const int page = host_.ActivePage();
+    if (page < 0 || page >= kPageGroups) return;
+    TransGroup = static_cast<uint8_t>(page);
+    Trans_init(TransGroup, 0);
+}
+
+void PageLoader::PageControl1Change() {
+    if (TransStep == 0 && Orders.bOrder == 0)
+        ReLoadClick();
+    else
+        QueueLoadOrder();
+}
+
+void PageLoader::QueueLoadOrder() {
+    // The count is a byte: an order beyond the 255th is not queued.
+    if (Orders.bOrder >= kMaxOrders) return;
+    const int page = host_.ActivePage();
+    try {
+        auto entry = std::make_shared<OrderEntry>();
+        entry->group = static_cast<uint8_t>(std::clamp(page, 0, kPageGroups - 1));
+        Orders.entries.push_back(std::move(entry));
+    } catch (const std::bad_alloc&) {
+        host_.ShowMessage("Handle of Allocated Memory is NULL", "R8V5MC", 1);
+        if (!Orders.entries.empty()) {
+            DropOrders();
+            host_.ShowMessage("Allocated Memory is Released", "R8V5MC", 1);
+        }
+        Orders.bOrder = 0;
+        TransStep = 0;
+        return;
+    }
+    ++Orders.bOrder;
+    showCount();
+}
+
+bool PageLoader::Trans_chk() const { return TransStep == 0 && link_.LinkBusy != 1; }
+
+void PageLoader::DropOrders() {
+    for (auto& e : Orders.entries) e->cancelled = true;
+    for (auto& e : released_) e->cancelled = true;
+    Orders.entries.clear();
+    Orders.entries.shrink_to_fit();
+    released_.clear();
+    Orders.bOrder = 0;
+}
+
+void PageLoader::AnswerArrived() {
+    const int32_t s = TransStep;
+    Trans_end();
+    if (TransStep != 0 && TransStep == s) Trans_init(TransGroup, static_cast<uint32_t>(TransStep));
+}
+
+void PageLoader::Trans_end() {
+    host_.Trans_end_common();
+    host_.TabAnswer(host_.ActivePage());
+    host_.Trans_cstm_hidden();
+}
+
+} // namespace r8

@@ -1,0 +1,365 @@
+#include "MainWindow.h"
+
+#include "SideWindows.h"
+#include "tabs/AdjustTab.h"
+#include "tabs/CopyTab.h"
+#include "tabs/DebugTab.h"
+#include "tabs/DefectTab.h"
+#include "tabs/EasyTab.h"
+#include "tabs/LineTab.h"
+#include "tabs/MaskTab.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QSocketNotifier>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace r8::ui {
+
+namespace {
+
+constexpr int kClientWidth = 740;
+constexpr int kClientHeight = 570;
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Tab captions in page order; the page index is also the page group.
+const char* const kTabCaptions[kPageGroups] = {"Adjust", "Debug", "CCD Defect", "Copy",
+                                               "Easy",   "Line",  "MASK"};
+
+} // namespace
+
+TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
+    setObjectName("FR8V2");
+    setWindowTitle("R8V5MC");
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+
+    if (port) {
+        comm_ = port;
+    } else {
+        ownComm_ = std::make_unique<TComm>();
+        ownComm_->SetReceiveNotifySize(7168);
+        ownComm_->SetSendNotifySize(8192);
+        comm_ = ownComm_.get();
+        commNotifier_ = new QSocketNotifier(ownComm_->EventFd(), QSocketNotifier::Read, this);
+        connect(commNotifier_, &QSocketNotifier::activated, this,
+                [this] { RunGuarded([this] { ownComm_->DispatchEvents(); }); });
+    }
+    link_ = std::make_unique<CameraLink>(*comm_, *this);
+
+    ownedRooms_[kAdjustGroup] = std::make_unique<AdjustTab>(*this);
+    ownedRooms_[kDebugGroup] = std::make_unique<DebugTab>(*this);
+    ownedRooms_[kDefectGroup] = std::make_unique<DefectTab>(*this);
+    ownedRooms_[kCopyGroup] = std::make_unique<CopyTab>(*this);
+    ownedRooms_[kEasyGroup] = std::make_unique<EasyTab>(*this);
+    ownedRooms_[kLineGroup] = std::make_unique<LineTab>(*this);
+    ownedRooms_[kMaskGroup] = std::make_unique<MaskTab>(*this);
+    for (int i = 0; i < kPageGroups; ++i) rooms_[i] = ownedRooms_[i].get();
+    Adjust = static_cast<AdjustTab*>(rooms_[kAdjustGroup]);
+    Debug = static_cast<DebugTab*>(rooms_[kDebugGroup]);
+    Defect = static_cast<DefectTab*>(rooms_[kDefectGroup]);
+    Copy = static_cast<CopyTab*>(rooms_[kCopyGroup]);
+    Easy = static_cast<EasyTab*>(rooms_[kEasyGroup]);
+    Line = static_cast<LineTab*>(rooms_[kLineGroup]);
+    Mask = static_cast<MaskTab*>(rooms_[kMaskGroup]);
+
+    std::array<PageTable, kPageGroups> pages;
+    for (int i = 0; i < kPageGroups; ++i) pages[i] = rooms_[i]->Page();
+    loader_ = std::make_unique<PageLoader>(*link_, *this, pages);
+
+    SendTimer = new Timer(this, CameraLink::kSendTimerMs, true);
+    SendTimer->OnTimer = [this] { link_->SendTimerTimer(); };
+    cursor_timer = new Timer(this, CameraLink::kCursorTimerMs, false);
+    cursor_timer->OnTimer = [this] { link_->cursor_timerTimer(); };
+    ReloadTimer = new Timer(this, 2000, false);
+    ReloadTimer->OnTimer = [this] { ReloadTimerTimer(); };
+
+    buildFrame();
+    buildMenu();
+}
+
+TFR8V2::~TFR8V2() {
+    // The tab control changes pages while it is torn down; nothing may react to that now.
+    disconnect(PageControl1, nullptr, this, nullptr);
+    loader_->DropOrders();
+    comm_->Close();
+}
+
+void TFR8V2::buildFrame() {
+    Panelbase = new Panel(nullptr);
+    Panelbase->setObjectName("Panelbase");
+    Panelbase->setFixedSize(735, 545);
+
+    Panel1 = new Panel(Panelbase);
+    Panel1->setObjectName("Panel1");
+    Panel1->setGeometry(4, 4, 400, 26);
+    Panel1->setFrameShape(QFrame::Panel);
+    Panel1->setFrameShadow(QFrame::Sunken);
+    Panel1->OnDblClick = [this] { Panel1DblClick(); };
+    Title = new Label("Camera", Panel1);
+    Title->setObjectName("Title");
+    Title->setGeometry(6, 3, 388, 20);
+    Title->OnDblClick = [this] { Panel1DblClick(); };
+
+    TV = new Label("TV", Panelbase);
+    TV->setObjectName("TV");
+    TV->setGeometry(416, 8, 50, 20);
+    Resolution = new Label("Resolution", Panelbase);
+    Resolution->setObjectName("Resolution");
+    Resolution->setGeometry(470, 8, 100, 20);
+    Order = new Label("Order", Panelbase);
+    Order->setObjectName("Order");
+    Order->setGeometry(576, 8, 30, 20);
+    Order->hide();
+
+    ResetButton = new Button("Reset", Panelbase);
+    ResetButton->setObjectName("ResetButton");
+    ResetButton->setGeometry(584, 4, 70, 26);
+    ResetButton->OnClick = [this] { Reset1Click(); };
+    ExitButton = new Button("Exit", Panelbase);
+    ExitButton->setObjectName("ExitButton");
+    ExitButton->setGeometry(660, 4, 70, 26);
+    ExitButton->OnClick = [this] { ExitClick(); };
+
+    pwl = new Edit(Panelbase, "****");
+    pwl->setObjectName("pwl");
+    pwl->setGeometry(416, 8, 150, 22);
+    pwl->SetPasswordChar('*');
+    pwl->hide();
+    pwl->OnChange = [this] { pwlChange(); };
+    auto* unlock = new QShortcut(QKeySequence("Ctrl+Shift+P"), this);
+    connect(unlock, &QShortcut::activated, this, [this] { ShowServiceField(); });
+
+    PageControl1 = new QTabWidget(Panelbase);
+    PageControl1->setObjectName("PageControl1");
+    PageControl1->setGeometry(8, 40, 720, 493);
+    PageControl1->tabBar()->setExpanding(false);
+    PageControl1->setStyleSheet("QTabBar::tab { min-width: 92px; }");
+    for (int i = 0; i < kPageGroups; ++i) PageControl1->addTab(rooms_[i]->Sheet(), kTabCaptions[i]);
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int) {
+        if (!settingPage_) RunGuarded([this] { PageControl1Change(); });
+    });
+
+    StatusBar1 = new StatusBar({150, 200, 200, 40}, this);
+    StatusBar1->setObjectName("StatusBar1");
+    setStatusBar(StatusBar1);
+
+    auto* client = new QWidget;
+    client->setFixedSize(kClientWidth, kClientHeight - StatusBar1->sizeHint().height());
+    Panelbase->setParent(client);
+    Panelbase->move(2, 2);
+    setCentralWidget(client);
+}
+
+void TFR8V2::buildMenu() {
+    QMenu* camera = menuBar()->addMenu("&Camera");
+    camera->setObjectName("Camera");
+    ReLoad = camera->addAction("&Load");
+    ReLoad->setObjectName("ReLoad");
+    connect(ReLoad, &QAction::triggered, this, [this] { RunGuarded([this] { ReLoadClick(); }); });
+    Reset1 = camera->addAction("&Reset");
+    Reset1->setObjectName("Reset1");
+    connect(Reset1, &QAction::triggered, this, [this] { RunGuarded([this] { Reset1Click(); }); });
+    Exit = camera->addAction("&Exit");
+    Exit->setObjectName("Exit");
+    connect(Exit, &QAction::triggered, this, [this] { RunGuarded([this] { ExitClick(); }); });
+
+    QMenu* option = menuBar()->addMenu("&Option");
+    option->setObjectName("Option1");
+    SW1 = option->addAction("&SW");
+    SW1->setObjectName("SW1");
+    connect(SW1, &QAction::triggered, this, [this] { RunGuarded([this] { SW1Click(); }); });
+
+    Help = new QMenu("&Help", this);
+    Help->setObjectName("Help");
+    Help->addAction("&Camera Version")->setObjectName("Version1");
+    Help->addAction("&PC Version")->setObjectName("PCVersion1");
+    menuBar()->addMenu(Help)->setVisible(false);
+
+    setFixedSize(sizeHint());
+}
+
+void TFR8V2::FormCreate() {
+    loader_->Orders = {};
+    ShowOrderCount(0);
+    for (int i = 0; i < kPageGroups; ++i)
+        PageControl1->setTabVisible(i, i == kEasyGroup || i == kMaskGroup);
+    Copy->complete2->hide();
+    pwl->SetText("");
+    PageControl1->setEnabled(false);
+    SetActivePage(kEasyGroup);
+    // Debug echo flags and the pwm_ref step belong to their tabs and start cleared there.
+    Title->SetCaption(" R8V5MC Camera Adjust Tool");
+    link_->Trans_Create();
+}
+
+void TFR8V2::SetActivePage(int index) {
+    settingPage_ = true;
+    PageControl1->setCurrentIndex(index);
+    settingPage_ = false;
+}
+
+void TFR8V2::ShowServiceField() {
+    pwl->show();
+    pwl->raise();
+    pwl->setFocus();
+}
+
+void TFR8V2::PageControl1Change() { loader_->PageControl1Change(); }
+
+void TFR8V2::pwlChange() {
+    const QString text = pwl->Text();
+    if (text == "tmwr" || text == "TMWR") {
+        for (int i : {0, 1, 2, 3, 5}) PageControl1->setTabVisible(i, true);
+        Copy->CtopOK2->show();
+        Copy->ptocOk->show();
+        pwl->hide();
+        return;
+    }
+    if (UnlockCount < 3) {
+        if (!text.isEmpty()) ++UnlockCount;
+        return;
+    }
+    pwl->hide();
+    UnlockCount = 0;
+}
+
+void TFR8V2::ExitClick() {
+    loader_->DropOrders();
+    comm_->Close();
+    closed_ = true;
+    close();
+}
+
+void TFR8V2::FormDestroy() {
+    comm_->Close();
+    closed_ = true;
+    close();
+}
+
+void TFR8V2::closeEvent(QCloseEvent* e) {
+    if (!closed_) {
+        loader_->DropOrders();
+        comm_->Close();
+        closed_ = true;
+    }
+    if (switchPanel_) switchPanel_->hide();
+    QMainWindow::closeEvent(e);
+}
+
+void TFR8V2::SW1Click() {
+    if (!switchPanel_) return;
+    switchPanel_->show();
+    switchPanel_->raise();
+}
+
+void TFR8V2::SetSwitchPanel(TFSR8V2* panel) { switchPanel_ = panel; }
+
+void TFR8V2::SW_push(uint8_t sw) {
+    if (!loader_->Trans_chk()) return;
+    auto& f = link_->SendFrame;
+    f[1] = 0x21;
+    f[2] = 0x32;
+    f[3] = sw;
+    link_->StxCommand(f, 3);
+}
+
+void TFR8V2::Reset1Click() {
+    if (!loader_->Trans_chk()) return;
+    link_->SendFrame[1] = 0xF1;
+    link_->StxCommand(link_->SendFrame, 1);
+}
+
+void TFR8V2::ReloadTimerTimer() {
+    ReloadTimer->SetEnabled(false);
+    ReLoadClick();
+}
+
+// LinkHost
+
+void TFR8V2::SetStatusText(int panel, const std::string& text) {
+    StatusBar1->SetPanelText(panel, Q(text));
+}
+
+void TFR8V2::ShowMessage(const std::string& text, const std::string& caption, int buttons) {
+    MessageBox(Q(text), Q(caption), buttons);
+}
+
+void TFR8V2::SetPageControlEnabled(bool on) { PageControl1->setEnabled(on); }
+
+void TFR8V2::SetScreenCursor(bool busy) {
+    if (busy == busyCursor_) return;
+    busyCursor_ = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TFR8V2::SetCursorTimerEnabled(bool on) { cursor_timer->SetEnabled(on); }
+
+void TFR8V2::SetSendTimerEnabled(bool on) { SendTimer->SetEnabled(on); }
+
+void TFR8V2::CopyProgressToMax() {}
+
+void TFR8V2::ReLoadClick() { loader_->ReLoadClick(); }
+
+void TFR8V2::AnswerArrived() { loader_->AnswerArrived(); }
+
+void TFR8V2::CloseCopyFile() {}
+
+void TFR8V2::Terminate() {
+    terminated_ = true;
+    comm_->Close();
+    closed_ = true;
+    close();
+    QCoreApplication::exit(1);
+}
+
+// TransferHost
+
+int TFR8V2::ActivePage() const { return PageControl1->currentIndex(); }
+
+void TFR8V2::SetTabPanelsEnabled(bool on) {
+    for (int page : {kAdjustGroup, kDebugGroup, kDefectGroup, kCopyGroup, kEasyGroup, kLineGroup})
+        rooms_[page]->TabPanel()->setEnabled(on);
+}
+
+void TFR8V2::ShowOrderCount(int count) { Order->SetCaption(QString::number(count)); }
+
+void TFR8V2::EnableWhiteBalanceControls() {}
+
+void TFR8V2::RefreshCursor() {
+    // Putting the pointer where it already is makes the window system show the right shape at
+    // once, without waiting for the mouse to move.
+    const QPoint global = QCursor::pos();
+    const QPoint local = mapFromGlobal(global);
+    const QRect r = rect();
+    if (local.x() >= r.left() && local.x() <= r.right() + 1 && local.y() >= r.top() &&
+        local.y() <= r.bottom() + 1)
+        QCursor::setPos(mapToGlobal(local));
+}
+
+void TFR8V2::Post(std::function<void()> fn) {
+    QTimer::singleShot(0, this, [fn = std::move(fn)] { RunGuarded(fn); });
+}
+
+void TFR8V2::Trans_end_common() {}
+
+void TFR8V2::TabAnswer(int page) {
+    if (page < 0 || page >= kPageGroups) return;
+    rooms_[page]->OnAnswer();
+    if (page == kMaskGroup) IrLoading = 0;
+}
+
+void TFR8V2::Trans_cstm_hidden() {}
+
+} // namespace r8::ui

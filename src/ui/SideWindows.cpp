@@ -1,0 +1,44 @@
+#include "SideWindows.h"
+
+#include "MainWindow.h"
+
+namespace r8::ui {
+
+TFMR8V2::TFMR8V2(QWidget* parent) : QWidget(parent, Qt::Window) { setObjectName("FMR8V2"); }
+
+TFSR8V2::TFSR8V2(TFR8V2& main, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), main_(main) {
+    setObjectName("FSR8V2");
+    setWindowTitle("R8V2-SW");
+    setFixedSize(261, 187);
+    move(306, 93);
+    push_sw = new GroupBox("Push SW", this);
+    push_sw->setObjectName("push_sw");
+    push_sw->setGeometry(8, 8, 245, 171);
+    auto make = [this](const char* name, const char* caption, int x, int y, auto handler) {
+        auto* b = new Button(caption, push_sw);
+        b->setObjectName(name);
+        b->setGeometry(x, y, 49, 25);
+        b->OnClick = [this, handler] { (this->*handler)(); };
+        return b;
+    };
+    // The names follow the switch numbers, not the captions or the places in the cross.
+    push_up = make("push_up", "Up", 98, 28, &TFSR8V2::push_upClick);
+    push_down = make("push_down", "Down", 98, 118, &TFSR8V2::push_downClick);
+    push_left = make("push_left", "Enter", 168, 73, &TFSR8V2::push_leftClick);
+    push_right = make("push_right", "Pre", 28, 73, &TFSR8V2::push_rightClick);
+}
+
+void TFSR8V2::push_upClick() { main_.SW_push(3); }
+void TFSR8V2::push_downClick() { main_.SW_push(2); }
+void TFSR8V2::push_leftClick() { main_.SW_push(1); }
+void TFSR8V2::push_rightClick() { main_.SW_push(0); }
+
+TKizuInfo::TKizuInfo(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    setObjectName("KizuInfo");
+    setWindowTitle("Adjust Parameter");
+    setFixedSize(168, 120);
+}
+
+} // namespace r8::ui

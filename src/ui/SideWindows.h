@@ -1,0 +1,45 @@
+#pragma once
+// The three small windows beside the main window.
+#include "widgets/Controls.h"
+
+#include <QWidget>
+
+namespace r8::ui {
+
+class TFR8V2;
+
+// Mask preview: created with the application, never shown.
+class TFMR8V2 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFMR8V2(QWidget* parent = nullptr);
+};
+
+// Push-switch panel: the camera's four push switches, shown from the "&SW" menu item.
+class TFSR8V2 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFSR8V2(TFR8V2& main, QWidget* parent = nullptr);
+    void push_upClick();
+    void push_downClick();
+    void push_leftClick();
+    void push_rightClick();
+
+    GroupBox* push_sw;
+    Button* push_up;
+    Button* push_down;
+    Button* push_left;
+    Button* push_right;
+
+private:
+    TFR8V2& main_;
+};
+
+// Adjust-parameter window of the defect search.
+class TKizuInfo : public QWidget {
+    Q_OBJECT
+public:
+    explicit TKizuInfo(QWidget* parent = nullptr);
+};
+
+} // namespace r8::ui

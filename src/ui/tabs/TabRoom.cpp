@@ -1,0 +1,19 @@
+#include "TabRoom.h"
+
+#include <QVBoxLayout>
+
+namespace r8::ui {
+
+TabRoom::TabRoom(TFR8V2& form, const QString& sheetName, const QString& panelName)
+    : form_(form), sheet_(new QWidget) {
+    sheet_->setObjectName(sheetName);
+    if (!panelName.isEmpty()) {
+        panel_ = new Panel(sheet_);
+        panel_->setObjectName(panelName);
+        auto* layout = new QVBoxLayout(sheet_);
+        layout->setContentsMargins(2, 2, 2, 2);
+        layout->addWidget(panel_);
+    }
+}
+
+} // namespace r8::ui

@@ -1,0 +1,243 @@
+#pragma once
+// A thin layer over Qt widgets that gives every control the event rules the handlers rely on:
+// - setting a value from code fires the same change or click event as the operator does,
+//   and only when the value really changes;
+// - enabling a running timer does not restart it;
+// - every event handler runs guarded: an exception it throws goes to the standard report
+//   (a message box with the exception's text) and the event loop goes on.
+// Handlers are plain std::function members named after the event (OnClick, OnChange, OnTimer).
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QObject>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+
+#include <exception>
+#include <functional>
+#include <vector>
+
+class QButtonGroup;
+class QGridLayout;
+class QRadioButton;
+class QToolButton;
+
+namespace r8::ui {
+
+using Handler = std::function<void()>;
+
+// Runs fn; an exception escaping it is passed to the exception reporter.
+void RunGuarded(const Handler& fn);
+// Default reporter shows a message box (caption = application name, text = what()).
+void SetExceptionReporter(std::function<void(const std::exception&)> reporter);
+void ReportException(const std::exception& e);
+
+// Button codes of message boxes: 1 = OK and Cancel, 2 = Abort, Retry and Ignore.
+// 0 = OK alone is used by the exception report.
+enum MessageButtons { MbOk = 0, MbOkCancel = 1, MbAbortRetryIgnore = 2 };
+
+// Where message boxes go. The default shows a modal QMessageBox; tests install a recorder.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    // Returns the button pressed (QMessageBox::StandardButton value); callers mostly ignore it.
+    virtual int Show(const QString& text, const QString& caption, int buttons) = 0;
+    // Yes/No question; true for Yes.
+    virtual bool Confirm(const QString& text, const QString& caption) = 0;
+};
+void SetMessageSink(MessageSink* sink); // nullptr restores the default
+MessageSink& Messages();
+int MessageBox(const QString& text, const QString& caption, int buttons);
+
+class Timer : public QObject {
+    Q_OBJECT
+public:
+    Timer(QObject* parent, int intervalMs, bool enabled = false);
+    bool Enabled() const { return timer_.isActive(); }
+    // Enabling a running timer keeps its phase; disabling stops it.
+    void SetEnabled(bool on);
+    int Interval() const { return timer_.interval(); }
+    // A new interval restarts a running timer (as the toolkit does). An interval of 0 or less
+    // stops the timer and keeps it from being enabled.
+    void SetInterval(int ms);
+    // Milliseconds to the next tick, -1 when stopped.
+    int RemainingTime() const { return timer_.remainingTime(); }
+    Handler OnTimer;
+
+private:
+    QTimer timer_;
+};
+
+class Label : public QLabel {
+    Q_OBJECT
+public:
+    explicit Label(const QString& caption, QWidget* parent = nullptr);
+    QString Caption() const { return text(); }
+    void SetCaption(const QString& c) { setText(c); }
+    Handler OnDblClick;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+};
+
+// A panel or group box: enabling or disabling it does so for everything on it.
+class Panel : public QFrame {
+    Q_OBJECT
+public:
+    explicit Panel(QWidget* parent = nullptr, const QString& caption = {});
+    QString Caption() const { return caption_; }
+    void SetCaption(const QString& c);
+    Handler OnDblClick;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override; // draws the caption centred
+
+private:
+    QString caption_;
+};
+
+class GroupBox : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit GroupBox(const QString& caption, QWidget* parent = nullptr);
+};
+
+class Button : public QPushButton {
+    Q_OBJECT
+public:
+    explicit Button(const QString& caption, QWidget* parent = nullptr);
+    Handler OnClick; // operator click or Click() from code
+    void Click();
+};
+
+class CheckBox : public QCheckBox {
+    Q_OBJECT
+public:
+    explicit CheckBox(const QString& caption, QWidget* parent = nullptr);
+    bool Checked() const { return isChecked(); }
+    // Fires OnClick when the state changes, as an operator click does.
+    void SetChecked(bool on);
+    Handler OnClick;
+};
+
+// Radio buttons in a captioned box, laid out in columns. ItemIndex -1 means none selected.
+class RadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    RadioGroup(const QString& caption, const QStringList& items, int columns = 1,
+               QWidget* parent = nullptr);
+    int ItemIndex() const { return index_; }
+    // Fires OnClick when the index changes (also from code); out-of-range values select none.
+    void SetItemIndex(int index);
+    int Count() const;
+    QStringList Items() const;
+    void SetItems(const QStringList& items);
+    void SetColumns(int columns);
+    // The radio button of item i, nullptr when out of range.
+    QRadioButton* ItemButton(int i) const;
+    Handler OnClick;
+
+private:
+    void rebuild();
+    void relayout();
+    void check(int index);
+    void buttonToggled();
+    QStringList items_;
+    int columns_;
+    int index_ = -1;
+    QButtonGroup* group_;
+    QGridLayout* grid_;
+    std::vector<QRadioButton*> buttons_;
+};
+
+class TrackBar : public QSlider {
+    Q_OBJECT
+public:
+    explicit TrackBar(QWidget* parent = nullptr, Qt::Orientation o = Qt::Horizontal);
+    int Min() const { return minimum(); }
+    int Max() const { return maximum(); }
+    void SetMin(int v);
+    void SetMax(int v);
+    int Position() const { return value(); }
+    // Fires OnChange when the position changes (also when a new range moves it).
+    void SetPosition(int v);
+    void SetFrequency(int ticks);
+    void SetPageSize(int v);
+    Handler OnChange;
+};
+
+class Edit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit Edit(QWidget* parent = nullptr, const QString& text = {});
+    QString Text() const { return text(); }
+    // Fires OnChange only when the text really changes.
+    void SetText(const QString& t);
+    void SetMaxLength(int n); // 0 = no limit
+    void SetPasswordChar(QChar c); // QChar() = none
+    Handler OnChange;
+};
+
+// Two arrow buttons; holding one repeats its click after 400 ms, then every 100 ms.
+class SpinButton : public QWidget {
+    Q_OBJECT
+public:
+    explicit SpinButton(QWidget* parent = nullptr, Qt::Orientation o = Qt::Vertical);
+    Handler OnUpClick;
+    Handler OnDownClick;
+    QToolButton* UpButton() const { return up_; }
+    QToolButton* DownButton() const { return down_; }
+
+private:
+    QToolButton* up_;
+    QToolButton* down_;
+};
+
+// Up-down control with a position inside [Min, Max] and an increment; OnClick after each step.
+class UpDown : public QWidget {
+    Q_OBJECT
+public:
+    enum class Direction { Up, Down };
+    explicit UpDown(QWidget* parent = nullptr);
+    int Min() const { return min_; }
+    int Max() const { return max_; }
+    void SetMin(int v);
+    void SetMax(int v);
+    int Position() const { return position_; }
+    void SetPosition(int v); // clamped, fires no event
+    int Increment() const { return increment_; }
+    void SetIncrement(int v) { increment_ = v; }
+    // Steps by the increment (clamped) and calls OnClick with the direction.
+    void Step(Direction d);
+    std::function<void(Direction)> OnClick;
+    QToolButton* UpButton() const { return up_; }
+    QToolButton* DownButton() const { return down_; }
+
+private:
+    int min_ = 0, max_ = 100, position_ = 0, increment_ = 1;
+    QToolButton* up_;
+    QToolButton* down_;
+};
+
+// Status bar with fixed-width panels; panel i holds one text.
+class StatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    StatusBar(const std::vector<int>& widths, QWidget* parent = nullptr);
+    int PanelCount() const { return static_cast<int>(panels_.size()); }
+    QString PanelText(int i) const;
+    void SetPanelText(int i, const QString& text);
+
+private:
+    std::vector<QLabel*> panels_;
+};
+
+} // namespace r8::ui

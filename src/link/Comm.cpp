@@ -93,10 +93,18 @@ void applyByteSize(termios& t, TCommByteSize size) {
     tcflag_t bits = CS8;
     switch (size) {
     case TCommByteSize::cbs4:
-    case TCommByteSize::cbs5: bits = CS5; break;
-    case TCommByteSize::cbs6: bits = CS6; break;
-    case TCommByteSize::cbs7: bits = CS7; break;
-    case TCommByteSize::cbs8: bits = CS8; break;
+    case TCommByteSize::cbs5:
+        bits = CS5;
+        break;
+    case TCommByteSize::cbs6:
+        bits = CS6;
+        break;
+    case TCommByteSize::cbs7:
+        bits = CS7;
+        break;
+    case TCommByteSize::cbs8:
+        bits = CS8;
+        break;
     }
     t.c_cflag = (t.c_cflag & ~CSIZE) | bits;
 }
@@ -104,11 +112,20 @@ void applyByteSize(termios& t, TCommByteSize size) {
 void applyParity(termios& t, TCommParityBits parity) {
     t.c_cflag &= ~(PARENB | PARODD | CMSPAR);
     switch (parity) {
-    case TCommParityBits::cpbNone: break;
-    case TCommParityBits::cpbOdd: t.c_cflag |= PARENB | PARODD; break;
-    case TCommParityBits::cpbEven: t.c_cflag |= PARENB; break;
-    case TCommParityBits::cpbMark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case TCommParityBits::cpbSpace: t.c_cflag |= PARENB | CMSPAR; break;
+    case TCommParityBits::cpbNone:
+        break;
+    case TCommParityBits::cpbOdd:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case TCommParityBits::cpbEven:
+        t.c_cflag |= PARENB;
+        break;
+    case TCommParityBits::cpbMark:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case TCommParityBits::cpbSpace:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
     }
 }
 
@@ -170,8 +187,7 @@ std::string PortPath(uint8_t port) {
     return "/dev/ttyS" + std::to_string(port - 1);
 }
 
-TCommWatch::TCommWatch(TComm& owner, int fd, int wakeFd)
-    : owner_(owner), fd_(fd), wakeFd_(wakeFd) {
+TCommWatch::TCommWatch(TComm& owner, int fd, int wakeFd) : owner_(owner), fd_(fd), wakeFd_(wakeFd) {
     thread_ = std::thread([this] { Execute(); });
 }
 
@@ -502,7 +518,9 @@ size_t TComm::InQueueCount() const {
     return rxQueue_.size();
 }
 
-void TComm::signalOwner() { bump(eventFd_); }
+void TComm::signalOwner() {
+    bump(eventFd_);
+}
 
 size_t TComm::roomInQueue() const {
     std::lock_guard lock(mutex_);

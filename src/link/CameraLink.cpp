@@ -26,7 +26,9 @@ void CameraLink::SendSeq(uint8_t byte) {
     arm(kCommandTicks, kCommandRetries);
 }
 
-void CameraLink::IdEnq() { SendSeq(ENQ); }
+void CameraLink::IdEnq() {
+    SendSeq(ENQ);
+}
 
 int CameraLink::StxCommand(CommandFrame& buffer, int n) {
     if (LinkBusy != 0) return 0;
@@ -82,7 +84,9 @@ void CameraLink::Trans_Create() {
     IdEnq();
 }
 
-bool CameraLink::DR_check() const { return comm_.DsrState(); }
+bool CameraLink::DR_check() const {
+    return comm_.DsrState();
+}
 
 void CameraLink::Comm1CommReceive(SerialPort& sender, uint16_t size) {
     for (uint16_t i = 0; i < size; ++i) {

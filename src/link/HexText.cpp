@@ -6,7 +6,9 @@ namespace {
 constexpr char kDigits[] = "0123456789ABCDEF";
 }
 
-std::string HexByte(uint8_t v) { return {kDigits[v >> 4], kDigits[v & 0x0F]}; }
+std::string HexByte(uint8_t v) {
+    return {kDigits[v >> 4], kDigits[v & 0x0F]};
+}
 
 std::string HexWord(int v) {
     auto w = static_cast<uint16_t>(v);
@@ -50,7 +52,9 @@ int ParseHexByte(std::string_view text) {
     return ParseHex(text) & 0xFF;
 }
 
-uint16_t LowestBitMask(uint16_t v) { return static_cast<uint16_t>(v & (0x10000 - v)); }
+uint16_t LowestBitMask(uint16_t v) {
+    return static_cast<uint16_t>(v & (0x10000 - v));
+}
 
 std::string HexBytes(const uint8_t* p, size_t n) {
     std::string s;

@@ -11,7 +11,7 @@ std::string HexByte(uint8_t v);
 std::string HexWord(int v); // bits 15-0 of v, high byte first
 void HexByteToBuf(uint8_t v, char* buf);
 int HexDigitValue(char c);
-int ParsePairAt(const char* p);      // exactly two characters
+int ParsePairAt(const char* p);          // exactly two characters
 int32_t ParseHex(std::string_view text); // empty text gives 0
 int ParseHexByte(std::string_view text);
 uint16_t LowestBitMask(uint16_t v);

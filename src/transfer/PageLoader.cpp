@@ -104,11 +104,15 @@ void PageLoader::QueueLoadOrder() {
     showCount();
 }
 
-bool PageLoader::Trans_chk() const { return TransStep == 0 && link_.LinkBusy != 1; }
+bool PageLoader::Trans_chk() const {
+    return TransStep == 0 && link_.LinkBusy != 1;
+}
 
 void PageLoader::DropOrders() {
-    for (auto& e : Orders.entries) e->cancelled = true;
-    for (auto& e : released_) e->cancelled = true;
+    for (auto& e : Orders.entries)
+        e->cancelled = true;
+    for (auto& e : released_)
+        e->cancelled = true;
     Orders.entries.clear();
     Orders.entries.shrink_to_fit();
     released_.clear();

@@ -18,12 +18,12 @@
 namespace r8 {
 
 struct OrderEntry {
-    uint8_t group = 0;     // page group to load when released
+    uint8_t group = 0;      // page group to load when released
     bool cancelled = false; // set when the program exits before the order ran
 };
 
 struct OrderQueue {
-    uint8_t bOrder = 0; // queued orders, 0..255
+    uint8_t bOrder = 0;                               // queued orders, 0..255
     std::vector<std::shared_ptr<OrderEntry>> entries; // oldest first
 };
 

@@ -27,7 +27,9 @@ namespace {
 constexpr int kClientWidth = 740;
 constexpr int kClientHeight = 570;
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // Tab captions in page order; the page index is also the page group.
 const char* const kTabCaptions[kPageGroups] = {"Adjust", "Debug", "CCD Defect", "Copy",
@@ -62,7 +64,8 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
     ownedRooms_[kEasyGroup] = std::make_unique<EasyTab>(*this);
     ownedRooms_[kLineGroup] = std::make_unique<LineTab>(*this);
     ownedRooms_[kMaskGroup] = std::make_unique<MaskTab>(*this);
-    for (int i = 0; i < kPageGroups; ++i) rooms_[i] = ownedRooms_[i].get();
+    for (int i = 0; i < kPageGroups; ++i)
+        rooms_[i] = ownedRooms_[i].get();
     Adjust = static_cast<AdjustTab*>(rooms_[kAdjustGroup]);
     Debug = static_cast<DebugTab*>(rooms_[kDebugGroup]);
     Defect = static_cast<DefectTab*>(rooms_[kDefectGroup]);
@@ -72,7 +75,8 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
     Mask = static_cast<MaskTab*>(rooms_[kMaskGroup]);
 
     std::array<PageTable, kPageGroups> pages;
-    for (int i = 0; i < kPageGroups; ++i) pages[i] = rooms_[i]->Page();
+    for (int i = 0; i < kPageGroups; ++i)
+        pages[i] = rooms_[i]->Page();
     loader_ = std::make_unique<PageLoader>(*link_, *this, pages);
 
     SendTimer = new Timer(this, CameraLink::kSendTimerMs, true);
@@ -143,7 +147,8 @@ void TFR8V2::buildFrame() {
     PageControl1->setGeometry(8, 40, 720, 493);
     PageControl1->tabBar()->setExpanding(false);
     PageControl1->setStyleSheet("QTabBar::tab { min-width: 92px; }");
-    for (int i = 0; i < kPageGroups; ++i) PageControl1->addTab(rooms_[i]->Sheet(), kTabCaptions[i]);
+    for (int i = 0; i < kPageGroups; ++i)
+        PageControl1->addTab(rooms_[i]->Sheet(), kTabCaptions[i]);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this](int) {
         if (!settingPage_) RunGuarded([this] { PageControl1Change(); });
     });
@@ -191,7 +196,7 @@ void TFR8V2::FormCreate() {
     loader_->Orders = {};
     ShowOrderCount(0);
     for (int i = 0; i < kPageGroups; ++i)
-        PageControl1->setTabVisible(i, i == kEasyGroup || i == kMaskGroup);
+        SetTabVisible(i, i == kEasyGroup || i == kMaskGroup);
     Copy->complete2->hide();
     pwl->SetText("");
     PageControl1->setEnabled(false);
@@ -207,18 +212,28 @@ void TFR8V2::SetActivePage(int index) {
     settingPage_ = false;
 }
 
+void TFR8V2::SetTabVisible(int index, bool on) {
+    // Hiding the active tab moves the selection; that is no change made by the operator.
+    settingPage_ = true;
+    PageControl1->setTabVisible(index, on);
+    settingPage_ = false;
+}
+
 void TFR8V2::ShowServiceField() {
     pwl->show();
     pwl->raise();
     pwl->setFocus();
 }
 
-void TFR8V2::PageControl1Change() { loader_->PageControl1Change(); }
+void TFR8V2::PageControl1Change() {
+    loader_->PageControl1Change();
+}
 
 void TFR8V2::pwlChange() {
     const QString text = pwl->Text();
     if (text == "tmwr" || text == "TMWR") {
-        for (int i : {0, 1, 2, 3, 5}) PageControl1->setTabVisible(i, true);
+        for (int i : {0, 1, 2, 3, 5})
+            SetTabVisible(i, true);
         Copy->CtopOK2->show();
         Copy->ptocOk->show();
         pwl->hide();
@@ -261,7 +276,9 @@ void TFR8V2::SW1Click() {
     switchPanel_->raise();
 }
 
-void TFR8V2::SetSwitchPanel(TFSR8V2* panel) { switchPanel_ = panel; }
+void TFR8V2::SetSwitchPanel(TFSR8V2* panel) {
+    switchPanel_ = panel;
+}
 
 void TFR8V2::SW_push(uint8_t sw) {
     if (!loader_->Trans_chk()) return;
@@ -293,7 +310,9 @@ void TFR8V2::ShowMessage(const std::string& text, const std::string& caption, in
     MessageBox(Q(text), Q(caption), buttons);
 }
 
-void TFR8V2::SetPageControlEnabled(bool on) { PageControl1->setEnabled(on); }
+void TFR8V2::SetPageControlEnabled(bool on) {
+    PageControl1->setEnabled(on);
+}
 
 void TFR8V2::SetScreenCursor(bool busy) {
     if (busy == busyCursor_) return;
@@ -304,15 +323,23 @@ void TFR8V2::SetScreenCursor(bool busy) {
         QApplication::restoreOverrideCursor();
 }
 
-void TFR8V2::SetCursorTimerEnabled(bool on) { cursor_timer->SetEnabled(on); }
+void TFR8V2::SetCursorTimerEnabled(bool on) {
+    cursor_timer->SetEnabled(on);
+}
 
-void TFR8V2::SetSendTimerEnabled(bool on) { SendTimer->SetEnabled(on); }
+void TFR8V2::SetSendTimerEnabled(bool on) {
+    SendTimer->SetEnabled(on);
+}
 
 void TFR8V2::CopyProgressToMax() {}
 
-void TFR8V2::ReLoadClick() { loader_->ReLoadClick(); }
+void TFR8V2::ReLoadClick() {
+    loader_->ReLoadClick();
+}
 
-void TFR8V2::AnswerArrived() { loader_->AnswerArrived(); }
+void TFR8V2::AnswerArrived() {
+    loader_->AnswerArrived();
+}
 
 void TFR8V2::CloseCopyFile() {}
 
@@ -326,14 +353,18 @@ void TFR8V2::Terminate() {
 
 // TransferHost
 
-int TFR8V2::ActivePage() const { return PageControl1->currentIndex(); }
+int TFR8V2::ActivePage() const {
+    return PageControl1->currentIndex();
+}
 
 void TFR8V2::SetTabPanelsEnabled(bool on) {
     for (int page : {kAdjustGroup, kDebugGroup, kDefectGroup, kCopyGroup, kEasyGroup, kLineGroup})
         rooms_[page]->TabPanel()->setEnabled(on);
 }
 
-void TFR8V2::ShowOrderCount(int count) { Order->SetCaption(QString::number(count)); }
+void TFR8V2::ShowOrderCount(int count) {
+    Order->SetCaption(QString::number(count));
+}
 
 void TFR8V2::EnableWhiteBalanceControls() {}
 

@@ -48,6 +48,7 @@ public:
 
     // Makes a page active from code; the tab-change handler runs only for the operator's changes.
     void SetActivePage(int index);
+    void SetTabVisible(int index, bool on);
     // Shows and focuses the hidden service field.
     void ShowServiceField();
     void SetSwitchPanel(TFSR8V2* panel);

@@ -4,7 +4,9 @@
 
 namespace r8::ui {
 
-TFMR8V2::TFMR8V2(QWidget* parent) : QWidget(parent, Qt::Window) { setObjectName("FMR8V2"); }
+TFMR8V2::TFMR8V2(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName("FMR8V2");
+}
 
 TFSR8V2::TFSR8V2(TFR8V2& main, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint), main_(main) {
@@ -29,10 +31,18 @@ TFSR8V2::TFSR8V2(TFR8V2& main, QWidget* parent)
     push_right = make("push_right", "Pre", 28, 73, &TFSR8V2::push_rightClick);
 }
 
-void TFSR8V2::push_upClick() { main_.SW_push(3); }
-void TFSR8V2::push_downClick() { main_.SW_push(2); }
-void TFSR8V2::push_leftClick() { main_.SW_push(1); }
-void TFSR8V2::push_rightClick() { main_.SW_push(0); }
+void TFSR8V2::push_upClick() {
+    main_.SW_push(3);
+}
+void TFSR8V2::push_downClick() {
+    main_.SW_push(2);
+}
+void TFSR8V2::push_leftClick() {
+    main_.SW_push(1);
+}
+void TFSR8V2::push_rightClick() {
+    main_.SW_push(0);
+}
 
 TKizuInfo::TKizuInfo(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {

@@ -36,7 +36,8 @@ protected:
         link.StxCommand(link.SendFrame, static_cast<int>(payload.size()));
     }
     void Ticks(int n) {
-        for (int i = 0; i < n; ++i) link.SendTimerTimer();
+        for (int i = 0; i < n; ++i)
+            link.SendTimerTimer();
     }
     std::vector<uint8_t> Written() const { return port.written; }
 
@@ -95,8 +96,8 @@ TEST_F(LinkTest, FirstAckWithoutPageRequestDisarms) {
 TEST_F(LinkTest, StxCommandCompletesTheFrame) {
     Connect();
     Send({0x21, 0x20});
-    EXPECT_EQ(Written(), (std::vector<uint8_t>{0x02, 0x21, 0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                               0, 0, 0x03, 0x51, 0xB8}));
+    EXPECT_EQ(Written(), (std::vector<uint8_t>{0x02, 0x21, 0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                               0, 0x03, 0x51, 0xB8}));
     EXPECT_EQ(host.status[1], "2120000000000000000000000000");
     EXPECT_EQ(link.AnswerCount, 20);
     EXPECT_EQ(link.RetryCount, 2);
@@ -111,15 +112,18 @@ TEST_F(LinkTest, StxCommandClearsBytesPastTheLength) {
     port.ClearWritten();
     Send({0x31});
     ASSERT_EQ(port.writes.size(), 1u);
-    for (int i = 2; i <= 15; ++i) EXPECT_EQ(port.writes[0][i], 0) << i;
+    for (int i = 2; i <= 15; ++i)
+        EXPECT_EQ(port.writes[0][i], 0) << i;
 
-    for (int i = 1; i <= 15; ++i) link.SendFrame[i] = static_cast<uint8_t>(0xE0 + i);
+    for (int i = 1; i <= 15; ++i)
+        link.SendFrame[i] = static_cast<uint8_t>(0xE0 + i);
     port.ClearWritten();
     port.Deliver({ACK});
     port.Deliver(AnswerFrame({0xA0}));
     port.ClearWritten();
     link.StxCommand(link.SendFrame, 15);
-    for (int i = 1; i <= 15; ++i) EXPECT_EQ(port.writes.at(0)[i], 0xE0 + i);
+    for (int i = 1; i <= 15; ++i)
+        EXPECT_EQ(port.writes.at(0)[i], 0xE0 + i);
     EXPECT_EQ(host.status[1].size(), 28u); // P15 is not shown
 }
 
@@ -135,10 +139,12 @@ TEST_F(LinkTest, StxCommandRefusedWhileBusy) {
 TEST_F(LinkTest, BlockFrameGoesOutInPieces) {
     Connect();
     std::vector<int32_t> table(2048);
-    for (int i = 0; i < 2048; ++i) table[i] = 0x100 + i; // only bits 7-0 travel
+    for (int i = 0; i < 2048; ++i)
+        table[i] = 0x100 + i; // only bits 7-0 travel
     link.SohCommand(table.data());
     std::vector<size_t> sizes;
-    for (const auto& w : port.writes) sizes.push_back(w.size());
+    for (const auto& w : port.writes)
+        sizes.push_back(w.size());
     EXPECT_EQ(sizes, (std::vector<size_t>{2, 512, 512, 512, 512, 3}));
     const auto& wire = port.written;
     ASSERT_EQ(wire.size(), 2053u);
@@ -166,8 +172,11 @@ TEST_F(LinkTest, AckRulesByLastCommand) {
         uint8_t statusAfterAck;
     };
     const Case cases[] = {
-        {{0x21, 0x20, 0x00}, 1}, {{0x21, 0x20, 0x01}, 2}, {{0x21, 0x1A, 0x01, 0x05}, 2},
-        {{0x31, 0x0A, 0x01}, 2}, {{0xF1}, 1},
+        {{0x21, 0x20, 0x00}, 1},
+        {{0x21, 0x20, 0x01}, 2},
+        {{0x21, 0x1A, 0x01, 0x05}, 2},
+        {{0x31, 0x0A, 0x01}, 2},
+        {{0xF1}, 1},
     };
     Connect();
     for (const auto& c : cases) {
@@ -305,9 +314,10 @@ TEST_F(LinkTest, LensStepCommandsWaitWithoutLimit) {
 
 TEST_F(LinkTest, PortSearchCyclesThenGivesUp) {
     link.Trans_Create();
-    for (int i = 0; i < 15; ++i) link.SendTimerTimer();
-    EXPECT_EQ(port.openedPorts, (std::vector<uint8_t>{1, 1, 1, 1, 2, 2, 2, 2, 1, 1, 1, 1, 2, 2, 2,
-                                                     2}));
+    for (int i = 0; i < 15; ++i)
+        link.SendTimerTimer();
+    EXPECT_EQ(port.openedPorts,
+              (std::vector<uint8_t>{1, 1, 1, 1, 2, 2, 2, 2, 1, 1, 1, 1, 2, 2, 2, 2}));
     EXPECT_EQ(port.written, std::vector<uint8_t>{ENQ}); // the enquiry is not repeated
     EXPECT_EQ(host.terminations, 0);
     link.SendTimerTimer();

@@ -1,7 +1,7 @@
 // The byte-level receive state machine, row by row.
 #include "Crc.h"
-#include "Frames.h"
 #include "FrameReceiver.h"
+#include "Frames.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,8 @@ namespace {
 
 std::vector<int> Feed(FrameReceiver& rx, const std::vector<uint8_t>& bytes) {
     std::vector<int> events;
-    for (uint8_t b : bytes) events.push_back(rx.r_data(static_cast<int8_t>(b)));
+    for (uint8_t b : bytes)
+        events.push_back(rx.r_data(static_cast<int8_t>(b)));
     return events;
 }
 
@@ -52,7 +53,8 @@ TEST(Receiver, GoodStxFrameThenTrailingByte) {
     FrameReceiver rx;
     auto frame = Answer({0xA0, 0x0C, 0x00, 0x00, 0x12, 0x34});
     auto events = Feed(rx, frame);
-    for (size_t i = 0; i + 1 < events.size(); ++i) EXPECT_EQ(events[i], -1) << i;
+    for (size_t i = 0; i + 1 < events.size(); ++i)
+        EXPECT_EQ(events[i], -1) << i;
     EXPECT_EQ(events.back(), 3);
     EXPECT_EQ(rx.RecvFrame[1], 0xA0);
     EXPECT_EQ(rx.RecvFrame[5], 0x12);
@@ -113,7 +115,8 @@ TEST(Receiver, MissingEtxReportsFramingErrorAndRecovers) {
     auto events = Feed(rx, broken);
     EXPECT_EQ(errors, 1);
     EXPECT_EQ(rx.RxState, 0);
-    for (int e : events) EXPECT_EQ(e, -1);
+    for (int e : events)
+        EXPECT_EQ(e, -1);
     EXPECT_EQ(Feed(rx, Answer({0xA0})).back(), 3);
 }
 
@@ -121,6 +124,7 @@ TEST(Receiver, ControlBytesInsideAFrameAreData) {
     FrameReceiver rx;
     auto frame = Answer({0xA0, ACK, NAK, ETX, EOT, STX, SOH});
     auto events = Feed(rx, frame);
-    for (size_t i = 0; i + 1 < events.size(); ++i) EXPECT_EQ(events[i], -1) << i;
+    for (size_t i = 0; i + 1 < events.size(); ++i)
+        EXPECT_EQ(events[i], -1) << i;
     EXPECT_EQ(events.back(), 3);
 }

@@ -20,9 +20,7 @@ public:
         {0x43, 0, 0, 2},    // PWM reference
         {0x0A, 0x2B, 0, 3}, // setting 43: chroma gains
         {0x0A, 0x2C, 0, 3}, // settings 44-47
-        {0x0A, 0x2D, 0, 3},
-        {0x0A, 0x2E, 0, 3},
-        {0x0A, 0x2F, 0, 3},
+        {0x0A, 0x2D, 0, 3}, {0x0A, 0x2E, 0, 3}, {0x0A, 0x2F, 0, 3},
     };
     PageTable Page() const override { return kPage; }
     void OnAnswer() override { Trans_end_cstm(); }

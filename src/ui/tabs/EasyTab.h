@@ -9,10 +9,9 @@ public:
     explicit EasyTab(TFR8V2& form);
 
     static constexpr PageRequest kPage[] = {
-        {0x60, 0, 0, 3}, {0x60, 1, 0, 3}, {0x60, 2, 0, 3}, {0x60, 3, 0, 3}, // Easy blocks 0-9
-        {0x60, 4, 0, 3}, {0x60, 5, 0, 3}, {0x60, 6, 0, 3}, {0x60, 7, 0, 3},
-        {0x60, 8, 0, 3}, {0x60, 9, 0, 3},
-        {0x0C, 0x01, 0x51, 4}, // camera register 0x0151
+        {0x60, 0, 0, 3}, {0x60, 1, 0, 3}, {0x60, 2, 0, 3},       {0x60, 3, 0, 3}, // Easy blocks 0-9
+        {0x60, 4, 0, 3}, {0x60, 5, 0, 3}, {0x60, 6, 0, 3},       {0x60, 7, 0, 3},
+        {0x60, 8, 0, 3}, {0x60, 9, 0, 3}, {0x0C, 0x01, 0x51, 4}, // camera register 0x0151
     };
     PageTable Page() const override { return kPage; }
     void OnAnswer() override { Trans_end_easy(); }

@@ -9,9 +9,7 @@ public:
     explicit LineTab(TFR8V2& form);
 
     static constexpr PageRequest kPage[] = {
-        {0x0A, 0x01, 0, 3},
-        {0x0A, 0x40, 0, 3},
-        {0x53, 0, 0, 2}, // IRIS bias
+        {0x0A, 0x01, 0, 3}, {0x0A, 0x40, 0, 3}, {0x53, 0, 0, 2}, // IRIS bias
     };
     PageTable Page() const override { return kPage; }
     void OnAnswer() override { Trans_end_line(); }

@@ -181,7 +181,7 @@ public:
     QString Text() const { return text(); }
     // Fires OnChange only when the text really changes.
     void SetText(const QString& t);
-    void SetMaxLength(int n); // 0 = no limit
+    void SetMaxLength(int n);      // 0 = no limit
     void SetPasswordChar(QChar c); // QChar() = none
     Handler OnChange;
 };

@@ -1,0 +1,59 @@
+// r8v5mc-sim: the simulated camera as a program. Prints the terminal path, serves it until
+// SIGINT, SIGTERM or SIGHUP, then removes its link.
+#include "SimPeer.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+int main(int argc, char** argv) {
+    using namespace r8::sim;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    SimArgs parsed = ParseSimArgs(args);
+    const std::string program = argc > 0 ? argv[0] : "r8v5mc-sim";
+    if (parsed.help) {
+        std::fputs(SimUsage(program).c_str(), stdout);
+        return 0;
+    }
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "%s: %s\n%s", program.c_str(), parsed.error.c_str(),
+                     SimUsage(program).c_str());
+        return 2;
+    }
+
+    // Blocked before the camera's thread starts, so only the signalfd below sees them.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGHUP);
+    if (sigprocmask(SIG_BLOCK, &stop, nullptr) != 0) {
+        std::perror("sigprocmask");
+        return 1;
+    }
+    int sfd = signalfd(-1, &stop, SFD_CLOEXEC);
+    if (sfd < 0) {
+        std::perror("signalfd");
+        return 1;
+    }
+
+    try {
+        CameraSim camera(parsed.options);
+        camera.Start();
+        std::printf("%s\n", camera.SlavePath().c_str());
+        std::fflush(stdout);
+        signalfd_siginfo info{};
+        while (read(sfd, &info, sizeof info) < 0 && errno == EINTR) {
+        }
+        camera.Stop();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), e.what());
+        close(sfd);
+        return 1;
+    }
+    close(sfd);
+    return 0;
+}

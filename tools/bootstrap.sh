@@ -1,0 +1,45 @@
+#!/bin/sh
+# Set-up on a fresh Debian machine: installs what is missing, builds, then
+#   run   starts the tool against the built-in simulated camera
+#   test  builds plain and with AddressSanitizer + UndefinedBehaviorSanitizer and runs every test
+set -eu
+cd "$(dirname "$0")/.."
+
+packages="cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev"
+missing=""
+for p in $packages; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+    as_root=""
+    [ "$(id -u)" -eq 0 ] || as_root="sudo"
+    $as_root apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -q $missing
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+case "${1:-run}" in
+run)
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build build -j "$jobs" --target r8v5mc
+    shift || true
+    exec ./build/src/ui/r8v5mc --simulate "$@"
+    ;;
+test)
+    export QT_QPA_PLATFORM=offscreen
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export LSAN_OPTIONS="suppressions=$(pwd)/tools/lsan.supp:print_suppressions=0"
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build build -j "$jobs"
+    ctest --test-dir build --output-on-failure -j "$jobs"
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DR8_SANITIZE=ON
+    cmake --build build-asan -j "$jobs"
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

@@ -80,10 +80,13 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
     loader_ = std::make_unique<PageLoader>(*link_, *this, pages);
 
     SendTimer = new Timer(this, CameraLink::kSendTimerMs, true);
+    SendTimer->setObjectName("SendTimer");
     SendTimer->OnTimer = [this] { link_->SendTimerTimer(); };
     cursor_timer = new Timer(this, CameraLink::kCursorTimerMs, false);
+    cursor_timer->setObjectName("cursor_timer");
     cursor_timer->OnTimer = [this] { link_->cursor_timerTimer(); };
     ReloadTimer = new Timer(this, 2000, false);
+    ReloadTimer->setObjectName("ReloadTimer");
     ReloadTimer->OnTimer = [this] { ReloadTimerTimer(); };
 
     buildFrame();

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -326,4 +327,27 @@ TEST_F(ScriptedWindow, FourWrongChangesResetTheCounter) {
     for (const char* t : {"t", "tm", "tmw", "tmwr"})
         w.pwl->SetText(t);
     EXPECT_TRUE(w.PageControl1->isTabVisible(0));
+}
+
+TEST_F(ScriptedWindow, EveryTimerIsCreatedWithItsIntervalAndDisabled) {
+    std::map<QString, int> expected = {
+        {"Timerkizu", 100},      {"SensKFTimer", 300},     {"Timercrm", 100},
+        {"TimerRYP", 500},       {"TimerBYP", 500},        {"TimerRYN", 500},
+        {"TimerBYN", 500},       {"AGCTimer", 300},        {"SENSTimer", 300},
+        {"RTimer", 300},         {"BTimer", 300},          {"PhaseTimer", 300},
+        {"ATWBarTimer", 300},    {"AWBBarTimer", 300},     {"HGainTimer", 300},
+        {"VGainTimer", 300},     {"PeakOnTimer", 300},     {"ALCAutoTimer", 300},
+        {"ALCFixTimer", 300},    {"AESAutoTimer", 300},    {"BLCSensTimer", 300},
+        {"BLCAreaTimer", 300},   {"ZoomStepTimer", 300},   {"FocusStepTimer", 300},
+        {"ZoomSpeedTimer", 300}, {"FocusSpeedTimer", 300},
+    };
+    for (auto* timer : window->findChildren<r8::ui::Timer*>()) {
+        auto it = expected.find(timer->objectName());
+        if (it == expected.end()) continue;
+        EXPECT_EQ(timer->Interval(), it->second) << it->first.toStdString();
+        EXPECT_FALSE(timer->Enabled()) << it->first.toStdString();
+        expected.erase(it);
+    }
+    for (const auto& [name, ms] : expected)
+        ADD_FAILURE() << "missing " << name.toStdString();
 }

@@ -25,6 +25,12 @@ public:
     PageTable Page() const override { return kPage; }
     void OnAnswer() override { Trans_end_cstm(); }
     void Trans_end_cstm();
+
+    Timer* Timercrm;
+    Timer* TimerRYP;
+    Timer* TimerBYP;
+    Timer* TimerRYN;
+    Timer* TimerBYN;
 };
 
 } // namespace r8::ui

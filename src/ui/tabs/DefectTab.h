@@ -18,6 +18,9 @@ public:
     PageTable Page() const override { return kPage; }
     void OnAnswer() override { Trans_end_kizu(); }
     void Trans_end_kizu();
+
+    Timer* Timerkizu;
+    Timer* SensKFTimer;
 };
 
 } // namespace r8::ui

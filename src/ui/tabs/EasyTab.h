@@ -16,6 +16,26 @@ public:
     PageTable Page() const override { return kPage; }
     void OnAnswer() override { Trans_end_easy(); }
     void Trans_end_easy();
+
+    Timer* AGCTimer;
+    Timer* SENSTimer;
+    Timer* RTimer;
+    Timer* BTimer;
+    Timer* PhaseTimer;
+    Timer* ATWBarTimer;
+    Timer* AWBBarTimer;
+    Timer* HGainTimer;
+    Timer* VGainTimer;
+    Timer* PeakOnTimer;
+    Timer* ALCAutoTimer;
+    Timer* ALCFixTimer;
+    Timer* AESAutoTimer;
+    Timer* BLCSensTimer;
+    Timer* BLCAreaTimer;
+    Timer* ZoomStepTimer;
+    Timer* FocusStepTimer;
+    Timer* ZoomSpeedTimer;
+    Timer* FocusSpeedTimer;
 };
 
 } // namespace r8::ui

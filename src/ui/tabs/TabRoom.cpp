@@ -16,4 +16,10 @@ TabRoom::TabRoom(TFR8V2& form, const QString& sheetName, const QString& panelNam
     }
 }
 
+Timer* TabRoom::MakeTimer(const char* name, int intervalMs) {
+    auto* timer = new Timer(sheet_, intervalMs, false);
+    timer->setObjectName(name);
+    return timer;
+}
+
 } // namespace r8::ui

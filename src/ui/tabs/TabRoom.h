@@ -28,6 +28,9 @@ public:
     virtual void OnAnswer() {}
 
 protected:
+    // A timer of this tab, created disabled; its tick handler comes with the tab's controls.
+    Timer* MakeTimer(const char* name, int intervalMs);
+
     TFR8V2& form_;
 
 private:

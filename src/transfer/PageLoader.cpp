@@ -40,18 +40,17 @@ void PageLoader::ReleaseNextOrder() {
     }
     // Orders are queue entries, not threads that might still be starting, so there is nothing
     // to wait for before releasing the oldest one.
-    auto entry = Orders.entries.front();
+    const uint8_t group = Orders.entries.front().group;
     Orders.entries.erase(Orders.entries.begin());
     --Orders.bOrder;
     showCount();
-    TransGroup = entry->group;
-    released_.push_back(entry);
-    host_.Post([this, entry] { runReleasedOrder(entry); });
+    TransGroup = group;
+    host_.Post([this, group, drops = dropCount_] {
+        if (drops == dropCount_) runReleasedOrder(group);
+    });
 }
 
-void PageLoader::runReleasedOrder(const std::shared_ptr<OrderEntry>& entry) {
-    released_.erase(std::remove(released_.begin(), released_.end(), entry), released_.end());
-    if (entry->cancelled) return;
+void PageLoader::runReleasedOrder(uint8_t group) {
     if (!link_.DR_check()) {
         host_.ShowMessage(kDsrOff, "R8V5MC", 1);
         return;
@@ -59,7 +58,7 @@ void PageLoader::runReleasedOrder(const std::shared_ptr<OrderEntry>& entry) {
     host_.SetTabPanelsEnabled(false);
     TransStep = 0;
     // The order loads its own group, even if a load started in between changed TransGroup.
-    TransGroup = entry->group;
+    TransGroup = group;
     Trans_init(TransGroup, 0);
 }
 
@@ -87,9 +86,7 @@ void PageLoader::QueueLoadOrder() {
     if (Orders.bOrder >= kMaxOrders) return;
     const int page = host_.ActivePage();
     try {
-        auto entry = std::make_shared<OrderEntry>();
-        entry->group = static_cast<uint8_t>(std::clamp(page, 0, kPageGroups - 1));
-        Orders.entries.push_back(std::move(entry));
+        Orders.entries.push_back({static_cast<uint8_t>(std::clamp(page, 0, kPageGroups - 1))});
     } catch (const std::bad_alloc&) {
         host_.ShowMessage("Handle of Allocated Memory is NULL", "R8V5MC", 1);
         if (!Orders.entries.empty()) {
@@ -109,13 +106,9 @@ bool PageLoader::Trans_chk() const {
 }
 
 void PageLoader::DropOrders() {
-    for (auto& e : Orders.entries)
-        e->cancelled = true;
-    for (auto& e : released_)
-        e->cancelled = true;
+    ++dropCount_;
     Orders.entries.clear();
     Orders.entries.shrink_to_fit();
-    released_.clear();
     Orders.bOrder = 0;
 }
 

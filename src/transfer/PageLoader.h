@@ -12,19 +12,17 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 namespace r8 {
 
 struct OrderEntry {
-    uint8_t group = 0;      // page group to load when released
-    bool cancelled = false; // set when the program exits before the order ran
+    uint8_t group = 0; // page group to load when released
 };
 
 struct OrderQueue {
-    uint8_t bOrder = 0;                               // queued orders, 0..255
-    std::vector<std::shared_ptr<OrderEntry>> entries; // oldest first
+    uint8_t bOrder = 0;              // queued orders, 0..255
+    std::vector<OrderEntry> entries; // oldest first
 };
 
 class PageLoader {
@@ -62,13 +60,15 @@ public:
     void Trans_end();
 
 private:
-    void runReleasedOrder(const std::shared_ptr<OrderEntry>& entry);
+    void runReleasedOrder(uint8_t group);
     void showCount() { host_.ShowOrderCount(Orders.bOrder); }
 
     CameraLink& link_;
     TransferHost& host_;
     std::array<PageTable, kPageGroups> pages_;
-    std::vector<std::shared_ptr<OrderEntry>> released_; // released, not yet run
+    // Counts DropOrders calls: a released order whose start is still pending runs only if no
+    // drop came in between.
+    uint64_t dropCount_ = 0;
 };
 
 } // namespace r8

@@ -57,22 +57,13 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
     }
     link_ = std::make_unique<CameraLink>(*comm_, *this);
 
-    ownedRooms_[kAdjustGroup] = std::make_unique<AdjustTab>(*this);
-    ownedRooms_[kDebugGroup] = std::make_unique<DebugTab>(*this);
-    ownedRooms_[kDefectGroup] = std::make_unique<DefectTab>(*this);
-    ownedRooms_[kCopyGroup] = std::make_unique<CopyTab>(*this);
-    ownedRooms_[kEasyGroup] = std::make_unique<EasyTab>(*this);
-    ownedRooms_[kLineGroup] = std::make_unique<LineTab>(*this);
-    ownedRooms_[kMaskGroup] = std::make_unique<MaskTab>(*this);
-    for (int i = 0; i < kPageGroups; ++i)
-        rooms_[i] = ownedRooms_[i].get();
-    Adjust = static_cast<AdjustTab*>(rooms_[kAdjustGroup]);
-    Debug = static_cast<DebugTab*>(rooms_[kDebugGroup]);
-    Defect = static_cast<DefectTab*>(rooms_[kDefectGroup]);
-    Copy = static_cast<CopyTab*>(rooms_[kCopyGroup]);
-    Easy = static_cast<EasyTab*>(rooms_[kEasyGroup]);
-    Line = static_cast<LineTab*>(rooms_[kLineGroup]);
-    Mask = static_cast<MaskTab*>(rooms_[kMaskGroup]);
+    Adjust = addRoom<AdjustTab>(kAdjustGroup);
+    Debug = addRoom<DebugTab>(kDebugGroup);
+    Defect = addRoom<DefectTab>(kDefectGroup);
+    Copy = addRoom<CopyTab>(kCopyGroup);
+    Easy = addRoom<EasyTab>(kEasyGroup);
+    Line = addRoom<LineTab>(kLineGroup);
+    Mask = addRoom<MaskTab>(kMaskGroup);
 
     std::array<PageTable, kPageGroups> pages;
     for (int i = 0; i < kPageGroups; ++i)
@@ -97,7 +88,14 @@ TFR8V2::~TFR8V2() {
     // The tab control changes pages while it is torn down; nothing may react to that now.
     disconnect(PageControl1, nullptr, this, nullptr);
     loader_->DropOrders();
-    comm_->Close();
+    FormDestroy();
+}
+
+template <class Room> Room* TFR8V2::addRoom(int page) {
+    auto room = std::make_unique<Room>(*this);
+    Room* typed = room.get();
+    rooms_[page] = std::move(room);
+    return typed;
 }
 
 void TFR8V2::buildFrame() {
@@ -251,24 +249,18 @@ void TFR8V2::pwlChange() {
 }
 
 void TFR8V2::ExitClick() {
-    loader_->DropOrders();
-    comm_->Close();
-    closed_ = true;
     close();
 }
 
 void TFR8V2::FormDestroy() {
     comm_->Close();
-    closed_ = true;
-    close();
 }
 
+// Every way out (Exit, the close box, the link's give-up) ends here: the queued load orders go,
+// then the port.
 void TFR8V2::closeEvent(QCloseEvent* e) {
-    if (!closed_) {
-        loader_->DropOrders();
-        comm_->Close();
-        closed_ = true;
-    }
+    loader_->DropOrders();
+    comm_->Close();
     if (switchPanel_) switchPanel_->hide();
     QMainWindow::closeEvent(e);
 }
@@ -348,8 +340,6 @@ void TFR8V2::CloseCopyFile() {}
 
 void TFR8V2::Terminate() {
     terminated_ = true;
-    comm_->Close();
-    closed_ = true;
     close();
     QCoreApplication::exit(1);
 }

@@ -120,6 +120,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    template <class Room> Room* addRoom(int page);
     void buildFrame();
     void buildMenu();
     void Reset1Click();
@@ -129,14 +130,12 @@ private:
     SerialPort* comm_;
     std::unique_ptr<CameraLink> link_;
     std::unique_ptr<PageLoader> loader_;
-    std::array<TabRoom*, kPageGroups> rooms_{};
-    std::array<std::unique_ptr<TabRoom>, kPageGroups> ownedRooms_;
+    std::array<std::unique_ptr<TabRoom>, kPageGroups> rooms_;
     QSocketNotifier* commNotifier_ = nullptr;
     TFSR8V2* switchPanel_ = nullptr;
     bool busyCursor_ = false;
     bool settingPage_ = false;
     bool terminated_ = false;
-    bool closed_ = false;
 };
 
 } // namespace r8::ui

@@ -13,9 +13,13 @@ PageLoader::PageLoader(CameraLink& link, TransferHost& host,
                        std::array<PageTable, kPageGroups> pages)
     : link_(link), host_(host), pages_(pages) {}
 
+void PageLoader::SetPage(uint8_t group, PageTable page) {
+    if (group < kPageGroups) pages_[group] = page;
+}
+
 void PageLoader::Trans_init(uint8_t group, uint32_t step) {
     if (group >= kPageGroups) return;
-    if (group == kEasyGroup && step == 0) host_.EnableWhiteBalanceControls();
+    if (step == 0) host_.PageStarting(group);
     TransStep = static_cast<int32_t>(step + 1);
     auto& frame = link_.SendFrame;
     frame[1] = 0x31;
@@ -121,7 +125,7 @@ void PageLoader::AnswerArrived() {
 void PageLoader::Trans_end() {
     host_.Trans_end_common();
     host_.TabAnswer(host_.ActivePage());
-    host_.Trans_cstm_hidden();
+    host_.AnswerHandled();
 }
 
 } // namespace r8

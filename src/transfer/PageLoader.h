@@ -29,7 +29,8 @@ class PageLoader {
 public:
     static constexpr int kMaxOrders = 255;
 
-    PageLoader(CameraLink& link, TransferHost& host, std::array<PageTable, kPageGroups> pages);
+    PageLoader(CameraLink& link, TransferHost& host, std::array<PageTable, kPageGroups> pages = {});
+    void SetPage(uint8_t group, PageTable page);
 
     int32_t TransStep = 0; // next step of the running sequence; 0 = none runs
     uint8_t TransGroup = 0;

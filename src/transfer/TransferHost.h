@@ -1,5 +1,6 @@
 #pragma once
 // What the transfer engine needs from the window.
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -15,8 +16,8 @@ public:
     virtual void SetTabPanelsEnabled(bool on) = 0;
     // The hidden label that counts queued load orders.
     virtual void ShowOrderCount(int count) = 0;
-    // The Easy page load starts with the white balance controls enabled.
-    virtual void EnableWhiteBalanceControls() = 0;
+    // The page sequence of `group` is about to send its first request.
+    virtual void PageStarting(uint8_t group) = 0;
     // Makes the window system re-evaluate the cursor shape if the pointer is over the window.
     virtual void RefreshCursor() = 0;
     virtual void ShowMessage(const std::string& text, const std::string& caption, int buttons) = 0;
@@ -24,10 +25,10 @@ public:
     virtual void Post(std::function<void()> fn) = 0;
 
     // Answer handling: the common read decoder, the handler of the tab on the given page, and
-    // the white-balance preset rule that runs after every answer.
+    // what the window does after every answer.
     virtual void Trans_end_common() = 0;
     virtual void TabAnswer(int page) = 0;
-    virtual void Trans_cstm_hidden() = 0;
+    virtual void AnswerHandled() = 0;
 };
 
 } // namespace r8

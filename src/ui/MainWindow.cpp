@@ -15,7 +15,6 @@
 #include <QCursor>
 #include <QMenuBar>
 #include <QShortcut>
-#include <QSocketNotifier>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -44,18 +43,7 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
 
-    if (port) {
-        comm_ = port;
-    } else {
-        ownComm_ = std::make_unique<TComm>();
-        ownComm_->SetReceiveNotifySize(7168);
-        ownComm_->SetSendNotifySize(8192);
-        comm_ = ownComm_.get();
-        commNotifier_ = new QSocketNotifier(ownComm_->EventFd(), QSocketNotifier::Read, this);
-        connect(commNotifier_, &QSocketNotifier::activated, this,
-                [this] { RunGuarded([this] { ownComm_->DispatchEvents(); }); });
-    }
-    link_ = std::make_unique<CameraLink>(*comm_, *this);
+    session_ = std::make_unique<Session>(loop_, *this, port);
 
     Adjust = addRoom<AdjustTab>(kAdjustGroup);
     Debug = addRoom<DebugTab>(kDebugGroup);
@@ -65,17 +53,14 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
     Line = addRoom<LineTab>(kLineGroup);
     Mask = addRoom<MaskTab>(kMaskGroup);
 
-    std::array<PageTable, kPageGroups> pages;
     for (int i = 0; i < kPageGroups; ++i)
-        pages[i] = rooms_[i]->Page();
-    loader_ = std::make_unique<PageLoader>(*link_, *this, pages);
+        session_->SetRoom(static_cast<uint8_t>(i), rooms_[i].get());
+    session_->OnResolution(
+        [this](bool hi) { Resolution->SetCaption(hi ? "Hi-Resolution" : "Lo-Resolution"); });
+    session_->OnTvSystem([this](bool pal) { TV->SetCaption(pal ? "PAL" : "NTSC"); });
 
-    SendTimer = new Timer(this, CameraLink::kSendTimerMs, true);
-    SendTimer->setObjectName("SendTimer");
-    SendTimer->OnTimer = [this] { link_->SendTimerTimer(); };
-    cursor_timer = new Timer(this, CameraLink::kCursorTimerMs, false);
-    cursor_timer->setObjectName("cursor_timer");
-    cursor_timer->OnTimer = [this] { link_->cursor_timerTimer(); };
+    SendTimer = &session_->SendTimer();
+    cursor_timer = &session_->CursorTimer();
     ReloadTimer = new Timer(this, 2000, false);
     ReloadTimer->setObjectName("ReloadTimer");
     ReloadTimer->OnTimer = [this] { ReloadTimerTimer(); };
@@ -87,12 +72,11 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
 TFR8V2::~TFR8V2() {
     // The tab control changes pages while it is torn down; nothing may react to that now.
     disconnect(PageControl1, nullptr, this, nullptr);
-    loader_->DropOrders();
-    FormDestroy();
+    session_->Close();
 }
 
 template <class Room> Room* TFR8V2::addRoom(int page) {
-    auto room = std::make_unique<Room>(*this);
+    auto room = std::make_unique<Room>(*session_);
     Room* typed = room.get();
     rooms_[page] = std::move(room);
     return typed;
@@ -194,8 +178,8 @@ void TFR8V2::buildMenu() {
 }
 
 void TFR8V2::FormCreate() {
-    loader_->Orders = {};
-    ShowOrderCount(0);
+    Loader().Orders = {};
+    OrderCount(0);
     for (int i = 0; i < kPageGroups; ++i)
         SetTabVisible(i, i == kEasyGroup || i == kMaskGroup);
     Copy->complete2->hide();
@@ -204,7 +188,7 @@ void TFR8V2::FormCreate() {
     SetActivePage(kEasyGroup);
     // Debug echo flags and the pwm_ref step belong to their tabs and start cleared there.
     Title->SetCaption(" R8V5MC Camera Adjust Tool");
-    link_->Trans_Create();
+    session_->Start();
 }
 
 void TFR8V2::SetActivePage(int index) {
@@ -227,7 +211,7 @@ void TFR8V2::ShowServiceField() {
 }
 
 void TFR8V2::PageControl1Change() {
-    loader_->PageControl1Change();
+    session_->PageControl1Change();
 }
 
 void TFR8V2::pwlChange() {
@@ -253,14 +237,13 @@ void TFR8V2::ExitClick() {
 }
 
 void TFR8V2::FormDestroy() {
-    comm_->Close();
+    session_->Close();
 }
 
 // Every way out (Exit, the close box, the link's give-up) ends here: the queued load orders go,
 // then the port.
 void TFR8V2::closeEvent(QCloseEvent* e) {
-    loader_->DropOrders();
-    comm_->Close();
+    session_->Close();
     if (switchPanel_) switchPanel_->hide();
     QMainWindow::closeEvent(e);
 }
@@ -276,18 +259,13 @@ void TFR8V2::SetSwitchPanel(TFSR8V2* panel) {
 }
 
 void TFR8V2::SW_push(uint8_t sw) {
-    if (!loader_->Trans_chk()) return;
-    auto& f = link_->SendFrame;
-    f[1] = 0x21;
-    f[2] = 0x32;
-    f[3] = sw;
-    link_->StxCommand(f, 3);
+    if (!session_->Trans_chk()) return;
+    session_->Send({0x21, 0x32, sw});
 }
 
 void TFR8V2::Reset1Click() {
-    if (!loader_->Trans_chk()) return;
-    link_->SendFrame[1] = 0xF1;
-    link_->StxCommand(link_->SendFrame, 1);
+    if (!session_->Trans_chk()) return;
+    session_->Send({0xF1});
 }
 
 void TFR8V2::ReloadTimerTimer() {
@@ -295,71 +273,47 @@ void TFR8V2::ReloadTimerTimer() {
     ReLoadClick();
 }
 
-// LinkHost
-
-void TFR8V2::SetStatusText(int panel, const std::string& text) {
-    StatusBar1->SetPanelText(panel, Q(text));
-}
-
-void TFR8V2::ShowMessage(const std::string& text, const std::string& caption, int buttons) {
-    MessageBox(Q(text), Q(caption), buttons);
-}
-
-void TFR8V2::SetPageControlEnabled(bool on) {
-    PageControl1->setEnabled(on);
-}
-
-void TFR8V2::SetScreenCursor(bool busy) {
-    if (busy == busyCursor_) return;
-    busyCursor_ = busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
-}
-
-void TFR8V2::SetCursorTimerEnabled(bool on) {
-    cursor_timer->SetEnabled(on);
-}
-
-void TFR8V2::SetSendTimerEnabled(bool on) {
-    SendTimer->SetEnabled(on);
-}
-
-void TFR8V2::CopyProgressToMax() {}
-
-void TFR8V2::ReLoadClick() {
-    loader_->ReLoadClick();
-}
-
-void TFR8V2::AnswerArrived() {
-    loader_->AnswerArrived();
-}
-
-void TFR8V2::CloseCopyFile() {}
-
-void TFR8V2::Terminate() {
-    terminated_ = true;
-    close();
-    QCoreApplication::exit(1);
-}
-
-// TransferHost
+// SessionObserver
 
 int TFR8V2::ActivePage() const {
     return PageControl1->currentIndex();
 }
 
-void TFR8V2::SetTabPanelsEnabled(bool on) {
+void TFR8V2::StatusText(int panel, const std::string& text) {
+    StatusBar1->SetPanelText(panel, Q(text));
+}
+
+void TFR8V2::Message(const std::string& text, const std::string& caption, int buttons) {
+    MessageBox(Q(text), Q(caption), buttons);
+}
+
+void TFR8V2::LinkUp(bool on) {
+    PageControl1->setEnabled(on);
+}
+
+void TFR8V2::Busy(bool on) {
+    if (on == busyCursor_) return;
+    busyCursor_ = on;
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TFR8V2::LinkLost() {
+    terminated_ = true;
+    close();
+    QCoreApplication::exit(1);
+}
+
+void TFR8V2::PanelsEnabled(bool on) {
     for (int page : {kAdjustGroup, kDebugGroup, kDefectGroup, kCopyGroup, kEasyGroup, kLineGroup})
         rooms_[page]->TabPanel()->setEnabled(on);
 }
 
-void TFR8V2::ShowOrderCount(int count) {
+void TFR8V2::OrderCount(int count) {
     Order->SetCaption(QString::number(count));
 }
-
-void TFR8V2::EnableWhiteBalanceControls() {}
 
 void TFR8V2::RefreshCursor() {
     // Putting the pointer where it already is makes the window system show the right shape at
@@ -371,19 +325,5 @@ void TFR8V2::RefreshCursor() {
         local.y() <= r.bottom() + 1)
         QCursor::setPos(mapToGlobal(local));
 }
-
-void TFR8V2::Post(std::function<void()> fn) {
-    QTimer::singleShot(0, this, [fn = std::move(fn)] { RunGuarded(fn); });
-}
-
-void TFR8V2::Trans_end_common() {}
-
-void TFR8V2::TabAnswer(int page) {
-    if (page < 0 || page >= kPageGroups) return;
-    rooms_[page]->OnAnswer();
-    if (page == kMaskGroup) IrLoading = 0;
-}
-
-void TFR8V2::Trans_cstm_hidden() {}
 
 } // namespace r8::ui

@@ -1,10 +1,9 @@
 #pragma once
 // The main window: title line, the seven tabs, Reset and Exit, the status bar and the menu.
-// It owns the serial port, the camera link and the page loader, and assembles the tab rooms.
-#include "CameraLink.h"
-#include "Comm.h"
-#include "PageLoader.h"
-#include "TransferHost.h"
+// It is a front end of the session core: it observes the session, lends it Qt's event loop and
+// assembles the tab rooms.
+#include "QtEventLoop.h"
+#include "Session.h"
 #include "widgets/Controls.h"
 
 #include <QMainWindow>
@@ -14,7 +13,6 @@
 
 class QAction;
 class QMenu;
-class QSocketNotifier;
 class QTabWidget;
 
 namespace r8::ui {
@@ -29,7 +27,7 @@ class LineTab;
 class MaskTab;
 class TFSR8V2;
 
-class TFR8V2 : public QMainWindow, public LinkHost, public TransferHost {
+class TFR8V2 : public QMainWindow, public SessionObserver {
     Q_OBJECT
 public:
     // port is the serial component to use; nullptr makes the window own a TComm.
@@ -53,33 +51,25 @@ public:
     void ShowServiceField();
     void SetSwitchPanel(TFSR8V2* panel);
 
-    // LinkHost
-    void SetStatusText(int panel, const std::string& text) override;
-    void ShowMessage(const std::string& text, const std::string& caption, int buttons) override;
-    void SetPageControlEnabled(bool on) override;
-    void SetScreenCursor(bool busy) override;
-    void SetCursorTimerEnabled(bool on) override;
-    void SetSendTimerEnabled(bool on) override;
-    void CopyProgressToMax() override;
-    void ReLoadClick() override;
-    void AnswerArrived() override;
-    void CloseCopyFile() override;
-    void Terminate() override;
+    void ReLoadClick() { session_->ReLoadClick(); }
+    void Trans_cstm_hidden() {}
 
-    // TransferHost
+    // SessionObserver
     int ActivePage() const override;
-    void SetTabPanelsEnabled(bool on) override;
-    void ShowOrderCount(int count) override;
-    void EnableWhiteBalanceControls() override;
+    void StatusText(int panel, const std::string& text) override;
+    void Message(const std::string& text, const std::string& caption, int buttons) override;
+    void Busy(bool on) override;
+    void LinkUp(bool on) override;
+    void PanelsEnabled(bool on) override;
+    void OrderCount(int count) override;
+    void AnswerArrived() override { Trans_cstm_hidden(); }
+    void LinkLost() override;
     void RefreshCursor() override;
-    void Post(std::function<void()> fn) override;
-    void Trans_end_common() override;
-    void TabAnswer(int page) override;
-    void Trans_cstm_hidden() override;
 
-    SerialPort& Comm1() { return *comm_; }
-    CameraLink& Link() { return *link_; }
-    PageLoader& Loader() { return *loader_; }
+    Session& Core() { return *session_; }
+    SerialPort& Comm1() { return session_->Port(); }
+    CameraLink& Link() { return session_->Link(); }
+    PageLoader& Loader() { return session_->Loader(); }
     TabRoom& Room(int page) const { return *rooms_[page]; }
     bool Terminated() const { return terminated_; }
 
@@ -101,8 +91,8 @@ public:
     QAction* SW1;
     QMenu* Help;
 
-    Timer* SendTimer;
-    Timer* cursor_timer;
+    LoopTimer* SendTimer;
+    LoopTimer* cursor_timer;
     Timer* ReloadTimer;
 
     AdjustTab* Adjust;
@@ -113,7 +103,6 @@ public:
     LineTab* Line;
     MaskTab* Mask;
 
-    uint8_t IrLoading = 0;
     int32_t UnlockCount = 0;
 
 protected:
@@ -126,12 +115,9 @@ private:
     void Reset1Click();
     void ReloadTimerTimer();
 
-    std::unique_ptr<TComm> ownComm_;
-    SerialPort* comm_;
-    std::unique_ptr<CameraLink> link_;
-    std::unique_ptr<PageLoader> loader_;
+    QtEventLoop loop_{this};
+    std::unique_ptr<Session> session_;
     std::array<std::unique_ptr<TabRoom>, kPageGroups> rooms_;
-    QSocketNotifier* commNotifier_ = nullptr;
     TFSR8V2* switchPanel_ = nullptr;
     bool busyCursor_ = false;
     bool settingPage_ = false;

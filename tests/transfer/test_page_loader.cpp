@@ -30,7 +30,9 @@ public:
     int ActivePage() const override { return page; }
     void SetTabPanelsEnabled(bool on) override { panelChanges.push_back(on); }
     void ShowOrderCount(int count) override { orderCounts.push_back(count); }
-    void EnableWhiteBalanceControls() override { ++wbEnables; }
+    void PageStarting(uint8_t group) override {
+        if (group == kEasyGroup) ++wbEnables;
+    }
     void RefreshCursor() override { ++cursorRefreshes; }
     void ShowMessage(const std::string& text, const std::string& caption, int) override {
         messages.push_back(caption + ": " + text);
@@ -41,7 +43,7 @@ public:
         calls.push_back("tab" + std::to_string(p));
         if (onTabAnswer) onTabAnswer();
     }
-    void Trans_cstm_hidden() override { calls.push_back("hidden"); }
+    void AnswerHandled() override { calls.push_back("hidden"); }
 
     void RunPosted() {
         while (!posted.empty()) {

@@ -2,7 +2,7 @@
 
 namespace r8::ui {
 
-AdjustTab::AdjustTab(TFR8V2& form) : TabRoom(form, "TabSheet1", "Panel3") {
+AdjustTab::AdjustTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet1", "Panel3") {
     Timercrm = MakeTimer("Timercrm", 100);
     TimerRYP = MakeTimer("TimerRYP", 500);
     TimerBYP = MakeTimer("TimerBYP", 500);

@@ -6,7 +6,7 @@ namespace r8::ui {
 // Factory adjustments: timing delays, DC-lens offset, chroma, white-balance presets.
 class AdjustTab : public TabRoom {
 public:
-    explicit AdjustTab(TFR8V2& form);
+    explicit AdjustTab(RoomContext& ctx);
 
     static constexpr PageRequest kPage[] = {
         {0x0A, 0x01, 0, 3}, // setting 1: resolution

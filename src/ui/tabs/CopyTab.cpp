@@ -2,7 +2,7 @@
 
 namespace r8::ui {
 
-CopyTab::CopyTab(TFR8V2& form) : TabRoom(form, "CopySheet", "Panel7") {
+CopyTab::CopyTab(RoomContext& ctx) : TabRoom(ctx, "CopySheet", "Panel7") {
     CtopOK2 = new Button("Camera->PC", Body());
     CtopOK2->setObjectName("CtopOK2");
     CtopOK2->setGeometry(24, 24, 140, 28);

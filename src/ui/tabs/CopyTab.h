@@ -6,7 +6,7 @@ namespace r8::ui {
 // Copy of the camera's setting image to a settings file and back.
 class CopyTab : public TabRoom {
 public:
-    explicit CopyTab(TFR8V2& form);
+    explicit CopyTab(RoomContext& ctx);
 
     static constexpr PageRequest kPage[] = {
         {0x0A, 0x01, 0, 3},

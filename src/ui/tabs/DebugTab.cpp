@@ -2,7 +2,7 @@
 
 namespace r8::ui {
 
-DebugTab::DebugTab(TFR8V2& form) : TabRoom(form, "TabSheet2", "Panel2") {}
+DebugTab::DebugTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet2", "Panel2") {}
 
 void DebugTab::Debug_tend() {}
 

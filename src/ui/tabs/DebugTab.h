@@ -6,7 +6,7 @@ namespace r8::ui {
 // Direct register, EEPROM and RAM access.
 class DebugTab : public TabRoom {
 public:
-    explicit DebugTab(TFR8V2& form);
+    explicit DebugTab(RoomContext& ctx);
 
     static constexpr PageRequest kPage[] = {
         {0x0A, 0x01, 0, 3},

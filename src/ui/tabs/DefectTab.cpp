@@ -2,7 +2,7 @@
 
 namespace r8::ui {
 
-DefectTab::DefectTab(TFR8V2& form) : TabRoom(form, "TabSheet5", "Panel6") {
+DefectTab::DefectTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet5", "Panel6") {
     Timerkizu = MakeTimer("Timerkizu", 100);
     SensKFTimer = MakeTimer("SensKFTimer", 300);
 }

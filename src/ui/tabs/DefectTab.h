@@ -6,7 +6,7 @@ namespace r8::ui {
 // Positions and correction of defective CCD pixels.
 class DefectTab : public TabRoom {
 public:
-    explicit DefectTab(TFR8V2& form);
+    explicit DefectTab(RoomContext& ctx);
 
     static constexpr PageRequest kPage[] = {
         {0x0A, 0x01, 0, 3}, {0x0A, 0x40, 0, 3}, {0x36, 0x09, 0, 3}, // defect selection

@@ -2,7 +2,7 @@
 
 namespace r8::ui {
 
-EasyTab::EasyTab(TFR8V2& form) : TabRoom(form, "TabSheet3", "Panel4") {
+EasyTab::EasyTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet3", "Panel4") {
     AGCTimer = MakeTimer("AGCTimer", 300);
     SENSTimer = MakeTimer("SENSTimer", 300);
     RTimer = MakeTimer("RTimer", 300);

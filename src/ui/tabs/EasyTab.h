@@ -6,7 +6,7 @@ namespace r8::ui {
 // The camera's user menu functions.
 class EasyTab : public TabRoom {
 public:
-    explicit EasyTab(TFR8V2& form);
+    explicit EasyTab(RoomContext& ctx);
 
     static constexpr PageRequest kPage[] = {
         {0x60, 0, 0, 3}, {0x60, 1, 0, 3}, {0x60, 2, 0, 3},       {0x60, 3, 0, 3}, // Easy blocks 0-9

@@ -2,7 +2,7 @@
 
 namespace r8::ui {
 
-LineTab::LineTab(TFR8V2& form) : TabRoom(form, "TabSheet4", "Panel5") {}
+LineTab::LineTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet4", "Panel5") {}
 
 void LineTab::Trans_end_line() {}
 

@@ -6,7 +6,7 @@ namespace r8::ui {
 // IRIS and lens adjustment steps for the production line.
 class LineTab : public TabRoom {
 public:
-    explicit LineTab(TFR8V2& form);
+    explicit LineTab(RoomContext& ctx);
 
     static constexpr PageRequest kPage[] = {
         {0x0A, 0x01, 0, 3}, {0x0A, 0x40, 0, 3}, {0x53, 0, 0, 2}, // IRIS bias

@@ -2,7 +2,7 @@
 
 namespace r8::ui {
 
-MaskTab::MaskTab(TFR8V2& form) : TabRoom(form, "TabSheet6", "") {}
+MaskTab::MaskTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet6", "") {}
 
 void MaskTab::Trans_end_mask() {}
 

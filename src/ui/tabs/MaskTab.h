@@ -6,7 +6,7 @@ namespace r8::ui {
 // The two privacy mask rectangles.
 class MaskTab : public TabRoom {
 public:
-    explicit MaskTab(TFR8V2& form);
+    explicit MaskTab(RoomContext& ctx);
 
     static constexpr PageRequest kPage[] = {
         {0x57, 0x00, 0x00, 4}, // mask 1 rectangle

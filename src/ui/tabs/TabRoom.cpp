@@ -4,8 +4,8 @@
 
 namespace r8::ui {
 
-TabRoom::TabRoom(TFR8V2& form, const QString& sheetName, const QString& panelName)
-    : form_(form), sheet_(new QWidget) {
+TabRoom::TabRoom(RoomContext& ctx, const QString& sheetName, const QString& panelName)
+    : ctx_(ctx), sheet_(new QWidget) {
     sheet_->setObjectName(sheetName);
     if (!panelName.isEmpty()) {
         panel_ = new Panel(sheet_);

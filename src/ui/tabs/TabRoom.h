@@ -1,6 +1,7 @@
 #pragma once
-// A tab of the main window: its sheet, its panel, its page table and its answer handling.
-#include "PageTable.h"
+// A tab of the main window: its sheet, its panel, its controls, its page table and its answer
+// handling. It reaches the camera only through the session's RoomContext.
+#include "Room.h"
 #include "widgets/Controls.h"
 
 #include <QString>
@@ -8,13 +9,11 @@
 
 namespace r8::ui {
 
-class TFR8V2;
-
-class TabRoom {
+class TabRoom : public Room {
 public:
     // panelName empty: the tab has no panel of its own (the controls sit on the sheet).
-    TabRoom(TFR8V2& form, const QString& sheetName, const QString& panelName);
-    virtual ~TabRoom() = default;
+    TabRoom(RoomContext& ctx, const QString& sheetName, const QString& panelName);
+    ~TabRoom() override = default;
     TabRoom(const TabRoom&) = delete;
     TabRoom& operator=(const TabRoom&) = delete;
 
@@ -23,15 +22,11 @@ public:
     // Where the tab's controls go.
     QWidget* Body() const { return panel_ ? static_cast<QWidget*>(panel_) : sheet_; }
 
-    virtual PageTable Page() const = 0;
-    // The answer handler that runs while this tab is the active page.
-    virtual void OnAnswer() {}
-
 protected:
     // A timer of this tab, created disabled; its tick handler comes with the tab's controls.
     Timer* MakeTimer(const char* name, int intervalMs);
 
-    TFR8V2& form_;
+    RoomContext& ctx_;
 
 private:
     QWidget* sheet_;

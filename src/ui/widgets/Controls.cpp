@@ -96,6 +96,30 @@ TrackBar::TrackBar(QWidget* parent, Qt::Orientation o) : QSlider(o, parent) {
     connect(this, &QAbstractSlider::valueChanged, this, [this] { RunGuarded(OnChange); });
 }
 
+void TrackBar::SetRange(int min, int max, int frequency, int pageSize) {
+    setMaximum(max);
+    setMinimum(min);
+    setTickInterval(frequency);
+    setPageStep(pageSize);
+}
+
+ComboBox::ComboBox(const QStringList& items, QWidget* parent) : QComboBox(parent) {
+    addItems(items);
+    setCurrentIndex(-1);
+    connect(this, &QComboBox::currentIndexChanged, this, [this] { RunGuarded(OnChange); });
+}
+
+void ComboBox::SetItemIndex(int index) {
+    setCurrentIndex(index >= 0 && index < count() ? index : -1);
+}
+
+QStringList ComboBox::Items() const {
+    QStringList items;
+    for (int i = 0; i < count(); ++i)
+        items << itemText(i);
+    return items;
+}
+
 void TrackBar::SetMin(int v) {
     setMinimum(v);
 }

@@ -7,6 +7,7 @@
 //   (a message box with the exception's text) and the event loop goes on.
 // Handlers are plain std::function members named after the event (OnClick, OnChange, OnTimer).
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -158,6 +159,18 @@ private:
     std::vector<QRadioButton*> buttons_;
 };
 
+// A fixed drop-down list. ItemIndex -1 means none selected.
+class ComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    ComboBox(const QStringList& items, QWidget* parent = nullptr);
+    int ItemIndex() const { return currentIndex(); }
+    // Fires OnChange when the index changes (also from code); out-of-range values select none.
+    void SetItemIndex(int index);
+    QStringList Items() const;
+    Handler OnChange;
+};
+
 class TrackBar : public QSlider {
     Q_OBJECT
 public:
@@ -171,6 +184,8 @@ public:
     void SetPosition(int v);
     void SetFrequency(int ticks);
     void SetPageSize(int v);
+    // Maximum, minimum, tick frequency and page size in one go (the position may move).
+    void SetRange(int min, int max, int frequency, int pageSize);
     Handler OnChange;
 };
 

@@ -43,6 +43,8 @@ public:
     virtual AnswerView Answer() const = 0;
     virtual CameraState& State() = 0;
     virtual void ReLoadClick() = 0;
+    // The page on show (0..6).
+    virtual int ActivePage() const = 0;
     // Shows a message box (buttons: 1 OK and Cancel, 2 Abort, Retry and Ignore).
     virtual void ShowMessage(const std::string& text, const std::string& caption, int buttons) = 0;
 

@@ -56,6 +56,7 @@ public:
     void StxCommand(int n) override { link_->StxCommand(link_->SendFrame, n); }
     AnswerView Answer() const override;
     CameraState& State() override { return state_; }
+    int ActivePage() const override { return observer_.ActivePage(); }
     void ShowMessage(const std::string& text, const std::string& caption, int buttons) override {
         observer_.Message(text, caption, buttons);
     }
@@ -78,7 +79,6 @@ private:
     void Terminate() override;
 
     // TransferHost
-    int ActivePage() const override { return observer_.ActivePage(); }
     void SetTabPanelsEnabled(bool on) override { observer_.PanelsEnabled(on); }
     void ShowOrderCount(int count) override { observer_.OrderCount(count); }
     void PageStarting(uint8_t group) override;

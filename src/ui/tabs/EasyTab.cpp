@@ -1,29 +1,42 @@
 #include "EasyTab.h"
 
+#include "easy/EasyLens.h"
+#include "easy/EasyPicture.h"
+#include "easy/EasyTitle.h"
+
 namespace r8::ui {
 
 EasyTab::EasyTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet3", "Panel4") {
-    AGCTimer = MakeTimer("AGCTimer", 300);
-    SENSTimer = MakeTimer("SENSTimer", 300);
-    RTimer = MakeTimer("RTimer", 300);
-    BTimer = MakeTimer("BTimer", 300);
-    PhaseTimer = MakeTimer("PhaseTimer", 300);
-    ATWBarTimer = MakeTimer("ATWBarTimer", 300);
-    AWBBarTimer = MakeTimer("AWBBarTimer", 300);
-    HGainTimer = MakeTimer("HGainTimer", 300);
-    VGainTimer = MakeTimer("VGainTimer", 300);
-    PeakOnTimer = MakeTimer("PeakOnTimer", 300);
-    ALCAutoTimer = MakeTimer("ALCAutoTimer", 300);
-    ALCFixTimer = MakeTimer("ALCFixTimer", 300);
-    AESAutoTimer = MakeTimer("AESAutoTimer", 300);
-    BLCSensTimer = MakeTimer("BLCSensTimer", 300);
-    BLCAreaTimer = MakeTimer("BLCAreaTimer", 300);
-    ZoomStepTimer = MakeTimer("ZoomStepTimer", 300);
-    FocusStepTimer = MakeTimer("FocusStepTimer", 300);
-    ZoomSpeedTimer = MakeTimer("ZoomSpeedTimer", 300);
-    FocusSpeedTimer = MakeTimer("FocusSpeedTimer", 300);
+    QFont font = Body()->font();
+    font.setPixelSize(11);
+    Body()->setFont(font);
+    Picture = std::make_unique<EasyPicture>(ctx, Body());
+    Lens = std::make_unique<EasyLens>(ctx, Body(), Picture->Initial, Picture->Freeze);
+    TitleArea = std::make_unique<EasyTitle>(ctx, Body(), Picture->BLCPanel);
+    Picture->Lens_enable_update = [this] { Lens->Lens_enable_update(); };
+    Picture->BLC_area_enable = [this](bool on) { TitleArea->BLC_area_enable(on); };
+    TabPanel()->setEnabled(false);
 }
 
-void EasyTab::Trans_end_easy() {}
+EasyTab::~EasyTab() = default;
+
+void EasyTab::OnPageStart() {
+    Picture->EnableWhiteBalanceControls();
+}
+
+void EasyTab::Trans_end_easy() {
+    const AnswerView a = ctx_.Answer();
+    if (!a.Good()) {
+        ctx_.ShowMessage(" Error ", "ERR", 2);
+        return;
+    }
+    if (a.Group() == 0x21) {
+        ctx_.ReLoadClick();
+        return;
+    }
+    Picture->Trans_end_easy(a);
+    Lens->Trans_end_easy(a);
+    TitleArea->Trans_end_easy(a);
+}
 
 } // namespace r8::ui

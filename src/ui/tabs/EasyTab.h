@@ -1,12 +1,22 @@
 #pragma once
+// The "Easy" tab: the camera's user menu functions. Its three parts (picture functions, lens
+// control, title with BLC areas and mark) each build their group boxes on Panel4, send their
+// commands and register their read decoders; the room wires them together and runs the tab's
+// answer handler.
 #include "TabRoom.h"
+
+#include <memory>
 
 namespace r8::ui {
 
-// The camera's user menu functions.
+class EasyPicture;
+class EasyLens;
+class EasyTitle;
+
 class EasyTab : public TabRoom {
 public:
     explicit EasyTab(RoomContext& ctx);
+    ~EasyTab() override;
 
     static constexpr PageRequest kPage[] = {
         {0x60, 0, 0, 3}, {0x60, 1, 0, 3}, {0x60, 2, 0, 3},       {0x60, 3, 0, 3}, // Easy blocks 0-9
@@ -15,27 +25,13 @@ public:
     };
     PageTable Page() const override { return kPage; }
     void OnAnswer() override { Trans_end_easy(); }
+    // The Easy page load starts with the white balance controls enabled.
+    void OnPageStart() override;
     void Trans_end_easy();
 
-    Timer* AGCTimer;
-    Timer* SENSTimer;
-    Timer* RTimer;
-    Timer* BTimer;
-    Timer* PhaseTimer;
-    Timer* ATWBarTimer;
-    Timer* AWBBarTimer;
-    Timer* HGainTimer;
-    Timer* VGainTimer;
-    Timer* PeakOnTimer;
-    Timer* ALCAutoTimer;
-    Timer* ALCFixTimer;
-    Timer* AESAutoTimer;
-    Timer* BLCSensTimer;
-    Timer* BLCAreaTimer;
-    Timer* ZoomStepTimer;
-    Timer* FocusStepTimer;
-    Timer* ZoomSpeedTimer;
-    Timer* FocusSpeedTimer;
+    std::unique_ptr<EasyPicture> Picture;
+    std::unique_ptr<EasyLens> Lens;
+    std::unique_ptr<EasyTitle> TitleArea;
 };
 
 } // namespace r8::ui

@@ -139,7 +139,6 @@ TEST(Functions, OutOfRangeWritesAreRefusedAndChangeNothing) {
         {{0x21, 0x47, 0x00, 0x0D}, {0x31, 0x47, 0x00}},
         {{0x21, 0x50, 0x08}, {0x31, 0x50}},
         {{0x21, 0x1C, 0x01, 0x7F, 0xFF}, {0x31, 0x1C, 0x01}},
-        {{0x21, 0x56, 0x01, 0x00, 0x00}, {0x31, 0x56, 0x01}},
         {{0x21, 0x58, 0x02, 0x12}, {0x31, 0x58, 0x00}},
         {{0x21, 0x36, 0x01, 0x02, 0x04, 0x00, 0x00, 0x10}, {0x31, 0x36, 0x00}},
         {{0x21, 0x0C, 0x04, 0x00, 0x12, 0x34}, {0x31, 0x0C, 0x03, 0xFF}},
@@ -156,6 +155,37 @@ TEST(Functions, OutOfRangeWritesAreRefusedAndChangeNothing) {
         EXPECT_EQ(A(*w, 3), write[2]);
         EXPECT_EQ(*m.Command(readPayload), before) << Hex(write);
     }
+}
+
+TEST(Functions, MarkStopsAtItsLimits) {
+    struct Move {
+        CameraIdentity id;
+        uint8_t x, y;         // asked for
+        uint8_t wantX, wantY; // where the mark stops
+        uint8_t xMax, yMax;
+    };
+    const CameraIdentity palHi{false, true}, ntscLo{true, false};
+    const Move moves[] = {
+        {palHi, 0x10, 0x08, 0x10, 0x08, 0x3C, 0x20},  {palHi, 0x00, 0x00, 0x04, 0x02, 0x3C, 0x20},
+        {palHi, 0xFF, 0xFF, 0x3C, 0x20, 0x3C, 0x20},  {palHi, 0x3D, 0x01, 0x3C, 0x02, 0x3C, 0x20},
+        {ntscLo, 0xFF, 0xFF, 0x2A, 0x1A, 0x2A, 0x1A}, {ntscLo, 0x03, 0x1B, 0x04, 0x1A, 0x2A, 0x1A},
+    };
+    for (const Move& mv : moves) {
+        CameraModel m(mv.id);
+        Payload a = Ask(m, {0x21, 0x56, 0x01, mv.x, mv.y});
+        EXPECT_EQ(A(a, 1), 0xA0);
+        EXPECT_EQ((std::array{A(a, 4), A(a, 5)}), (std::array<int, 2>{mv.wantX, mv.wantY}))
+            << int(mv.x) << "," << int(mv.y);
+        Payload r = Ask(m, {0x31, 0x56, 0x01});
+        EXPECT_EQ((std::array{A(r, 4), A(r, 5), A(r, 6), A(r, 7), A(r, 8), A(r, 9)}),
+                  (std::array<int, 6>{mv.wantX, mv.wantY, 0x04, mv.xMax, 0x02, mv.yMax}));
+    }
+    // A position from the EEPROM outside the limits is brought inside by the reset.
+    CameraModel m;
+    const int word = eep::kSettings + static_cast<int>(IndexOf(Setting::MarkX));
+    Ask(m, {0x21, 0x0C, static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word), 0x00, 0xF0});
+    m.Command(P({0xF1}));
+    EXPECT_EQ(A(Ask(m, {0x31, 0x56, 0x01}), 4), 0x3C);
 }
 
 TEST(Functions, UnknownCommandsAreAnsweredWithAnError) {

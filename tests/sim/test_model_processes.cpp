@@ -1,6 +1,7 @@
 // The camera's own processes (white balance, lens, defect search), its memories and switches.
 #include "ModelHelpers.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace r8::sim::test {
@@ -45,6 +46,23 @@ TEST(Processes, LensFollowsItsTargetOneStepPerRead) {
     EXPECT_EQ(W(Ask(m, {0x21, 0x45, 0x00, 0x26, 0xF0}), 4), 0x26F0);
     Ask(m, {0x21, 0x45, 0x06, 0x00});
     EXPECT_EQ(W(Ask(m, {0x31, 0x60, 0x07}), 4), 0x18B0);
+}
+
+TEST(Processes, OnePushFocusSearchesOverSeveralReads) {
+    CameraModel m;
+    const Payload before = Ask(m, {0x31, 0x45, 0x01});
+    ASSERT_EQ(W(before, 4), W(before, 6)) << "starts sharp, so only the search moves the lens";
+    EXPECT_EQ(A(Ask(m, {0x21, 0x45, 0x03}), 1), 0xA0);
+    int reads = 0, lowest = W(before, 6);
+    Payload r;
+    do {
+        r = Ask(m, {0x31, 0x45, 0x01});
+        ASSERT_LT(++reads, 100);
+        EXPECT_EQ(W(r, 4), W(before, 4)) << "the target stays the sharp point";
+        lowest = std::min(lowest, W(r, 6));
+    } while (W(r, 6) != W(r, 4));
+    EXPECT_GE(reads, 3);
+    EXPECT_LT(lowest, W(before, 6)) << "the search ran away from the sharp point and back";
 }
 
 TEST(Processes, StoredLensPositions) {

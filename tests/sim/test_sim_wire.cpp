@@ -225,6 +225,47 @@ TEST(Wire, PacedLineStillServesEveryExchange) {
     EXPECT_EQ(AnswerOf(l.client->Read(20)).at(0), 0xA0);
 }
 
+// Held replies: the camera carries every unit out at once, but sends nothing for it until the
+// test releases it, unit by unit and in order, with or without pacing.
+TEST(Wire, HeldRepliesWaitForTheirRelease) {
+    for (bool pace : {false, true}) {
+        SCOPED_TRACE(pace ? "paced" : "unpaced");
+        SimOptions o;
+        o.pace = pace;
+        Line l(o);
+        l.sim.Hold();
+        Bytes broken = Cmd({0x31, 0x0A, 0x01});
+        broken[17] ^= 0x01;
+        l.client->Send({ENQ});
+        l.client->Send(Cmd({0x31, 0x60, 0x00}));
+        l.client->Send({ACK}); // gets no reply, so nothing is held for it
+        l.client->Send(Cmd({0x21, 0x1A, 0x01, 0x05}));
+        l.client->Send(broken);
+        ASSERT_TRUE(l.sim.WaitHeld(4, kPatienceMs));
+        EXPECT_EQ(l.sim.Received().size(), 5u);
+        l.sim.WithModel([](CameraModel& m) { EXPECT_EQ(m.Get(Setting::Agc), 5); });
+        EXPECT_TRUE(l.client->QuietFor(kShortQuietMs)) << "nothing before the release";
+
+        l.sim.Release(1);
+        EXPECT_EQ(l.client->Read(1), Bytes{ACK});
+        EXPECT_TRUE(l.client->QuietFor(kShortQuietMs)) << "one unit's reply only";
+        EXPECT_EQ(l.sim.Held(), 3u);
+        l.sim.Release();
+        EXPECT_EQ(l.client->Read(1), Bytes{ACK});
+        EXPECT_EQ(AnswerOf(l.client->Read(20)).at(1), 0x60);
+
+        l.sim.Resume();
+        EXPECT_EQ(l.client->Read(1), Bytes{ACK});
+        EXPECT_EQ(AnswerOf(l.client->Read(20)).at(3), 5);
+        EXPECT_EQ(l.client->Read(1), Bytes{NAK});
+        EXPECT_EQ(l.sim.Held(), 0u);
+        // No longer holding: served at once.
+        l.client->Send({ENQ});
+        EXPECT_EQ(l.client->Read(1), Bytes{ACK});
+        EXPECT_EQ(l.sim.Held(), 0u);
+    }
+}
+
 TEST(Wire, LinkPointsToTheSlaveUntilStop) {
     TempDir dir;
     SimOptions o;

@@ -1,0 +1,2 @@
+// Easy tab tests: lens.
+#include "EasyFixture.h"

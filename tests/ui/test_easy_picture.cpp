@@ -1,0 +1,2 @@
+// Easy tab tests: picture.
+#include "EasyFixture.h"

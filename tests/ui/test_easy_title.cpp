@@ -1,0 +1,2 @@
+// Easy tab tests: title.
+#include "EasyFixture.h"

@@ -68,6 +68,7 @@ void CameraModel::Reset() {
     registers_[eep::kTvWord] = WithTvBit(registers_[eep::kTvWord], id_.ntsc);
     for (size_t s = 0; s < kSettingCount; ++s)
         LoadSetting(static_cast<Setting>(s));
+    ClampMark();
     for (int i = 0; i < eep::kTitleLength; ++i)
         title_[i] = IsTitleCode(eeprom_[eep::kTitle + i]) ? eeprom_[eep::kTitle + i] : kBlankCode;
     for (size_t i = 0; i < ram_.size(); ++i) {
@@ -79,6 +80,7 @@ void CameraModel::Reset() {
         ram_[kRamEepromCopy - kRamBase + 2 * k + 1] = static_cast<uint8_t>(eeprom_[k]);
     }
     awbSteps_ = 0;
+    afSearching_ = false;
     lensAdjustSteps_ = 0;
     irisAdjusting_ = false;
     menuOpen_ = false;

@@ -120,6 +120,7 @@ private:
     Payload MarkAnswer(const Payload& p) const;
     Payload IrAnswer(const Payload& p) const;
     std::array<uint8_t, 6> MarkLimits() const;
+    void ClampMark();
     std::array<uint8_t, 6> BlcRows() const;
 
     uint16_t ZoomMax() const;
@@ -137,9 +138,10 @@ private:
     std::array<int, kSettingCount> live_{};
     std::array<uint16_t, eep::kTitleLength> title_{};
     LensState lens_;
-    bool blockTaken_ = false; // the last frame was a block: the next reset is answered
-    int awbSteps_ = 0;        // answers until the automatic white balance is done
-    int lensAdjustSteps_ = 0; // continuations until the lens adjustment is done
+    bool blockTaken_ = false;  // the last frame was a block: the next reset is answered
+    int awbSteps_ = 0;         // answers until the automatic white balance is done
+    bool afSearching_ = false; // one-push focus: still running to the near end
+    int lensAdjustSteps_ = 0;  // continuations until the lens adjustment is done
     bool irisAdjusting_ = false;
     bool menuOpen_ = false;
     int menuItem_ = 0;

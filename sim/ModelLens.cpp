@@ -48,9 +48,15 @@ void CameraModel::StepZoom() {
     ClampLens();
 }
 
+// A one-push search first runs the focus to the near end, then to the sharp point.
 void CameraModel::StepFocus() {
-    lens_.focusCurrent =
-        Toward(lens_.focusCurrent, lens_.focusTarget, 0x20 << Get(Setting::FocusSpeed));
+    const int step = 0x20 << Get(Setting::FocusSpeed);
+    if (afSearching_) {
+        lens_.focusCurrent = Toward(lens_.focusCurrent, FocusMin(), step);
+        afSearching_ = lens_.focusCurrent != FocusMin();
+        return;
+    }
+    lens_.focusCurrent = Toward(lens_.focusCurrent, lens_.focusTarget, step);
 }
 
 Payload CameraModel::ZoomAnswer(const Payload& p) const {
@@ -81,14 +87,17 @@ CameraModel::Reply CameraModel::LensCommand(const Payload& p) {
     case 0x01:
         if (write) {
             lens_.focusTarget = static_cast<uint16_t>(WordAt(p, 4));
+            afSearching_ = false;
             ClampLens();
         } else {
             StepFocus();
         }
         return FocusAnswer(p);
     case 0x03:
+        // The answer comes at once; the focus reads show the search until it ends sharp.
         if (!write) return Answer(p, kBadParameter);
         lens_.focusTarget = FocusSharp();
+        afSearching_ = true;
         return Answer(p);
     case 0x04:
         if (write) {
@@ -100,6 +109,7 @@ CameraModel::Reply CameraModel::LensCommand(const Payload& p) {
                 lens_.zoomTarget = lens_.zoomCurrent = kZoomMin;
                 ClampLens();
                 lens_.focusTarget = lens_.focusCurrent = FocusSharp();
+                afSearching_ = false;
             }
             if (p[3] == 0) return Answer(p).A(4, 0);
         }
@@ -126,6 +136,7 @@ CameraModel::Reply CameraModel::Position(const Payload& p) {
     } else {
         lens_.zoomTarget = eeprom_[at];
         lens_.focusTarget = eeprom_[at + 1];
+        afSearching_ = false;
         ClampLens();
     }
     Set(Setting::PositionNo, n);

@@ -226,14 +226,21 @@ Payload CameraModel::MarkAnswer(const Payload& p) const {
     return a;
 }
 
+// The mark never leaves its limits, whatever the EEPROM or a move asks for.
+void CameraModel::ClampMark() {
+    auto limits = MarkLimits();
+    auto& v = live_;
+    v[IndexOf(Setting::MarkX)] = std::clamp<int>(v[IndexOf(Setting::MarkX)], limits[2], limits[3]);
+    v[IndexOf(Setting::MarkY)] = std::clamp<int>(v[IndexOf(Setting::MarkY)], limits[4], limits[5]);
+}
+
+// A move goes as far as the limits allow; the answer tells where the mark stopped.
 CameraModel::Reply CameraModel::MarkPosition(const Payload& p) {
     if (p[2] != 0x01) return Answer(p, kBadParameter);
     if (p[0] == kWrite) {
-        auto limits = MarkLimits();
-        if (p[3] < limits[2] || p[3] > limits[3] || p[4] < limits[4] || p[4] > limits[5])
-            return Answer(p, kBadParameter);
         Set(Setting::MarkX, p[3]);
         Set(Setting::MarkY, p[4]);
+        ClampMark();
     }
     return MarkAnswer(p);
 }

@@ -115,16 +115,28 @@ void CameraSim::Start() {
         throw;
     }
     started_ = Clock::now();
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = false;
+    }
     thread_ = std::thread([this] { Run(); });
 }
 
 void CameraSim::Stop() {
     if (thread_.joinable()) {
-        uint64_t one = 1;
-        if (write(wake_, &one, sizeof one) != sizeof one) std::perror("eventfd write");
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        Wake();
         thread_.join();
     }
     CloseAll();
+}
+
+void CameraSim::Wake() {
+    uint64_t one = 1;
+    if (wake_ >= 0 && write(wake_, &one, sizeof one) != sizeof one) std::perror("eventfd write");
 }
 
 void CameraSim::CloseAll() {
@@ -175,6 +187,44 @@ void CameraSim::WithModel(const std::function<void(CameraModel&)>& fn) {
     fn(model_);
 }
 
+void CameraSim::Hold() {
+    std::lock_guard lock(mutex_);
+    holding_ = true;
+}
+
+void CameraSim::Release(size_t units) {
+    {
+        std::lock_guard lock(mutex_);
+        for (; units > 0 && !held_.empty(); --units) {
+            released_.push_back(std::move(held_.front()));
+            held_.pop_front();
+        }
+    }
+    Wake();
+}
+
+void CameraSim::Resume() {
+    {
+        std::lock_guard lock(mutex_);
+        holding_ = false;
+        for (auto& r : held_)
+            released_.push_back(std::move(r));
+        held_.clear();
+    }
+    Wake();
+}
+
+size_t CameraSim::Held() const {
+    std::lock_guard lock(mutex_);
+    return held_.size();
+}
+
+bool CameraSim::WaitHeld(size_t n, int timeoutMs) const {
+    std::unique_lock lock(mutex_);
+    return receivedCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                [&] { return held_.size() >= n; });
+}
+
 void CameraSim::Run() {
     for (;;) {
         Clock::time_point now = Clock::now();
@@ -190,6 +240,7 @@ void CameraSim::Run() {
         if (auto gone = parser_.Expire(now)) units.push_back(std::move(*gone));
         for (auto& u : units)
             Handle(u);
+        SendReleased();
         Transmit(now);
 
         // Sleep until the next thing due: a byte arriving, a frame's gap running out, the next
@@ -220,7 +271,14 @@ void CameraSim::Run() {
             return;
         }
         if (n <= 0) continue;
-        if (fds[0].revents & POLLIN) return;
+        if (fds[0].revents & POLLIN) {
+            // Stop, or replies released: those are taken on the next round.
+            uint64_t count = 0;
+            if (read(wake_, &count, sizeof count) < 0 && errno != EAGAIN)
+                std::perror("r8v5mc-sim: eventfd read");
+            std::lock_guard lock(mutex_);
+            if (stopping_) return;
+        }
         if (fds[1].revents & POLLOUT) {
             txBlocked_ = false;
             nextTx_ = std::max(nextTx_, Clock::now()); // no burst to make up for the stall
@@ -262,8 +320,7 @@ void CameraSim::Handle(RxUnit& u) {
         return;
     case K::Broken:
         Trace("<-", u.bytes, "no ETX after the data");
-        Queue({NAK}, "NAK");
-        return;
+        break;
     case K::Control:
         Trace("<-", u.bytes, ControlName(u.bytes[0]));
         break;
@@ -272,24 +329,21 @@ void CameraSim::Handle(RxUnit& u) {
         Trace("<-", u.bytes, u.crcOk ? nullptr : "bad CRC");
         break;
     }
-
-    std::optional<Payload> answer;
-    bool ack = false;
     {
+        // Recording, carrying out and holding in one step: a test that sees the unit in
+        // Received() also sees its reply in Held().
         std::lock_guard lock(mutex_);
-        received_.push_back(u.bytes);
-        if (u.kind == K::Command && u.crcOk) {
-            Payload p{};
-            std::copy_n(u.bytes.begin() + 1, p.size(), p.begin());
-            ack = true;
-            answer = model_.Command(p);
-        } else if (u.kind == K::Block && u.crcOk) {
-            ack = true;
-            answer = model_.Block(u.bytes[1], u.bytes.data() + 2, u.bytes.size() - 5);
-        }
+        if (u.kind != K::Broken) received_.push_back(u.bytes);
+        Reply reply = React(u);
+        if (!reply.empty()) (holding_ ? held_ : released_).push_back(std::move(reply));
     }
     receivedCv_.notify_all();
+}
 
+// What the camera sends for a unit; runs under the lock, since it drives the model.
+CameraSim::Reply CameraSim::React(const RxUnit& u) {
+    using K = RxUnit::Kind;
+    Reply reply;
     if (u.kind == K::Control) {
         const uint8_t b = u.bytes[0];
         if (b == ENQ) {
@@ -298,21 +352,30 @@ void CameraSim::Handle(RxUnit& u) {
             if (first && options_.silentStart)
                 Trace("--", {}, "start-up ENQ left unanswered");
             else
-                Queue({ACK}, "ACK");
+                reply.push_back({{ACK}, "ACK"});
         } else if (b == NAK && !lastAnswer_.empty()) {
-            Queue(lastAnswer_, "answer repeated");
+            reply.push_back({lastAnswer_, "answer repeated"});
         }
-        return;
+        return reply;
     }
-    if (!ack) {
-        Queue({NAK}, "NAK");
-        return;
+    if (!u.crcOk || (u.kind != K::Command && u.kind != K::Block)) {
+        reply.push_back({{NAK}, "NAK"});
+        return reply;
     }
-    Queue({ACK}, "ACK");
-    if (answer) SendAnswer(*answer);
+    std::optional<Payload> answer;
+    if (u.kind == K::Command) {
+        Payload p{};
+        std::copy_n(u.bytes.begin() + 1, p.size(), p.begin());
+        answer = model_.Command(p);
+    } else {
+        answer = model_.Block(u.bytes[1], u.bytes.data() + 2, u.bytes.size() - 5);
+    }
+    reply.push_back({{ACK}, "ACK"});
+    if (answer) AddAnswer(*answer, reply);
+    return reply;
 }
 
-void CameraSim::SendAnswer(const Payload& answer) {
+void CameraSim::AddAnswer(const Payload& answer, Reply& reply) {
     CommandFrame frame = MakeStxFrame(answer.data(), answer.size());
     std::vector<uint8_t> bytes(frame.begin(), frame.end());
     bytes.push_back(options_.trailer);
@@ -320,17 +383,29 @@ void CameraSim::SendAnswer(const Payload& answer) {
     const long n = ++answers_;
     auto every = [n](int k) { return k > 0 && n % k == 0; };
     if (every(options_.noiseEvery))
-        Queue(std::vector<uint8_t>(std::begin(kNoise), std::end(kNoise)), "noise");
+        reply.push_back({std::vector<uint8_t>(std::begin(kNoise), std::end(kNoise)), "noise"});
     if (every(options_.dropEvery)) {
         Trace("--", bytes, "answer dropped");
         return;
     }
     if (every(options_.corruptEvery)) {
         bytes[kCommandFrameSize - 1] ^= 0xFF;
-        Queue(bytes, "answer, CRC corrupted");
+        reply.push_back({bytes, "answer, CRC corrupted"});
         return;
     }
-    Queue(bytes, "answer");
+    reply.push_back({bytes, "answer"});
+}
+
+// Queues the replies cleared to go, in the order they were cleared.
+void CameraSim::SendReleased() {
+    std::deque<Reply> ready;
+    {
+        std::lock_guard lock(mutex_);
+        ready.swap(released_);
+    }
+    for (const Reply& reply : ready)
+        for (const Out& out : reply)
+            Queue(out.bytes, out.what);
 }
 
 void CameraSim::Queue(const std::vector<uint8_t>& bytes, const char* what) {

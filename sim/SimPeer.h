@@ -13,6 +13,7 @@
 #include <array>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -45,23 +46,54 @@ public:
     // Runs fn on the camera under the camera's lock.
     void WithModel(const std::function<void(CameraModel&)>& fn);
 
+    // Holding replies, so that a test can look at the state between a command and its answer.
+    // While holding, every unit is still read, recorded and carried out, but what the camera
+    // would send in reaction (ACK, NAK, answer frame, noise) is kept back, unit by unit, in
+    // arrival order. Units that get no reply (the tool's ACK, EOT) are neither held nor counted.
+    // A frame broken off (no ETX) is held and counted for its NAK although Received() leaves it
+    // out. All five are thread-safe; call them while the camera runs.
+    void Hold();
+    // Lets the replies of the oldest `units` held units go out (no more than Held()).
+    void Release(size_t units = 1);
+    // Lets everything held go out and stops holding.
+    void Resume();
+    // Units whose replies are held back.
+    size_t Held() const;
+    // Blocks until Held() >= n or the timeout; returns whether it was reached.
+    bool WaitHeld(size_t n, int timeoutMs) const;
+
     const SimOptions& Options() const { return options_; }
 
 private:
+    struct Out {
+        std::vector<uint8_t> bytes;
+        const char* what;
+    };
+    using Reply = std::vector<Out>; // everything sent in reaction to one received unit
+
     void Run();
     void ReadLine(Clock::time_point now);
     void Handle(RxUnit& u);
-    void SendAnswer(const Payload& answer);
+    Reply React(const RxUnit& u);
+    void AddAnswer(const Payload& answer, Reply& reply);
+    void Wake();
+    void SendReleased();
     void Queue(const std::vector<uint8_t>& bytes, const char* what);
     void Transmit(Clock::time_point now);
     void Trace(const char* direction, const std::vector<uint8_t>& bytes, const char* what) const;
     void CloseAll();
 
     const SimOptions options_;
+    // mutex_ guards the model and everything down to stopping_; receivedCv_ is notified when a
+    // unit is recorded or held.
     mutable std::mutex mutex_;
     mutable std::condition_variable receivedCv_;
     CameraModel model_;
     std::vector<std::vector<uint8_t>> received_;
+    bool holding_ = false;
+    std::deque<Reply> held_;
+    std::deque<Reply> released_; // cleared to go; the camera's thread queues them for sending
+    bool stopping_ = false;
 
     int master_ = -1;
     int slave_ = -1;

@@ -71,11 +71,13 @@ void Unlock(TFR8V2& w) {
 class SimulatorWindow : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (HoldsAnswers()) camera.Hold();
         camera.Start();
         SetPortPath(1, camera.SlavePath());
         window = std::make_unique<TFR8V2>();
         window->FormCreate();
     }
+    virtual bool HoldsAnswers() const { return false; }
     void TearDown() override {
         window.reset();
         camera.Stop();
@@ -88,6 +90,21 @@ protected:
     RecordingSink sink;
     sim::CameraSim camera;
     std::unique_ptr<TFR8V2> window;
+};
+
+// The camera keeps its replies until the test releases them, so a test can act while a page
+// load is certainly running.
+class HeldSimulatorWindow : public SimulatorWindow {
+protected:
+    bool HoldsAnswers() const override { return true; }
+    // Lets the camera acknowledge the start-up enquiry and waits until the first page request
+    // is held unanswered.
+    void HoldFirstPageRequest() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return camera.Held() == 1; }, kWaitMs));
+        camera.Release(1);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return camera.Held() == 1 && window->Loader().TransStep != 0; }, kWaitMs));
+    }
 };
 
 } // namespace
@@ -121,16 +138,17 @@ TEST_F(SimulatorWindow, StartUpConnectsAndLoadsTheEasyPage) {
         ADD_FAILURE() << m.caption.toStdString() << ": " << m.text.toStdString();
 }
 
-TEST_F(SimulatorWindow, TabChangesDuringALoadAreQueuedAndLoadInOrder) {
+TEST_F(HeldSimulatorWindow, TabChangesDuringALoadAreQueuedAndLoadInOrder) {
     auto& w = *window;
     Unlock(w);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Loader().TransStep != 0; }, kWaitMs));
+    HoldFirstPageRequest();
     const char* expected[] = {"1", "2", "3"};
     int k = 0;
     for (int page : {6, 0, 5}) {
         w.PageControl1->setCurrentIndex(page); // as the operator's click does
         EXPECT_EQ(w.Order->Caption(), expected[k++]);
     }
+    camera.Resume();
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return Reads(camera.Received()).size() == 30 && Idle(); }, kWaitMs));
     std::vector<std::string> all = kEasyReads;
@@ -156,10 +174,11 @@ TEST_F(SimulatorWindow, MenuLoadReadsTheActiveTabAgain) {
               (std::vector<std::string>{"570000", "570100", "570000", "570100"}));
 }
 
-TEST_F(SimulatorWindow, PushSwitchWaitsForTheLoad) {
+TEST_F(HeldSimulatorWindow, PushSwitchWaitsForTheLoad) {
     auto& w = *window;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.Loader().TransStep != 0; }, kWaitMs));
+    HoldFirstPageRequest();
     w.SW_push(1); // refused during the load
+    camera.Resume();
     ASSERT_TRUE(QTest::qWaitFor([&] { return Idle(); }, kWaitMs));
     w.SW_push(1);
     ASSERT_TRUE(QTest::qWaitFor(

@@ -19,11 +19,13 @@ CameraLink::CameraLink(SerialPort& comm, LinkHost& host) : comm_(comm), host_(ho
     };
 }
 
+// The time-out is armed before the write: a write that fails (time-out, EIO) must still end in
+// the retry and the link report, not leave the link waiting for ever.
 void CameraLink::SendSeq(uint8_t byte) {
     busyCursorOn();
     LinkBusy = 1;
-    comm_.Write(&byte, 1);
     arm(kCommandTicks, kCommandRetries);
+    comm_.Write(&byte, 1);
 }
 
 void CameraLink::IdEnq() {
@@ -36,9 +38,9 @@ int CameraLink::StxCommand(CommandFrame& buffer, int n) {
     for (int i = 1; i <= static_cast<int>(kPayloadSize); ++i)
         if (i > n) buffer[i] = 0x00;
     SealCommandFrame(buffer);
-    comm_.Write(buffer.data(), buffer.size());
     arm(kCommandTicks, kCommandRetries);
     host_.SetStatusText(1, HexBytes(buffer.data() + 1, 14));
+    comm_.Write(buffer.data(), buffer.size());
     return 0;
 }
 
@@ -61,12 +63,12 @@ void CameraLink::SohCommand(const int32_t* settingTable) {
     BlockFrame[3 + kBlockDataSize] = static_cast<uint8_t>(crc >> 8);
     BlockFrame[4 + kBlockDataSize] = static_cast<uint8_t>(crc & 0xFF);
 
+    arm(kBlockTicks, kBlockRetries);
     comm_.Write(BlockFrame.data(), 2);
     for (size_t off = 0; off < kBlockDataSize; off += kBlockPiece)
         comm_.Write(BlockFrame.data() + 2 + off, kBlockPiece);
     comm_.Write(BlockFrame.data() + 2 + kBlockDataSize, 3);
 
-    arm(kBlockTicks, kBlockRetries);
     host_.CopyProgressToMax();
 }
 
@@ -183,14 +185,19 @@ void CameraLink::SendTimerTimer() {
         Rx.RxState = 0;
         LINK_STATUS = 1;
     }
+    AnswerCount = kCommandTicks;
     if (LINK_STATUS == 1 || LINK_STATUS == 2) {
         // Commands of group 0x46 wait for the camera without limit and never report a loss.
-        if (SendFrame[2] == 0x46)
+        if (SendFrame[2] == 0x46) {
             ++RetryCount;
-        else
+        } else {
+            // The re-sent command is acknowledged before its answer comes: wait for that ACK
+            // again, so that neither the ACK nor a late answer to the first send is taken for
+            // the answer to this one.
+            LINK_STATUS = 1;
             comm_.Write(SendFrame.data(), SendFrame.size());
+        }
     }
-    AnswerCount = kCommandTicks;
 }
 
 void CameraLink::Cursor_set(int16_t cursor) {

@@ -302,6 +302,47 @@ TEST_F(LinkTest, TimeOutResendsThenReportsThenKeepsResending) {
     EXPECT_TRUE(Written().empty());
 }
 
+// A lost answer: the command goes out again, and only the answer that follows the ACK of the
+// re-sent command is acknowledged and handed on; a late answer to the first send is not.
+TEST_F(LinkTest, AfterALostAnswerOnlyTheRealAnswerIsTaken) {
+    Connect();
+    for (bool lateFirstAnswer : {false, true}) {
+        host.answers = 0;
+        Send({0x31, 0x60, 0x05});
+        port.Deliver({ACK}); // the camera took the read; its answer is lost
+        ASSERT_EQ(link.LINK_STATUS, 2);
+        Ticks(21);
+        EXPECT_EQ(link.LINK_STATUS, 1) << lateFirstAnswer;
+        if (lateFirstAnswer) port.Deliver(AnswerFrame({0xA0, 0x60, 0x05, 0x11}));
+        port.ClearWritten();
+        port.Deliver({ACK}); // the ACK of the re-sent read is not an answer
+        EXPECT_EQ(host.answers, 0) << lateFirstAnswer;
+        EXPECT_TRUE(Written().empty()) << lateFirstAnswer;
+        port.Deliver(AnswerFrame({0xA0, 0x60, 0x05, 0x22}));
+        EXPECT_EQ(host.answers, 1) << lateFirstAnswer;
+        EXPECT_EQ(Written(), std::vector<uint8_t>{ACK}) << lateFirstAnswer;
+        EXPECT_EQ(link.Rx.Answer()[3], 0x22) << lateFirstAnswer;
+        EXPECT_EQ(link.AnswerCount, -1) << lateFirstAnswer;
+    }
+}
+
+// A write that fails leaves the answer time-out armed: the link is still reported lost.
+TEST_F(LinkTest, FailedWritesStillEndInTheLinkReport) {
+    Connect();
+    port.failWrite = true;
+    EXPECT_THROW(Send({0x31, 0x0A, 0x01}), ECommError);
+    EXPECT_EQ(link.AnswerCount, 20);
+    EXPECT_THROW(Ticks(21), ECommError); // the re-send fails as well
+    EXPECT_EQ(link.AnswerCount, 20);
+    try {
+        Ticks(21);
+    } catch (const ECommError&) {
+    }
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, " Serial Port not connected ");
+    EXPECT_EQ(link.LinkBusy, 0);
+}
+
 TEST_F(LinkTest, LensStepCommandsWaitWithoutLimit) {
     Connect();
     Send({0x21, 0x46, 0x01});

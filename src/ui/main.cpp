@@ -7,8 +7,14 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSocketNotifier>
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 
@@ -28,19 +34,59 @@ public:
     }
 };
 
-} // namespace
+// --help and --version answer without a display: they need no window system.
+bool AsksForTextOnly(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i)
+        for (const char* option : {"--help", "-h", "-?", "--help-all", "--version", "-v"})
+            if (std::strcmp(argv[i], option) == 0) return true;
+    return false;
+}
 
-int main(int argc, char* argv[]) {
-    Application app(argc, argv);
-    QApplication::setApplicationName("R8V5MC");
-    QApplication::setApplicationVersion(R8_VERSION);
-
-    QCommandLineParser parser;
+void Describe(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         "Adjusts and services the R8V5MC CCD colour camera over a serial line.\n"
         "Press Ctrl+Shift+P in the main window to enter the service access code.");
     parser.addHelpOption();
     parser.addVersionOption();
+}
+
+// SIGINT, SIGTERM and SIGHUP close the main window the normal way (the port is released) and
+// the program ends with status 0. The signals are blocked before any thread starts, so every
+// thread inherits the mask and only the descriptor sees them.
+int BlockTerminationSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return -1;
+    return signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (AsksForTextOnly(argc, argv)) {
+        QCoreApplication text(argc, argv);
+        QCoreApplication::setApplicationName("r8v5mc");
+        QCoreApplication::setApplicationVersion(R8_VERSION);
+        QCommandLineParser parser;
+        Describe(parser);
+        parser.addOption({"com1", "Device of serial port 1 (default /dev/ttyS0).", "PATH"});
+        parser.addOption({"com2", "Device of serial port 2 (default /dev/ttyS1).", "PATH"});
+        parser.addOption(
+            {"simulate", "Start a simulated camera on a pseudo-terminal and put it on port 1."});
+        parser.process(text); // prints and exits
+        return 0;
+    }
+    const int signalFd = BlockTerminationSignals();
+
+    Application app(argc, argv);
+    QApplication::setApplicationName("R8V5MC");
+    QApplication::setApplicationVersion(R8_VERSION);
+
+    QCommandLineParser parser;
+    Describe(parser);
     const QCommandLineOption com1("com1", "Device of serial port 1 (default /dev/ttyS0).", "PATH");
     const QCommandLineOption com2("com2", "Device of serial port 2 (default /dev/ttyS1).", "PATH");
     const QCommandLineOption simulate(
@@ -68,6 +114,16 @@ int main(int argc, char* argv[]) {
     r8::ui::TFSR8V2 FSR8V2(FR8V2);
     r8::ui::TKizuInfo KizuInfo;
     FR8V2.SetSwitchPanel(&FSR8V2);
+    if (signalFd >= 0) {
+        auto* notifier = new QSocketNotifier(signalFd, QSocketNotifier::Read, &FR8V2);
+        QObject::connect(notifier, &QSocketNotifier::activated, &FR8V2, [&FR8V2, signalFd] {
+            signalfd_siginfo info;
+            while (read(signalFd, &info, sizeof info) == sizeof info) {
+            }
+            FR8V2.close();
+            QCoreApplication::exit(0);
+        });
+    }
     FR8V2.show();
     r8::ui::RunGuarded([&] { FR8V2.FormCreate(); });
     if (FR8V2.Terminated()) return 1;

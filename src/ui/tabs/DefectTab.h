@@ -19,6 +19,9 @@ public:
     void OnAnswer() override { Trans_end_kizu(); }
     void Trans_end_kizu();
 
+    // Switches the camera's defect adjust mode; disabled from its send until the answer.
+    RadioGroup* AdjustSet;
+
     Timer* Timerkizu;
     Timer* SensKFTimer;
 };

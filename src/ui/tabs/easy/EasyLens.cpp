@@ -1,11 +1,547 @@
 #include "EasyLens.h"
 
+#include "HexText.h"
+
+#include <QLayout>
+#include <QString>
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
 namespace r8::ui {
+namespace {
+
+constexpr uint8_t kRead = 0x31;
+constexpr uint8_t kSet = 0x21;
+constexpr uint8_t kLens = 0x45;
+constexpr uint8_t kAlarmGroup = 0x51;
+constexpr uint8_t kPositionGroup = 0x52;
+constexpr uint8_t kEasyBlock = 0x60;
+constexpr int kEasyPage = 4;
+constexpr int kLinePage = 5;
+
+// Zoom range: the upper end grows by this much with digital zoom on.
+constexpr int kZoomMin = 0x1000;
+constexpr int kZoomMaxOptical = 0x18B0;
+constexpr int kZoomDigitalExtra = 0x0E40;
+
+// Where the part sits on Panel4.
+constexpr int kLeft = 472;
+constexpr int kWidth = 238;
+constexpr int kHeight = 300;
+
+QString Hex4(int v) {
+    return QString::fromStdString(HexWord(v));
+}
+
+QString Dec2(int v) {
+    return QStringLiteral("%1").arg(v, 2, 10, QChar('0'));
+}
+
+// The control's own enabled state, whatever its panel's.
+bool Enabled(const QWidget* w) {
+    return w->isEnabledTo(w->parentWidget());
+}
+
+// The value of a decimal entry (digits only). Anything else is the operator's typing error,
+// reported by the guarded handler; nothing is sent.
+int DecimalValue(const Edit* edit, const char* what) {
+    const QString text = edit->Text();
+    bool digits = !text.isEmpty();
+    for (QChar c : text)
+        digits = digits && c >= QChar('0') && c <= QChar('9');
+    if (!digits)
+        throw std::runtime_error("\"" + text.toStdString() + "\" is not a valid " + what +
+                                 " number");
+    return text.toInt();
+}
+
+Edit* MakeEdit(QWidget* parent, int maxLength, bool readOnly = false) {
+    auto* e = new Edit(parent);
+    e->SetMaxLength(maxLength);
+    e->setReadOnly(readOnly);
+    return e;
+}
+
+} // namespace
 
 EasyLens::EasyLens(RoomContext& ctx, QWidget* panel, const RadioGroup* initial,
                    const RadioGroup* freeze)
     : ctx_(ctx), initial_(initial), freeze_(freeze) {
-    (void)panel;
+    build(panel);
+    bindHandlers();
+    registerDecoders();
+}
+
+EasyLens::~EasyLens() = default;
+
+void EasyLens::build(QWidget* panel) {
+    LensControl = new GroupBox("Lens Control", panel);
+    LensControl->setGeometry(kLeft, 0, kWidth, kHeight);
+    QWidget* g = LensControl;
+    auto label = [g](const char* caption, int x, int y, int w) {
+        (new Label(caption, g))->setGeometry(x, y, w, 14);
+    };
+
+    label("Direct", 40, 13, 44);
+    label("Current", 140, 13, 44);
+    label("Zoom", 6, 31, 32);
+    ZoomStep = MakeEdit(g, 4);
+    ZoomStep->setGeometry(40, 28, 44, 20);
+    ZoomSpinButton = new SpinButton(g);
+    ZoomSpinButton->setGeometry(86, 28, 16, 20);
+    CurrentZoom = MakeEdit(g, 4, true);
+    CurrentZoom->setGeometry(140, 28, 44, 20);
+    GetZoomCurrent = new Button("Get", g);
+    GetZoomCurrent->setGeometry(188, 27, 42, 22);
+    ZoomStepBar = new TrackBar(g);
+    ZoomStepBar->setGeometry(6, 49, 224, 22);
+
+    label("Focus", 6, 75, 32);
+    FocusStep = MakeEdit(g, 4);
+    FocusStep->setGeometry(40, 72, 44, 20);
+    FocusSpinButton = new SpinButton(g);
+    FocusSpinButton->setGeometry(86, 72, 16, 20);
+    CurrentFocus = MakeEdit(g, 4, true);
+    CurrentFocus->setGeometry(140, 72, 44, 20);
+    FocusStepMin = MakeEdit(g, 4, true);
+    FocusStepMin->setGeometry(6, 94, 38, 20);
+    FocusStepBar = new TrackBar(g);
+    FocusStepBar->setGeometry(46, 93, 144, 22);
+    FocusStepMax = MakeEdit(g, 4, true);
+    FocusStepMax->setGeometry(192, 94, 38, 20);
+
+    label("ZoomSpeed", 6, 120, 68);
+    ZoomSpeedBar = new TrackBar(g);
+    ZoomSpeedBar->setGeometry(74, 116, 72, 22);
+    label("FocusSpeed", 6, 143, 68);
+    FocusSpeedBar = new TrackBar(g);
+    FocusSpeedBar->setGeometry(74, 139, 72, 22);
+    for (TrackBar* bar : {ZoomSpeedBar, FocusSpeedBar})
+        bar->SetRange(0, 4, 1, 1);
+    AutoFocus = new CheckBox("AutoFocus", g);
+    AutoFocus->setGeometry(150, 117, 84, 20);
+    OnePushAF = new Button("OnePushAF", g);
+    OnePushAF->setGeometry(150, 139, 80, 22);
+
+    CurrentCheck = new CheckBox("CurrentCheck", g);
+    CurrentCheck->setGeometry(4, 175, 102, 20);
+    DigitalZoom = new RadioGroup("Digital Zoom", {"OFF", "ON"}, 2, g);
+    DigitalZoom->setGeometry(108, 163, 124, 42);
+    PushSW = new RadioGroup("Push SW", {"Alarm", "Freeze"}, 2, g);
+    PushSW->setGeometry(4, 207, 142, 46);
+    for (RadioGroup* r : {DigitalZoom, PushSW})
+        r->layout()->setContentsMargins(4, 0, 4, 0);
+
+    Alarm = new GroupBox("Alarm", g);
+    Alarm->setGeometry(148, 207, 84, 46);
+    AlarmNo = MakeEdit(Alarm, 2);
+    AlarmNo->setGeometry(8, 19, 26, 20);
+    AlarmSpinButton = new SpinButton(Alarm);
+    AlarmSpinButton->setGeometry(36, 19, 16, 20);
+
+    Position = new GroupBox("Position", g);
+    Position->setGeometry(4, 254, 228, 43);
+    PositionNo = MakeEdit(Position, 2);
+    PositionNo->setGeometry(8, 18, 26, 20);
+    PositionSpinButton = new SpinButton(Position);
+    PositionSpinButton->setGeometry(36, 18, 16, 20);
+    PosLoad = new Button("Load", Position);
+    PosLoad->setGeometry(58, 17, 50, 22);
+    PosSave = new Button("Save", Position);
+    PosSave->setGeometry(112, 17, 50, 22);
+}
+
+void EasyLens::bindHandlers() {
+    // ZoomStepChange: a complete target; ticked, the zoom-move set waits for the lens.
+    SendOnCompleteHex(ctx_, ZoomStep, {kSet, kLens, 0x00},
+                      {.when = [this] { return Enabled(ZoomStep) && !showing_; },
+                       .before =
+                           [this] {
+                               if (ticked()) SetEnabled(zoomMoveSet(), false);
+                           }});
+    // FocusStepChange
+    SendOnCompleteHex(
+        ctx_, FocusStep, {kSet, kLens, 0x01},
+        {.when = [this] { return Enabled(FocusStep) && Enabled(FocusStepBar) && !showing_; },
+         .before =
+             [this] {
+                 if (ticked()) SetEnabled(focusMoveSet(), false);
+             }});
+
+    // ZoomStepBarChange / ZoomStepTimerTimer: the settled position becomes the ZoomStep text.
+    zoomStep = std::make_unique<DebouncedBar>(
+        ctx_, ZoomStepBar, [this](int pos) { ZoomStep->SetText(Hex4(pos)); }, "ZoomStepTimer");
+    // FocusStepBarChange / FocusStepTimerTimer
+    focusStep = std::make_unique<DebouncedBar>(
+        ctx_, FocusStepBar, [this](int pos) { FocusStep->SetText(Hex4(pos)); }, "FocusStepTimer");
+    // ZoomSpeedBarChange / ZoomSpeedTimerTimer
+    zoomSpeed = std::make_unique<DebouncedBar>(ctx_, ZoomSpeedBar, Prefix{kSet, kLens, 0x05},
+                                               "ZoomSpeedTimer");
+    // FocusSpeedBarChange / FocusSpeedTimerTimer
+    focusSpeed = std::make_unique<DebouncedBar>(ctx_, FocusSpeedBar, Prefix{kSet, kLens, 0x07},
+                                                "FocusSpeedTimer");
+    // Positions shown from an answer start no debounce (they would be sent back).
+    zoomStep->ArmWhen = [this] { return !showing_; };
+    focusStep->ArmWhen = [this] { return Enabled(FocusStepBar) && !showing_; };
+    zoomSpeed->ArmWhen = [this] { return !showing_; };
+    focusSpeed->ArmWhen = [this] { return !showing_; };
+    ZoomStepTimer = zoomStep->DebounceTimer;
+    FocusStepTimer = focusStep->DebounceTimer;
+    ZoomSpeedTimer = zoomSpeed->DebounceTimer;
+    FocusSpeedTimer = focusSpeed->DebounceTimer;
+
+    // ZoomSpinButtonUpClick / ZoomSpinButtonDownClick, FocusSpinButton...Click
+    ZoomSpinButton->OnUpClick = [this] { spinHex(ZoomStep, ZoomStepBar, +1); };
+    ZoomSpinButton->OnDownClick = [this] { spinHex(ZoomStep, ZoomStepBar, -1); };
+    FocusSpinButton->OnUpClick = [this] { spinHex(FocusStep, FocusStepBar, +1); };
+    FocusSpinButton->OnDownClick = [this] { spinHex(FocusStep, FocusStepBar, -1); };
+
+    SendOnClick(ctx_, AutoFocus, {kSet, kLens, 0x02}); // AutoFocusClick
+    // OnePushAFClick: ticked, the focus-move set waits for the search to end.
+    OnePushAF->OnClick = [this] {
+        if (!ctx_.Trans_chk()) return;
+        if (ticked()) SetEnabled(focusMoveSet(), false);
+        ctx_.Send({kSet, kLens, 0x03});
+    };
+    // GetZoomCurrentClick
+    GetZoomCurrent->OnClick = [this] {
+        if (!ctx_.Trans_chk()) return;
+        GetZoomCurrent->setEnabled(false);
+        if (ticked()) SetEnabled(readSet(), false);
+        ctx_.Send({kRead, kLens, 0x00});
+    };
+    SendDisablingSelf(ctx_, DigitalZoom, {kSet, kLens, 0x06}); // DigitalZoomClick
+    SendOnClick(ctx_, PushSW, {kSet, kPositionGroup, 0x02});   // PushSWClick
+
+    // PositionSpinButtonUpClick / PositionSpinButtonDownClick
+    PositionSpinButton->OnUpClick = [this] { spinDecimal(PositionNo, "position", +1, 1, 64); };
+    PositionSpinButton->OnDownClick = [this] { spinDecimal(PositionNo, "position", -1, 1, 64); };
+    // PosLoadClick: ticked, the stored position's answer starts the zoom and focus reads.
+    PosLoad->OnClick = [this] {
+        if (!ctx_.Trans_chk() || PositionNo->Text().size() != 2) return;
+        const auto p = static_cast<uint8_t>(DecimalValue(PositionNo, "position"));
+        if (ticked()) {
+            PosLoad->setEnabled(false);
+            SetEnabled(zoomMoveSet(), false);
+        }
+        ctx_.Send({kRead, kPositionGroup, 0x01, p});
+    };
+    // PosSaveClick
+    PosSave->OnClick = [this] {
+        if (!ctx_.Trans_chk() || PositionNo->Text().size() != 2) return;
+        const auto p = static_cast<uint8_t>(DecimalValue(PositionNo, "position"));
+        ctx_.Send({kSet, kPositionGroup, 0x01, p});
+    };
+
+    // AlarmSpinButtonUpClick / AlarmSpinButtonDownClick
+    AlarmSpinButton->OnUpClick = [this] { spinDecimal(AlarmNo, "alarm", +1, 0, 64); };
+    AlarmSpinButton->OnDownClick = [this] { spinDecimal(AlarmNo, "alarm", -1, 0, 64); };
+    // AlarmNoChange
+    AlarmNo->OnChange = [this] {
+        if (!ctx_.Trans_chk() || AlarmNo->Text().size() != 2) return;
+        const auto a = static_cast<uint8_t>(DecimalValue(AlarmNo, "alarm"));
+        ctx_.Send({kSet, kAlarmGroup, a});
+    };
+}
+
+void EasyLens::registerDecoders() {
+    ctx_.OnGroup(kLens, [this](const AnswerView&) { Lens_answer(); });
+    ctx_.OnGroup(kAlarmGroup, [this](const AnswerView& a) { AlarmNo->SetText(Dec2(a.A(3))); });
+    ctx_.OnGroup(kPositionGroup, 0,
+                 [this](const AnswerView& a) { PositionNo->SetText(Dec2(a.A(4))); });
+    // A stored position loaded while CurrentCheck waits (PosLoad disabled): follow the lens.
+    ctx_.OnGroup(kPositionGroup, 1, [this](const AnswerView&) {
+        if (!Enabled(PosLoad)) ctx_.Send({kRead, kLens, 0x00});
+    });
+    ctx_.OnGroup(kPositionGroup, 2, [this](const AnswerView& a) { showPushSW(a.A(4)); });
+
+    ctx_.OnGroup(kEasyBlock, 6, [this](const AnswerView& a) {
+        AlarmNo->SetText(Dec2(a.A(14)));
+        Lens_page_item(6);
+    });
+    ctx_.OnGroup(kEasyBlock, 7, [this](const AnswerView&) {
+        Lens_page_item(0);
+        Lens_page_item(1);
+    });
+    ctx_.OnGroup(kEasyBlock, 8, [this](const AnswerView& a) {
+        Lens_page_item(2);
+        Lens_page_item(5);
+        Lens_page_item(7);
+        PositionNo->SetText(Dec2(a.A(7)));
+        showPushSW(a.A(9));
+    });
+}
+
+void EasyLens::Trans_end_easy(const AnswerView& a) {
+    if (a.Group() == kLens && a.AfterWrite()) Lens_answer();
+    if (a.Group() == kPositionGroup && a.Item() == 2) alarmByPushSW(a.A(4));
+}
+
+void EasyLens::Lens_answer() {
+    const AnswerView a = ctx_.Answer();
+    LensData d;
+    d.target = a.U16(4);
+    d.current = a.U16(6);
+    d.focusMax = a.U16(8);
+    d.focusMin = a.U16(10);
+    d.value = a.A(4);
+    lensItem(a.Item(), d, a.P(1));
+}
+
+void EasyLens::Lens_page_item(uint8_t item) {
+    const AnswerView a = ctx_.Answer();
+    LensData d;
+    switch (item) {
+    case 0:
+        d.target = a.U16(4);
+        d.current = a.U16(6);
+        d.focusMax = a.U16(8);
+        d.focusMin = a.U16(10);
+        break;
+    case 1:
+        d.target = a.U16(12);
+        d.current = a.U16(14);
+        break;
+    case 2:
+        d.value = a.A(4);
+        break;
+    case 5:
+        d.value = a.A(5);
+        break;
+    case 6:
+        d.value = a.A(15);
+        break;
+    case 7:
+        d.value = a.A(6);
+        break;
+    default:
+        return;
+    }
+    lensItem(item, d, a.P(1));
+}
+
+void EasyLens::lensItem(uint8_t item, const LensData& d, uint8_t command) {
+    const bool readAnswer = command == kRead;
+    struct Showing {
+        bool& flag;
+        bool was;
+        explicit Showing(bool& f) : flag(f), was(f) { flag = true; }
+        ~Showing() { flag = was; }
+    } showing(showing_);
+    switch (item) {
+    case 0:
+        zoomAnswer(d);
+        break;
+    case 1:
+        focusAnswer(d);
+        break;
+    case 2:
+        autoFocusAnswer(d.value);
+        break;
+    case 3: // one-push AF done: ticked, follow the focus until it settles
+        if (ticked()) readLens(1);
+        break;
+    case 4: // lens adjust (Line tab)
+        if (d.value == 1) {
+            if (LensAdjustReadyOnLine) LensAdjustReadyOnLine();
+        } else if (d.value == 0 && ctx_.Trans_chk()) {
+            ctx_.Send({kSet, 0x46});
+        }
+        break;
+    case 5:
+        if (readAnswer) ZoomSpeedBar->SetPosition(d.value);
+        break;
+    case 7:
+        if (readAnswer) FocusSpeedBar->SetPosition(d.value);
+        break;
+    case 6:
+        if (readAnswer)
+            DigitalZoom->SetItemIndex(d.value);
+        else if (command == kSet)
+            digitalZoomSet();
+        break;
+    default:
+        break;
+    }
+}
+
+void EasyLens::zoomAnswer(const LensData& d) {
+    if (ticked()) {
+        if (d.target != d.current) {
+            readLens(0); // still moving
+            return;
+        }
+        showZoom(d);
+        readLens(1);
+        return;
+    }
+    FocusStepBar->setEnabled(false);
+    showZoom(d);
+    FocusStepBar->setEnabled(!autoFocusOn());
+    readLens(1);
+}
+
+void EasyLens::focusAnswer(const LensData& d) {
+    if (ticked()) {
+        if (d.target != d.current) {
+            readLens(1); // still moving
+            return;
+        }
+        showFocus(d);
+        // The movement has ended: everything the move disabled comes back.
+        SetEnabled({PosLoad, ZoomStep, ZoomSpinButton, ZoomStepBar, GetZoomCurrent}, true);
+        if (!autoFocusOn()) SetEnabled({FocusStep, FocusSpinButton, FocusStepBar}, true);
+        SetEnabled({ZoomSpeedBar, FocusSpeedBar}, true);
+        reenableCommon();
+        SetEnabled({CurrentCheck, AutoFocus}, true);
+        if (!autoFocusOn()) OnePushAF->setEnabled(true);
+        return;
+    }
+    FocusStepBar->setEnabled(false);
+    showFocus(d);
+    FocusStepBar->setEnabled(!autoFocusOn());
+    reenableCommon();
+    GetZoomCurrent->setEnabled(true);
+}
+
+void EasyLens::autoFocusAnswer(uint8_t on) {
+    const std::vector<QWidget*> manual = {OnePushAF, FocusStep, FocusSpinButton, FocusStepBar};
+    if (on == 0) {
+        AutoFocus->SetChecked(false);
+        SetEnabled(manual, true);
+    } else if (on == 1) {
+        AutoFocus->SetChecked(true);
+        SetEnabled(manual, false);
+    }
+}
+
+void EasyLens::digitalZoomSet() {
+    switch (ctx_.ActivePage()) {
+    case kEasyPage:
+        readLens(0); // the zoom range depends on digital zoom
+        break;
+    case kLinePage:
+        if (DigitalZoomSetOnLine) DigitalZoomSetOnLine();
+        break;
+    default:
+        break;
+    }
+}
+
+void EasyLens::showZoom(const LensData& d) {
+    applyZoomRange();
+    ZoomStep->SetText(Hex4(d.target));
+    ZoomStepBar->SetPosition(d.target);
+    CurrentZoom->SetText(Hex4(d.current));
+    applyFocusRange(d.focusMax, d.focusMin);
+}
+
+void EasyLens::showFocus(const LensData& d) {
+    FocusStep->SetText(Hex4(d.target));
+    FocusStepBar->SetPosition(d.target);
+    CurrentFocus->SetText(Hex4(d.current));
+}
+
+void EasyLens::applyZoomRange() {
+    // An unknown digital zoom state (no item) counts as "OFF".
+    const int max = kZoomMaxOptical + (DigitalZoom->ItemIndex() == 1 ? kZoomDigitalExtra : 0);
+    ZoomStepBar->SetRange(kZoomMin, max, (max - kZoomMin) / 10, (max - kZoomMin) / 50);
+}
+
+void EasyLens::applyFocusRange(uint16_t max, uint16_t min) {
+    FocusStepMax->SetText(Hex4(max));
+    FocusStepBar->SetMax(max);
+    FocusStepMin->SetText(Hex4(min));
+    FocusStepBar->SetMin(min);
+    FocusStepBar->SetMax(max);
+    const int span = max - min;
+    int step = 32;
+    for (int limit = 10, s = 1; limit <= 160; limit *= 2, s *= 2)
+        if (span < limit) {
+            step = s;
+            break;
+        }
+    FocusStepBar->SetFrequency(step);
+    FocusStepBar->SetPageSize(step);
+}
+
+void EasyLens::reenableCommon() {
+    DigitalZoom->setEnabled(true);
+    if (initialOnFreezeOff()) PushSW->setEnabled(true);
+    if (PushSW->ItemIndex() == 0) SetEnabled({AlarmNo, AlarmSpinButton}, true);
+}
+
+void EasyLens::readLens(uint8_t item) {
+    if (ctx_.Trans_chk()) ctx_.Send({kRead, kLens, item});
+}
+
+void EasyLens::showPushSW(uint8_t index) {
+    PushSW->SetItemIndex(index);
+    alarmByPushSW(index);
+}
+
+// The alarm number is the operator's to set only while the push switch raises alarms.
+void EasyLens::alarmByPushSW(uint8_t index) {
+    SetEnabled({AlarmNo, AlarmSpinButton}, index != 1);
+}
+
+void EasyLens::Lens_enable_update() {
+    if (!initialOnFreezeOff()) {
+        SetEnabled({ZoomSpeedBar,    FocusSpeedBar, DigitalZoom,        PushSW,         AlarmNo,
+                    AlarmSpinButton, CurrentCheck,  ZoomStep,           ZoomSpinButton, ZoomStepBar,
+                    GetZoomCurrent,  FocusStep,     FocusSpinButton,    FocusStepBar,   AutoFocus,
+                    OnePushAF,       PositionNo,    PositionSpinButton, PosLoad,        PosSave,
+                    PushSW},
+                   false);
+        return;
+    }
+    SetEnabled({ZoomSpeedBar, FocusSpeedBar, DigitalZoom, PushSW}, true);
+    if (PushSW->ItemIndex() == 0) SetEnabled({AlarmNo, AlarmSpinButton}, true);
+    SetEnabled({CurrentCheck, ZoomStep, ZoomSpinButton, ZoomStepBar, GetZoomCurrent}, true);
+    if (!autoFocusOn()) SetEnabled({FocusStep, FocusSpinButton, FocusStepBar}, true);
+    AutoFocus->setEnabled(true);
+    if (!autoFocusOn()) OnePushAF->setEnabled(true);
+    SetEnabled({PositionNo, PositionSpinButton, PosLoad, PosSave, PushSW}, true);
+}
+
+bool EasyLens::initialOnFreezeOff() const {
+    return initial_ && freeze_ && initial_->ItemIndex() == 1 && freeze_->ItemIndex() == 0;
+}
+
+// Steps a hexadecimal position by one within the bar's bounds; the new text goes out through
+// the edit's change handler. A text with a character that is not a hexadecimal digit is left.
+void EasyLens::spinHex(Edit* edit, const TrackBar* bounds, int step) {
+    const int32_t parsed = ParseHex(edit->Text().toStdString());
+    if (parsed < 0) return;
+    const auto value = static_cast<uint16_t>(parsed);
+    const int edge = step > 0 ? bounds->Max() : bounds->Min();
+    edit->SetText(Hex4(value == edge ? value : value + step));
+}
+
+// Steps a decimal number by one, up to highest or down to lowest; written as two digits.
+void EasyLens::spinDecimal(Edit* edit, const char* what, int step, int lowest, int highest) {
+    const int value = DecimalValue(edit, what);
+    edit->SetText(Dec2(step > 0 ? std::min(value + 1, highest) : std::max(value - 1, lowest)));
+}
+
+std::vector<QWidget*> EasyLens::zoomMoveSet() const {
+    return {ZoomStep,        ZoomSpinButton,  ZoomStepBar,  GetZoomCurrent,
+            FocusStep,       FocusSpinButton, FocusStepBar, ZoomSpeedBar,
+            FocusSpeedBar,   DigitalZoom,     PushSW,       AlarmNo,
+            AlarmSpinButton, CurrentCheck,    AutoFocus,    OnePushAF};
+}
+
+std::vector<QWidget*> EasyLens::focusMoveSet() const {
+    return {FocusStep, FocusSpinButton, FocusStepBar,    ZoomSpeedBar, FocusSpeedBar, DigitalZoom,
+            PushSW,    AlarmNo,         AlarmSpinButton, CurrentCheck, AutoFocus,     OnePushAF};
+}
+
+std::vector<QWidget*> EasyLens::readSet() const {
+    return {ZoomStep,     ZoomSpinButton,  ZoomStepBar,   FocusStep,   FocusSpinButton,
+            FocusStepBar, ZoomSpeedBar,    FocusSpeedBar, DigitalZoom, PushSW,
+            AlarmNo,      AlarmSpinButton, CurrentCheck};
 }
 
 } // namespace r8::ui

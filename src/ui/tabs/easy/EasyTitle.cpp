@@ -1,10 +1,256 @@
 #include "EasyTitle.h"
 
+#include "patterns/Senders.h"
+
+#include <QGridLayout>
+
+#include <string>
+
 namespace r8::ui {
 
+namespace {
+
+constexpr uint8_t kTitle = 0x10;
+constexpr uint8_t kAreas = 0x19;
+constexpr uint8_t kMark = 0x56;
+constexpr uint8_t kEasyBlock = 0x60;
+constexpr uint8_t kLastTitleBlock = kTitleBlocks - 1;
+
+// Five codes, high byte first, from answer byte `first` on.
+TitleCodes CodesAt(const AnswerView& a, int first) {
+    TitleCodes codes{};
+    for (size_t i = 0; i < codes.size(); ++i)
+        codes[i] = a.U16(first + 2 * static_cast<int>(i));
+    return codes;
+}
+
+EasyTitle::AreaMask MaskAt(const AnswerView& a, int first) {
+    EasyTitle::AreaMask mask{};
+    for (size_t r = 0; r < mask.size(); ++r)
+        mask[r] = a.A(first + static_cast<int>(r));
+    return mask;
+}
+
+template <class W> W* Named(W* w, const char* name, int x, int y, int width, int height) {
+    w->setObjectName(name);
+    w->setGeometry(x, y, width, height);
+    return w;
+}
+
+} // namespace
+
 EasyTitle::EasyTitle(RoomContext& ctx, QWidget* panel, Panel* blcPanel) : ctx_(ctx) {
-    (void)panel;
-    (void)blcPanel;
+    buildTitle(panel);
+    buildAreas(panel, blcPanel);
+    buildMark(panel);
+    registerDecoders();
+}
+
+// Region of this part on Panel4: x 472 .. right edge, y 300 .. bottom.
+void EasyTitle::buildTitle(QWidget* panel) {
+    TitleGroup = new GroupBox("Title", panel);
+    TitleGroup->setGeometry(476, 304, 228, 68);
+    CName = Named(new Edit(TitleGroup), "CName", 8, 18, 212, 21);
+    CName->SetMaxLength(kTitleLength);
+    Ctitlepos = Named(new ComboBox({"Up", "Down"}, TitleGroup), "Ctitlepos", 8, 44, 72, 21);
+    SendOnChange(ctx_, Ctitlepos, {0x21, kTitle, 0x03}); // CtitleposChange
+    SetTitle = Named(new Button("Set", TitleGroup), "SetTitle", 148, 43, 72, 23);
+    SetTitle->OnClick = [this] { SetTitleClick(); };
+}
+
+void EasyTitle::buildAreas(QWidget* panel, Panel* blcPanel) {
+    if (!blcPanel) { // the picture part lends its panel; without it the boxes stay hidden
+        blcPanel = new Panel(panel);
+        blcPanel->hide();
+    }
+    auto* grid = new QGridLayout(blcPanel);
+    grid->setSizeConstraint(QLayout::SetNoConstraint); // the panel keeps the size it was given
+    grid->setContentsMargins(2, 2, 2, 2);
+    grid->setSpacing(0);
+    for (int n = 0; n < kAreaCount; ++n) {
+        // The caption is the box's name; the grid shows the boxes without text.
+        const QString name = QString("BLCCheck%1").arg(n + 1, 2, 10, QChar('0'));
+        auto* box = new CheckBox(QString(), blcPanel);
+        box->setObjectName(name);
+        box->setAccessibleName(name);
+        box->OnClick = [this] { // BLCCheck01Click .. BLCCheck48Click
+            if (ctx_.TransStep() == 0) BLCAreaTimer->SetEnabled(true);
+        };
+        grid->addWidget(box, n / 8, n % 8, Qt::AlignCenter);
+        BLCCheck[static_cast<size_t>(n)] = box;
+    }
+    BLCAreaTimer = new Timer(blcPanel, 300, false);
+    BLCAreaTimer->setObjectName("BLCAreaTimer");
+    BLCAreaTimer->OnTimer = [this] { BLCAreaTimerTimer(); };
+}
+
+void EasyTitle::buildMark(QWidget* panel) {
+    MarkGroup = new GroupBox("Mark", panel);
+    MarkGroup->setGeometry(476, 376, 228, 80);
+    Mark = Named(new RadioGroup(" ", {"OFF", "ON"}, 1, MarkGroup), "Mark", 8, 12, 72, 62);
+    SendOnClick(ctx_, Mark, {0x21, kMark, 0x00}); // MarkClick
+
+    struct Move {
+        Button*& button;
+        const char* name;
+        const char* caption;
+        int dx, dy;
+        int x, y;
+    };
+    const Move moves[] = {
+        {Mark_up, "Mark_up", "up", 0, -1, 128, 12},         // Mark_upClick
+        {Mark_down, "Mark_down", "down", 0, 1, 128, 56},    // Mark_downClick
+        {Mark_left, "Mark_left", "left", -1, 0, 84, 34},    // Mark_leftClick
+        {Mark_right, "Mark_right", "right", 1, 0, 172, 34}, // Mark_rightClick
+    };
+    for (const Move& m : moves) {
+        m.button = Named(new Button(m.caption, MarkGroup), m.name, m.x, m.y, 48, 20);
+        // The camera answers with the new position; MarkLimits change only through answers.
+        m.button->OnClick = [this, dx = m.dx, dy = m.dy] {
+            if (!ctx_.Trans_chk()) return;
+            const auto& lim = ctx_.State().MarkLimits;
+            ctx_.Send({0x21, kMark, 0x01, static_cast<uint8_t>(lim[0] + dx),
+                       static_cast<uint8_t>(lim[1] + dy)});
+        };
+    }
+}
+
+void EasyTitle::registerDecoders() {
+    ctx_.OnGroup(kTitle, 1, [this](const AnswerView& a) { Title_show(a.A(4), CodesAt(a, 5)); });
+    ctx_.OnGroup(kTitle, 3, [this](const AnswerView& a) { Ctitlepos->SetItemIndex(a.A(4)); });
+    ctx_.OnGroup(kAreas, [this](const AnswerView& a) {
+        AreaMask mask = MaskAt(a, 3);
+        BLC_area_bits(mask, 1);
+    });
+    ctx_.OnGroup(kMark, 0, [this](const AnswerView& a) { showMark(a.A(4)); });
+    // The core has stored the six limits.
+    ctx_.OnGroup(kMark, 1, [this](const AnswerView&) { Mark_enable_update(); });
+
+    for (uint8_t k = 0; k < kTitleBlocks; ++k)
+        ctx_.OnGroup(kEasyBlock, k, [this, k](const AnswerView& a) {
+            Title_show(k, CodesAt(a, 4));
+            if (k == kLastTitleBlock) Ctitlepos->SetItemIndex(a.A(14));
+        });
+    ctx_.OnGroup(kEasyBlock, 4, [this](const AnswerView& a) {
+        AreaMask mask = MaskAt(a, 4);
+        BLC_area_bits(mask, 1);
+    });
+    // The core has stored the limits (A5..A10).
+    ctx_.OnGroup(kEasyBlock, 9, [this](const AnswerView& a) {
+        showMark(a.A(4));
+        Mark_enable_update();
+    });
+}
+
+void EasyTitle::Trans_end_easy(const AnswerView& a) {
+    if (a.Group() == kTitle && a.Item() == 1 && a.AfterWrite()) {
+        // Each stored block is shown and the next one goes out; the answer to block 3 ends the
+        // upload. A title read is shown by the decoder and starts no upload.
+        const uint8_t block = a.A(4);
+        Title_show(block, CodesAt(a, 5));
+        if (a.P(4) == kLastTitleBlock || block >= kLastTitleBlock) return;
+        if (!ctx_.Trans_chk()) return;
+        sendTitleBlock(block + 1);
+    } else if (a.Group() == kMark && a.Item() == 0) {
+        if (a.A(4) == 0) SetEnabled({Mark_up, Mark_down, Mark_left, Mark_right}, false);
+        if (a.A(4) == 1) {
+            SetEnabled({Mark_up, Mark_down, Mark_left, Mark_right}, true);
+            Mark_enable_update();
+        }
+    } else if (a.Group() == kMark && a.Item() == 1 && a.AfterWrite()) {
+        auto& lim = ctx_.State().MarkLimits;
+        lim[0] = a.A(4);
+        lim[1] = a.A(5);
+        Mark_enable_update();
+    }
+}
+
+void EasyTitle::SetTitleClick() {
+    if (!ctx_.Trans_chk()) return;
+    SetTitle->setEnabled(false);
+    sendTitleBlock(0);
+}
+
+void EasyTitle::sendTitleBlock(int block) {
+    const std::u16string text = CName->Text().toStdU16String();
+    const TitleCodes codes = TitleBlockCodes(text, block);
+    auto& f = ctx_.SendFrame();
+    f[1] = 0x21;
+    f[2] = kTitle;
+    f[3] = 0x01;
+    f[4] = static_cast<uint8_t>(block);
+    for (size_t i = 0; i < codes.size(); ++i) {
+        f[5 + 2 * i] = static_cast<uint8_t>(codes[i] >> 8);
+        f[6 + 2 * i] = static_cast<uint8_t>(codes[i] & 0xFF);
+    }
+    ctx_.StxCommand(14);
+}
+
+void EasyTitle::Title_show(uint8_t block, const TitleCodes& codes) {
+    // A block beyond the title would push text past its 20 characters.
+    if (block > kLastTitleBlock) return;
+    QString text = CName->Text();
+    while (text.size() < kTitleLength)
+        text += QChar(' ');
+    const int at = block * kTitleBlockChars;
+    for (size_t i = 0; i < codes.size(); ++i)
+        text[at + static_cast<int>(i)] = QChar(DecodeTitleCode(codes[i]));
+    CName->SetText(text);
+    if (block == kLastTitleBlock) SetTitle->setEnabled(true);
+}
+
+void EasyTitle::BLC_area_enable(bool on) {
+    for (CheckBox* box : BLCCheck)
+        box->setEnabled(on);
+}
+
+void EasyTitle::BLC_area_bits(AreaMask& mask, int direction) {
+    if (direction != 0 && direction != 1) return;
+    if (direction == 0) mask.fill(0);
+    for (int n = 0; n < kAreaCount; ++n) {
+        uint8_t& byte = mask[static_cast<size_t>(n / 8)];
+        const uint8_t bit = static_cast<uint8_t>(1u << (n % 8));
+        CheckBox* box = BLCCheck[static_cast<size_t>(n)];
+        if (direction == 1)
+            box->SetChecked((byte & bit) != 0);
+        else if (box->Checked())
+            byte |= bit;
+    }
+}
+
+void EasyTitle::BLCAreaTimerTimer() {
+    if (!ctx_.Trans_chk()) return; // stays armed and tries again at the next tick
+    BLCAreaTimer->SetEnabled(false);
+    AreaMask m{};
+    BLC_area_bits(m, 0);
+    ctx_.Send({0x21, kAreas, m[0], m[1], m[2], m[3], m[4], m[5]});
+}
+
+void EasyTitle::showMark(uint8_t index) {
+    Mark->SetItemIndex(index);
+    if (index == 0) SetEnabled({Mark_up, Mark_down, Mark_left, Mark_right}, false);
+    if (index == 1) SetEnabled({Mark_up, Mark_down, Mark_left, Mark_right}, true);
+}
+
+void EasyTitle::Mark_enable_update() {
+    const auto& lim = ctx_.State().MarkLimits;
+    const uint8_t x = lim[0], y = lim[1], xMin = lim[2], xMax = lim[3], yMin = lim[4],
+                  yMax = lim[5];
+    const bool on = Mark->ItemIndex() == 1;
+    // Each button: disabled where its step would leave the limits, enabled while the mark is on,
+    // otherwise left as it is.
+    const std::pair<Button*, bool> steps[] = {
+        {Mark_left, xMin < x},
+        {Mark_right, x < xMax},
+        {Mark_up, yMin < y},
+        {Mark_down, y < yMax},
+    };
+    for (const auto& [button, inside] : steps) {
+        if (!inside)
+            button->setEnabled(false);
+        else if (on)
+            button->setEnabled(true);
+    }
 }
 
 } // namespace r8::ui

@@ -87,6 +87,8 @@ SimArgs ParseSimArgs(const std::vector<std::string>& args) {
             count(o.noiseEvery);
         } else if (name == "--eeprom") {
             if (needValue()) o.eepromFile = value;
+        } else if (name == "--save-eeprom") {
+            if (needValue()) o.saveEepromFile = value;
         } else if (name == "--link") {
             if (needValue()) o.linkPath = value;
         } else if (name == "--trailer") {
@@ -114,6 +116,7 @@ terminal to open as the camera's serial port; the camera runs until SIGINT or SI
   --noise-every N        send noise bytes before every Nth answer frame
   --silent-start         do not answer the first ENQ
   --eeprom FILE          load the EEPROM from a settings file
+  --save-eeprom FILE     write the EEPROM to a settings file when the camera stops
   --trailer HEX          the byte sent after each answer frame (default FF)
   --link PATH            make PATH a symbolic link to the terminal while running
   --help                 this text

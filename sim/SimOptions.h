@@ -9,15 +9,16 @@ namespace r8::sim {
 struct SimOptions {
     bool ntsc = false;
     bool hiRes = true;
-    bool pace = false;        // bytes take their time at 9600 bit/s in both directions
-    bool trace = false;       // every frame both ways on stderr
-    int corruptEvery = 0;     // corrupt the CRC of every Nth answer frame (0 = never)
-    int dropEvery = 0;        // leave out every Nth answer frame, ACK still sent
-    int noiseEvery = 0;       // noise bytes before every Nth answer frame
-    bool silentStart = false; // the first ENQ gets no ACK
-    std::string eepromFile;   // settings file to load into the EEPROM
-    uint8_t trailer = 0xFF;   // the byte after each answer frame
-    std::string linkPath;     // symbolic link to the slave side, removed again by Stop
+    bool pace = false;          // bytes take their time at 9600 bit/s in both directions
+    bool trace = false;         // every frame both ways on stderr
+    int corruptEvery = 0;       // corrupt the CRC of every Nth answer frame (0 = never)
+    int dropEvery = 0;          // leave out every Nth answer frame, ACK still sent
+    int noiseEvery = 0;         // noise bytes before every Nth answer frame
+    bool silentStart = false;   // the first ENQ gets no ACK
+    std::string eepromFile;     // settings file to load into the EEPROM
+    std::string saveEepromFile; // settings file the EEPROM is written to when the program ends
+    uint8_t trailer = 0xFF;     // the byte after each answer frame
+    std::string linkPath;       // symbolic link to the slave side, removed again by Stop
 };
 
 struct SimArgs {

@@ -49,6 +49,18 @@ int main(int argc, char** argv) {
         while (read(sfd, &info, sizeof info) < 0 && errno == EINTR) {
         }
         camera.Stop();
+        if (!parsed.options.saveEepromFile.empty()) {
+            std::string text;
+            camera.WithModel([&](CameraModel& m) { text = SettingsText(m.Eeprom()); });
+            std::FILE* f = std::fopen(parsed.options.saveEepromFile.c_str(), "wb");
+            const bool written = f && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+            if ((f && std::fclose(f) != 0) || !written) {
+                std::fprintf(stderr, "%s: cannot write %s\n", program.c_str(),
+                             parsed.options.saveEepromFile.c_str());
+                close(sfd);
+                return 1;
+            }
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s: %s\n", program.c_str(), e.what());
         close(sfd);

@@ -116,10 +116,10 @@ TEST(Receiver, AFrameThatStallsIsGivenUpAfterTheGap) {
 }
 
 TEST(Options, AllOptions) {
-    SimArgs a =
-        ParseSimArgs({"--tv", "ntsc", "--resolution=lo", "--pace", "--trace", "--corrupt-every",
-                      "3", "--drop-every=4", "--noise-every", "5", "--silent-start", "--eeprom",
-                      "x.dat", "--trailer", "0x5a", "--link", "/tmp/cam"});
+    SimArgs a = ParseSimArgs({"--tv", "ntsc", "--resolution=lo", "--pace", "--trace",
+                              "--corrupt-every", "3", "--drop-every=4", "--noise-every", "5",
+                              "--silent-start", "--eeprom", "x.dat", "--trailer", "0x5a", "--link",
+                              "/tmp/cam", "--save-eeprom", "y.dat"});
     ASSERT_EQ(a.error, "");
     EXPECT_TRUE(a.options.ntsc);
     EXPECT_FALSE(a.options.hiRes);
@@ -128,6 +128,7 @@ TEST(Options, AllOptions) {
     EXPECT_EQ(a.options.dropEvery, 4);
     EXPECT_EQ(a.options.noiseEvery, 5);
     EXPECT_EQ(a.options.eepromFile, "x.dat");
+    EXPECT_EQ(a.options.saveEepromFile, "y.dat");
     EXPECT_EQ(a.options.trailer, 0x5A);
     EXPECT_EQ(a.options.linkPath, "/tmp/cam");
     EXPECT_TRUE(ParseSimArgs({"--help"}).help);

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -80,10 +81,11 @@ private:
     int stdout_ = -1;
 };
 
-TEST(Program, ServesTheLinkUntilSigterm) {
+TEST(Program, ServesTheLinkUntilSigtermAndSavesItsEeprom) {
     TempDir dir;
     const std::string link = dir.File("camera");
-    Program sim({"--link", link, "--tv", "ntsc"});
+    const std::string saved = dir.File("saved.dat");
+    Program sim({"--link", link, "--tv", "ntsc", "--save-eeprom", saved});
     const std::string slave = sim.FirstLine();
     ASSERT_FALSE(slave.empty());
     ASSERT_TRUE(std::filesystem::is_symlink(link));
@@ -96,10 +98,16 @@ TEST(Program, ServesTheLinkUntilSigterm) {
         Bytes answer = c.Read(21);
         ASSERT_EQ(answer.size(), 21u);
         EXPECT_EQ(answer[6] & 1, 0) << "NTSC: bit 0 of A4:A5";
+        c.Send(Cmd({0x21, 0x0C, 0x00, 0x05, 0xBE, 0xEF})); // EEPROM word 5
+        EXPECT_EQ(c.Read(21).size(), 21u);
     }
     sim.Signal(SIGTERM);
     EXPECT_EQ(sim.Exit(), 0);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
+    std::ifstream in(saved, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(text.size(), 1024u * 32u);
+    EXPECT_EQ(text.substr(5 * 32, 32), "210C0005BEEF000000000000000000\r\n");
 }
 
 TEST(Program, HelpAndBadArguments) {

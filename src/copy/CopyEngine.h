@@ -1,0 +1,100 @@
+#pragma once
+// The settings copy: the camera's EEPROM image to a settings file and back, as a room of the
+// session for the Copy page. One engine serves the window's Copy tab and r8v5mc-copy; both put
+// the same frames on the wire in the same order.
+//
+// Each transfer is a chain: the start sends the first command and every further step is taken
+// by Trans_end_copy when the camera's answer arrives. The front end chooses the file and asks
+// before an existing file is replaced; the engine reports progress and the outcome through
+// CopyReport. A file for the camera is read and checked whole before anything is sent, and
+// the file from the camera is written only when every word has been read.
+#include "Room.h"
+#include "SettingsFile.h"
+
+#include <functional>
+#include <string>
+
+namespace r8 {
+
+// Copy_select: the running transfer.
+enum CopyMode : int { kNoCopy = -1, kCameraToPc = 0, kPcToCameraSingle = 1, kPcToCameraBatch = 2 };
+
+struct CopyFailure {
+    std::string text;    // the message box text, e.g. "File read Error occured"
+    std::string caption; // its caption, e.g. "File.ERR"
+    std::string detail;  // one sentence naming the file or the answer and the cause
+};
+
+class CopyReport {
+public:
+    virtual ~CopyReport() = default;
+    virtual void CopyProgress(int position, int maximum) = 0;
+    // The transfer has finished (complete2).
+    virtual void CopyDone() = 0;
+    virtual void CopyFailed(const CopyFailure& failure) = 0;
+};
+
+class CopyEngine : public Room {
+public:
+    // Sends the settings block built from bits 7-0 of 2048 setting entries (SohCommand).
+    using BlockSender = std::function<void(const int32_t* settingTable)>;
+
+    CopyEngine(RoomContext& ctx, BlockSender sendBlock, CopyReport& report);
+
+    static constexpr PageRequest kPage[] = {
+        {0x0A, 0x01, 0, 3},
+        {0x0A, 0x40, 0, 3},
+    };
+    PageTable Page() const override { return kPage; }
+    void OnAnswer() override { Trans_end_copy(); }
+
+    // Starts a transfer; false when Trans_chk refuses or the file is refused (reported).
+    // Camera->PC into `target` (already confirmed by the operator); an empty target reads the
+    // image without writing a file.
+    bool CtopOK2Click(const std::string& target);
+    // PC->Camera as one block, then the reset.
+    bool ptocOk2Click(const std::string& file);
+    // PC->Camera record by record; the file's end record resets the camera.
+    bool ptocOkClick(const std::string& file);
+
+    int ctop_adr_chk(int value);
+    void Trans_end_copy();
+    void Trans_end_ctop();
+    // The next record of the file into SendFrame; false at the end.
+    bool make_frec();
+    // The file's words into SettingTable: entry 2k = bits 7-0 of word k, 2k + 1 = bits 15-8.
+    bool make_allrec();
+    // The camera acknowledged the reset that ends a transfer. Harmless when none is awaited.
+    void CloseCopyFile();
+
+    // Ends the running transfer at once: nothing more is sent and no file is written.
+    void Abort();
+
+    int Copy_select() const { return mode_; }
+    bool Running() const { return running_; }
+    // Words 0..1023 of the last completed Camera->PC read.
+    const WordImage& Image() const { return image_; }
+    // Words carried by the running or last transfer.
+    int Words() const;
+
+private:
+    bool startWrite(CopyMode mode, const std::string& file);
+    void sendRead(int address);
+    void sendNextRecord();
+    void finish();
+    void fail(CopyFailure failure);
+
+    RoomContext& ctx_;
+    BlockSender sendBlock_;
+    CopyReport& report_;
+    int mode_ = kNoCopy;
+    bool running_ = false;
+    bool awaitingReset_ = false;
+    std::string file_;
+    int expected_ = 0; // the word the last read asked for
+    SettingsFile records_;
+    size_t next_ = 0; // next record of a single transfer
+    WordImage image_{};
+};
+
+} // namespace r8

@@ -6,6 +6,7 @@
 #include "tabs/DebugTab.h"
 #include "tabs/DefectTab.h"
 #include "tabs/EasyTab.h"
+#include "tabs/easy/EasyLens.h"
 #include "tabs/LineTab.h"
 #include "tabs/MaskTab.h"
 
@@ -188,6 +189,7 @@ void TFR8V2::FormCreate() {
     SetActivePage(kEasyGroup);
     // Debug echo flags and the pwm_ref step belong to their tabs and start cleared there.
     Title->SetCaption(" R8V5MC Camera Adjust Tool");
+    Easy->Lens->CurrentCheck->SetChecked(false);
     session_->Start();
 }
 

@@ -1,25 +1,79 @@
 #pragma once
+// The Copy tab: the front end of the copy engine. It chooses the file, asks before an existing
+// file is replaced, and shows the running transfer, its progress, its end and its failures;
+// the engine sends, follows the camera's answers and reads and writes the settings file.
+#include "CopyEngine.h"
 #include "TabRoom.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QProgressBar;
 
 namespace r8::ui {
 
-// Copy of the camera's setting image to a settings file and back.
-class CopyTab : public TabRoom {
-public:
-    explicit CopyTab(RoomContext& ctx);
+// A file dialog of the tab. It remembers the name chosen last: "Same File Name" reuses it.
+struct FileDialog {
+    enum class Mode { Save, Open };
+    Mode mode;
+    QString FileName = "*.dat";
+    QStringList Filter = {QStringLiteral("データ(*.dat)"), QStringLiteral("すべてのファイル (*)")};
+};
 
-    static constexpr PageRequest kPage[] = {
-        {0x0A, 0x01, 0, 3},
-        {0x0A, 0x40, 0, 3},
-    };
-    PageTable Page() const override { return kPage; }
+// Runs a file dialog: the chosen path, or an empty text when the operator cancels.
+using FileChooser = std::function<QString(const FileDialog&)>;
+
+class CopyTab : public TabRoom, private CopyReport {
+public:
+    // sendBlock puts the settings block on the line (the link's SohCommand).
+    CopyTab(RoomContext& ctx, CopyEngine::BlockSender sendBlock);
+
+    PageTable Page() const override { return engine_.Page(); }
     void OnAnswer() override { Trans_end_copy(); }
-    void Trans_end_copy();
+    void Trans_end_copy() { engine_.Trans_end_copy(); }
+
+    void CtopOK2Click();
+    void ptocOk2Click();
+    void ptocOkClick();
+    // The settings block has gone out.
+    void BlockSent();
+    // The camera acknowledged a reset; it ends a transfer that waits for it.
+    void ResetAcknowledged() { engine_.CloseCopyFile(); }
+
+    CopyEngine& Engine() { return engine_; }
+    // Replaces the file dialogs (QFileDialog by default).
+    void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
 
     Button* CtopOK2;
     Button* ptocOk2;
     Button* ptocOk;
+    CheckBox* Same;
+    Label* Label33;
+    Panel* Copyfname2;
+    Label* Label35;
+    QProgressBar* ProgressBar3;
     Label* complete2;
+    RadioGroup* Copy_select;
+    FileDialog SaveDialog1{FileDialog::Mode::Save};
+    FileDialog OpenDialog1{FileDialog::Mode::Open};
+
+private:
+    // CopyReport
+    void CopyProgress(int position, int maximum) override;
+    void CopyDone() override;
+    void CopyFailed(const CopyFailure& failure) override;
+
+    // Shows what a transfer starts with: its mode and name, progress 0, complete2 hidden.
+    void begin(CopyMode mode, const QString& name);
+    // Runs the dialog; false when cancelled, else its FileName is the choice.
+    bool execute(FileDialog& dialog);
+    // The file of a PC->Camera transfer: the last one when Same allows it, else the dialog's.
+    bool chooseSource(bool reuse);
+
+    CopyEngine engine_;
+    FileChooser chooser_;
 };
 
 } // namespace r8::ui

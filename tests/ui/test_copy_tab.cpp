@@ -1,0 +1,248 @@
+// The Copy tab headless: whole copies against the simulated camera, and on a scripted port the
+// cases where the tab must send nothing.
+#include "Comm.h"
+#include "CopyTab.h"
+#include "EepromImage.h"
+#include "FakePort.h"
+#include "MainWindow.h"
+#include "QtTestEnv.h"
+#include "SimPeer.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace r8;
+using r8::test::FakePort;
+using r8::test::RecordingSink;
+using r8::ui::CopyTab;
+using r8::ui::FileDialog;
+using r8::ui::TFR8V2;
+
+namespace {
+
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new r8::test::QtEnvironment);
+
+constexpr int kWaitMs = 30000;
+
+std::string ReadAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll().toStdString();
+}
+
+void WriteAll(const QString& path, const std::string& text) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+void Unlock(TFR8V2& w) {
+    for (const char* t : {"t", "tm", "tmw", "tmwr"})
+        w.pwl->SetText(t);
+}
+
+// Stands in for the file dialogs: answers with `path` (empty: cancelled) and counts the asks.
+struct Chooser {
+    QString path;
+    std::vector<FileDialog::Mode> asked;
+    void Install(CopyTab& tab) {
+        tab.SetFileChooser([this](const FileDialog& d) {
+            asked.push_back(d.mode);
+            return path;
+        });
+    }
+};
+
+// Runs the event loop until done() or the time is up. Unlike QTest::qWaitFor it sleeps only
+// while no event is waiting, so a copy of 1024 exchanges runs at the camera's pace.
+bool RunUntil(const std::function<bool()>& done, int ms = kWaitMs) {
+    const QDeadlineTimer deadline(ms);
+    QTimer wake; // lets the wait see the deadline
+    wake.start(50);
+    while (!done()) {
+        if (deadline.hasExpired()) return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+QString FirstLine(const QString& text) {
+    return text.section('\n', 0, 0);
+}
+
+} // namespace
+
+TEST(CopyTabOnSimulator, CameraToPcGivesTheEepromImageAndBatchWritesAFileBack) {
+    RecordingSink sink;
+    sim::CameraSim camera;
+    camera.Start();
+    SetPortPath(1, camera.SlavePath());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TFR8V2 w;
+    w.FormCreate();
+    auto idle = [&] {
+        return w.Loader().TransStep == 0 && w.Loader().Orders.bOrder == 0 &&
+               w.Link().LINK_STATUS == 1;
+    };
+    ASSERT_TRUE(RunUntil(idle)); // the Easy page
+    Unlock(w);
+    w.PageControl1->setCurrentIndex(kCopyGroup);
+    ASSERT_TRUE(RunUntil(idle)); // the Copy page
+    CopyTab& tab = *w.Copy;
+    Chooser chooser;
+    chooser.Install(tab);
+    std::vector<int> positions;
+    QObject::connect(tab.ProgressBar3, &QProgressBar::valueChanged,
+                     [&](int v) { positions.push_back(v); });
+    auto ended = [&] { return !tab.complete2->isHidden() || !sink.shown.empty(); };
+
+    // Camera->PC.
+    chooser.path = dir.filePath("camera.dat");
+    tab.CtopOK2->Click();
+    ASSERT_TRUE(RunUntil(ended));
+    for (const auto& m : sink.shown)
+        ADD_FAILURE() << m.caption.toStdString() << ": " << m.text.toStdString();
+    sim::EepromImage eeprom{};
+    camera.WithModel([&](sim::CameraModel& m) { eeprom = m.Eeprom(); });
+    const std::string file = ReadAll(chooser.path);
+    EXPECT_EQ(file, sim::SettingsText(eeprom));
+    EXPECT_EQ(chooser.asked, std::vector{FileDialog::Mode::Save});
+    EXPECT_EQ(tab.Label35->Caption(), "Camera->PC");
+    EXPECT_EQ(tab.Copyfname2->Caption(), chooser.path);
+    EXPECT_EQ(tab.Copy_select->ItemIndex(), 0);
+    EXPECT_EQ(tab.ProgressBar3->maximum(), 1024);
+    EXPECT_EQ(tab.ProgressBar3->value(), 1024);
+    // The bar went through every word.
+    EXPECT_EQ(positions.size(), 1024u);
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+
+    // PC->Camera (batch) of that file with word 5 changed: the block, then the reset.
+    std::string edited = file;
+    edited.replace(5 * 32 + 8, 4, "ABCD");
+    chooser.path = dir.filePath("edited.dat");
+    WriteAll(chooser.path, edited);
+    positions.clear();
+    tab.ptocOk2->Click();
+    ASSERT_TRUE(RunUntil(ended));
+    for (const auto& m : sink.shown)
+        ADD_FAILURE() << m.caption.toStdString() << ": " << m.text.toStdString();
+    camera.WithModel([&](sim::CameraModel& m) { eeprom = m.Eeprom(); });
+    EXPECT_EQ(sim::SettingsText(eeprom), edited);
+    EXPECT_EQ(eeprom[5], 0xABCD);
+    EXPECT_EQ(tab.Label35->Caption(), "PC->Camera");
+    EXPECT_EQ(tab.Copy_select->ItemIndex(), 2);
+    EXPECT_TRUE(tab.Same->Checked()); // the next PC->Camera takes the same file
+    EXPECT_EQ(tab.ProgressBar3->value(), tab.ProgressBar3->maximum());
+    EXPECT_FALSE(positions.empty());
+    EXPECT_TRUE(w.PageControl1->isEnabled());
+}
+
+namespace {
+
+// The window on a scripted port with the Copy page loaded; the test answers for the camera.
+struct ScriptedCopyTab {
+    ScriptedCopyTab() {
+        window = std::make_unique<TFR8V2>(&port);
+        window->FormCreate();
+        port.Deliver({ACK});
+        answerPage();
+        Unlock(*window);
+        window->PageControl1->setCurrentIndex(kCopyGroup);
+        answerPage();
+        port.ClearWritten();
+        chooser.Install(Tab());
+    }
+    void answerPage() {
+        for (int i = 0; i < 50 && window->Loader().TransStep != 0; ++i) {
+            const auto& f = window->Link().SendFrame;
+            uint8_t a[15] = {0xA0, f[2], f[3]};
+            const auto frame = MakeStxFrame(a, 15);
+            port.Deliver({ACK});
+            port.Deliver({frame.begin(), frame.end()});
+        }
+        ASSERT_EQ(window->Loader().TransStep, 0);
+    }
+    CopyTab& Tab() { return *window->Copy; }
+
+    RecordingSink sink;
+    FakePort port;
+    std::unique_ptr<TFR8V2> window;
+    Chooser chooser;
+};
+
+} // namespace
+
+TEST(CopyTabScripted, RefusedTransfersSendNothing) {
+    const std::string kMalformed = "210C00000x00000000000000000000\r\n";
+    enum Button { CameraToPc, Batch, Single };
+    const struct {
+        const char* what;
+        Button button;
+        const char* file;  // existing file "file.dat" with this text, nullptr: none
+        bool cancel;       // the dialog is cancelled
+        bool sameByHand;   // "Same File Name" ticked before the click
+        bool overwriteYes; // the answer to the overwrite question
+        size_t dialogs;
+        const char* text; // the message shown (first line), nullptr: none
+        const char* caption;
+    } cases[] = {
+        {"malformed file, batch", Batch, kMalformed.c_str(), false, false, true, 1,
+         "File read Error occured", "File.ERR"},
+        {"malformed file, single", Single, kMalformed.c_str(), false, false, true, 1,
+         "File read Error occured", "File.ERR"},
+        {"missing file, single", Single, nullptr, false, false, true, 1, "File read Error occured",
+         "File.ERR"},
+        // The open dialog was never used: its name is still "*.dat".
+        {"Same ticked by hand, single", Single, nullptr, false, true, true, 0,
+         "File read Error occured", "File.ERR"},
+        {"overwrite answered No", CameraToPc, "an earlier file", false, false, false, 1,
+         "Do you really want to over write file.dat?", "R8V5MC"},
+        {"dialog cancelled, batch", Batch, nullptr, true, false, true, 1, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        ScriptedCopyTab s;
+        CopyTab& tab = s.Tab();
+        const QString path = dir.filePath("file.dat");
+        if (c.file) WriteAll(path, c.file);
+        s.chooser.path = c.cancel ? QString() : path;
+        s.sink.confirmAnswer = c.overwriteYes;
+        if (c.sameByHand) tab.Same->SetChecked(true);
+        (c.button == CameraToPc ? tab.CtopOK2
+         : c.button == Batch    ? tab.ptocOk2
+                                : tab.ptocOk)
+            ->Click();
+
+        EXPECT_TRUE(s.port.writes.empty());
+        EXPECT_FALSE(tab.Engine().Running());
+        EXPECT_EQ(s.chooser.asked.size(), c.dialogs);
+        if (c.text) {
+            ASSERT_EQ(s.sink.shown.size(), 1u);
+            EXPECT_EQ(FirstLine(s.sink.shown[0].text), c.text);
+            EXPECT_EQ(s.sink.shown[0].caption, c.caption);
+            EXPECT_EQ(s.sink.shown[0].buttons, c.button == CameraToPc ? 0 : 2); // Yes/No; A/R/I
+        } else {
+            EXPECT_TRUE(s.sink.shown.empty());
+        }
+        EXPECT_TRUE(tab.complete2->isHidden());
+        EXPECT_EQ(ReadAll(path), c.file ? c.file : "");
+        if (c.button == CameraToPc) {
+            EXPECT_TRUE(tab.Copyfname2->Caption().isEmpty());
+        }
+    }
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <poll.h>
@@ -20,6 +21,33 @@ const char* const kCommSendTooLong = "送信データ長が長すぎる。";
 
 ECommOpenError::ECommOpenError(int32_t code)
     : ECommError("オープンエラー ErrorCode = " + std::to_string(code)), ErrorCode(code) {}
+
+ECommOpenError::ECommOpenError(int32_t code, const std::string& path, int cause)
+    : ECommError("オープンエラー ErrorCode = " + std::to_string(code) + "\n" +
+                 OpenFailureText(path, cause)),
+      ErrorCode(code), Path(path), Cause(cause) {}
+
+std::string OpenFailureText(const std::string& path, int cause) {
+    if (path.empty()) return "No device is set for this port.";
+    switch (cause) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return path + ": no such device. Is the adapter plugged in?";
+    case EBUSY:
+    case EWOULDBLOCK:
+        return path + ": busy. Another program is using it.";
+    case EACCES:
+    case EPERM:
+        return path + ": not permitted for this user. Join the dialout group "
+                      "(sudo usermod -aG dialout $USER) and log in again.";
+    case ENOTTY:
+    case EINVAL:
+        return path + ": not a serial port.";
+    default:
+        return path + ": " + std::strerror(cause) + ".";
+    }
+}
 
 ECommReadWriteError::ECommReadWriteError(int32_t code)
     : ECommError("入出力エラー ErrorCode = " + std::to_string(code)), ErrorCode(code) {}
@@ -265,16 +293,18 @@ void TComm::Open() {
     const int fd = retryEintr(
         [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0) {
+        const int cause = errno;
         ::close(wake);
-        throw ECommOpenError(-1);
+        throw ECommOpenError(-1, path, cause);
     }
     // TIOCEXCL does not stop root, nor a second open that came first; the lock does.
     termios t{};
     if (retryEintr([&] { return ::flock(fd, LOCK_EX | LOCK_NB); }) < 0 ||
         retryEintr([&] { return ::tcgetattr(fd, &t); }) < 0) {
+        const int cause = errno;
         ::close(fd);
         ::close(wake);
-        throw ECommOpenError(-1);
+        throw ECommOpenError(-1, path, cause);
     }
     retryEintr([&] { return ::ioctl(fd, TIOCEXCL); });
 
@@ -298,12 +328,12 @@ void TComm::Open() {
     wakeFd_ = wake;
     try {
         watch_ = std::make_unique<TCommWatch>(*this, fd, wake);
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& e) {
         fd_ = -1;
         wakeFd_ = -1;
         closeDevice(fd);
         ::close(wake);
-        throw ECommOpenError(-1);
+        throw ECommOpenError(-1, path, e.code().value());
     }
     setModemLines(fd, TIOCMBIS, TIOCM_DTR);
     raiseRtsIfNoHandshake();

@@ -35,12 +35,19 @@ public:
 };
 
 // Code -1: the device cannot be opened, locked or configured (it is not a terminal);
-// -2: the watcher's wake-up descriptor cannot be created.
+// -2: the watcher's wake-up descriptor cannot be created. With a path the message goes on with
+// a line that names the device and says in plain words what is wrong (Cause: the errno).
 class ECommOpenError : public ECommError {
 public:
     explicit ECommOpenError(int32_t code);
+    ECommOpenError(int32_t code, const std::string& path, int cause);
     int32_t ErrorCode;
+    std::string Path;
+    int Cause = 0;
 };
+
+// "PATH: what is wrong." for an errno of a failed open, lock or set-up of a serial device.
+std::string OpenFailureText(const std::string& path, int cause);
 
 // Code: the errno of the failed call; ETIMEDOUT when a Write could not hand all its bytes to
 // the device within 1000 ms (peer not reading, CTS never raised).

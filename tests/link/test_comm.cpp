@@ -17,6 +17,7 @@
 #include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -224,7 +225,7 @@ TEST_F(CommOpen, MissingDeviceThrowsOpenErrorAndStaysClosed) {
         FAIL() << "opened a missing device";
     } catch (const ECommOpenError& e) {
         EXPECT_EQ(e.ErrorCode, -1);
-        EXPECT_STREQ(e.what(), "オープンエラー ErrorCode = -1");
+        EXPECT_EQ(std::string(e.what()).rfind("オープンエラー ErrorCode = -1\n", 0), 0u);
     }
     EXPECT_FALSE(comm.IsOpen());
     comm.Close();
@@ -247,6 +248,53 @@ TEST_F(CommOpen, NonTerminalIsRefusedAndNotLeftLocked) {
     EXPECT_EQ(::flock(file, LOCK_EX | LOCK_NB), 0);
     ::close(file);
     std::filesystem::remove(path);
+}
+
+// The box keeps the code line and adds a line that names the device and what is wrong.
+TEST_F(CommOpen, OpenErrorNamesThePathAndTheCause) {
+    namespace fs = std::filesystem;
+    const fs::path missing = fs::temp_directory_path() / "no-such-tty";
+    const fs::path plain = fs::temp_directory_path() / "plain-file";
+    const fs::path locked = fs::temp_directory_path() / "locked-file";
+    for (const fs::path& p : {plain, locked})
+        ::close(::open(p.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    ::chmod(locked.c_str(), 0);
+    TComm holder; // has the pseudo-terminal: busy for everyone else
+    holder.Open();
+
+    struct Case {
+        std::string path;
+        int cause;
+        std::string words;
+    };
+    std::vector<Case> cases = {
+        {missing.string(), ENOENT, ": no such device."},
+        {plain.string(), ENOTTY, ": not a serial port."},
+        // The exclusive flag refuses the open (EBUSY); root passes it and meets the lock.
+        {pty.SlavePath(), ::geteuid() == 0 ? EWOULDBLOCK : EBUSY,
+         ": busy. Another program is using it."},
+    };
+    if (::geteuid() != 0) // root opens anything
+        cases.push_back(
+            {locked.string(), EACCES, ": not permitted for this user. Join the dialout"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        SetPortPath(1, c.path);
+        try {
+            comm.Open();
+            ADD_FAILURE() << "opened";
+        } catch (const ECommOpenError& e) {
+            EXPECT_EQ(e.ErrorCode, -1);
+            EXPECT_EQ(e.Path, c.path);
+            EXPECT_EQ(e.Cause, c.cause);
+            const std::string text = e.what();
+            EXPECT_EQ(text.rfind("オープンエラー ErrorCode = -1\n" + c.path + c.words, 0), 0u)
+                << text;
+        }
+        EXPECT_FALSE(comm.IsOpen());
+    }
+    fs::remove(plain);
+    fs::remove(locked);
 }
 
 TEST_F(CommOpen, OpenTwiceAndCloseTwiceAreHarmless) {

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
+
+#include <chrono>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -80,6 +84,153 @@ TEST(SessionCore, LoadsAPageWithAPlainPollLoop) {
     EXPECT_EQ(observer.status[1].substr(0, 6), "310A40");
     EXPECT_TRUE(observer.messages.empty());
     session.Close();
+}
+
+using Units = std::vector<std::vector<uint8_t>>;
+
+std::chrono::nanoseconds processCpuTime() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
+}
+
+// A simulated camera behind a link of its own, so that a test never picks up another test's
+// pseudo-terminal that reuses the number.
+sim::SimOptions linkedCamera(const char* name) {
+    sim::SimOptions o;
+    o.linkPath = (std::filesystem::temp_directory_path() / name).string();
+    return o;
+}
+
+TEST(SessionDisconnect, HangUpDuringALoadIsReportedOnceAndNothingOfTheDeadLinkRuns) {
+    const sim::SimOptions o = linkedCamera("hung-up-camera");
+    sim::CameraSim camera(o);
+    camera.Hold();
+    camera.Start();
+    SetPortPath(1, o.linkPath);
+
+    PollLoop loop;
+    Observer observer;
+    Session session(loop, observer);
+    GeometryRoom room;
+    session.SetRoom(kAdjustGroup, &room);
+    session.Start();
+    ASSERT_TRUE(camera.WaitHeld(1, kPatienceMs)); // the enquiry
+    camera.Release(1);
+    ASSERT_TRUE(loop.RunUntil([&] { return session.TransStep() != 0 && camera.Held() == 1; },
+                              kPatienceMs)); // the first page request waits for its answer
+
+    camera.Stop(); // the line hangs up and the link goes
+    ASSERT_TRUE(loop.RunUntil([&] { return observer.messages.size() == 1; }, kPatienceMs));
+    EXPECT_EQ(observer.messages[0], "Comm.ERR: Camera disconnected: " + o.linkPath +
+                                        " was removed. Waiting for it to come back.");
+    EXPECT_EQ(observer.status[0], "Comm. Disconnected");
+    EXPECT_FALSE(observer.linkUp);
+    EXPECT_TRUE(session.Disconnected());
+    EXPECT_FALSE(session.Port().IsOpen());
+    EXPECT_FALSE(session.SendTimer().Enabled());
+
+    // Far beyond the re-send and the link report: nothing is sent, shown or decoded.
+    for (int i = 0; i < 3 * 21; ++i)
+        session.SendTimerTimer();
+    loop.RunOnce(0);
+    EXPECT_EQ(observer.messages.size(), 1u);
+    EXPECT_EQ(room.handled, 0);
+    EXPECT_EQ(session.TransStep(), 0);
+    EXPECT_FALSE(session.Trans_chk()); // controls send nothing while the camera is away
+    session.Send({0x21, 0x1A, 0x01, 0x05});
+    session.ReLoadClick();
+    EXPECT_EQ(session.TransStep(), 0);
+
+    // A bounded sanity check that the session waits for the device instead of spinning.
+    const auto cpuBefore = processCpuTime();
+    loop.RunOnce(300);
+    EXPECT_LT(processCpuTime() - cpuBefore, std::chrono::milliseconds(50));
+    EXPECT_EQ(observer.messages.size(), 1u);
+}
+
+TEST(SessionDisconnect, ARelinkedDeviceIsFoundAgainAndItsActivePageLoaded) {
+    const sim::SimOptions o = linkedCamera("relinked-camera");
+    sim::CameraSim camera(o);
+    camera.Start();
+    SetPortPath(1, o.linkPath);
+
+    PollLoop loop;
+    Observer observer;
+    Session session(loop, observer);
+    GeometryRoom room;
+    session.SetRoom(kAdjustGroup, &room);
+    session.Start();
+    ASSERT_TRUE(loop.RunUntil([&] { return observer.panels.size() == 2; }, kPatienceMs));
+
+    camera.Stop();
+    ASSERT_TRUE(loop.RunUntil([&] { return observer.messages.size() == 1; }, kPatienceMs));
+    const size_t before = camera.Received().size();
+    camera.Start(); // a new pseudo-terminal, linked at the same path
+    ASSERT_TRUE(loop.RunUntil([&] { return observer.panels.size() == 4; }, kPatienceMs));
+
+    const Units all = camera.Received();
+    const Units again(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
+    ASSERT_GE(again.size(), 3u);
+    EXPECT_EQ(again[0], Units::value_type{ENQ});
+    EXPECT_EQ(again[1], Units::value_type{EOT});
+    EXPECT_EQ(again[2].size(), kCommandFrameSize);
+    EXPECT_EQ(camera.Commands().back()[1], 0x0A); // the page's last request: 31 0A 40
+    EXPECT_EQ(camera.Commands().back()[2], 0x40);
+    EXPECT_EQ(room.starts, 2);
+    EXPECT_EQ(room.handled, 4);
+    EXPECT_EQ(observer.panels, (std::vector<bool>{false, true, false, true}));
+    EXPECT_TRUE(observer.linkUp);
+    EXPECT_FALSE(session.Disconnected());
+    EXPECT_EQ(observer.status[0], "Comm. Connecting");
+    EXPECT_EQ(observer.messages.size(), 1u);
+    EXPECT_TRUE(session.Trans_chk());
+    session.Close();
+}
+
+TEST(SessionSearch, EachPortsOpenFailureIsShownOnceWithItsPathAndCause) {
+    const std::string missing = (std::filesystem::temp_directory_path() / "no-such-tty").string();
+    sim::CameraSim camera;
+    camera.Start();
+    SetPortPath(1, missing);
+    SetPortPath(2, camera.SlavePath());
+    TComm other; // another program has port 2
+    other.SetPort(2);
+    other.Open();
+
+    PollLoop loop;
+    std::vector<std::string> reports; // the front end's standard report of exceptions
+    loop.OnException = [&](const std::exception& e) { reports.push_back(e.what()); };
+    Observer observer;
+    Session session(loop, observer);
+    try {
+        session.Start();
+        ADD_FAILURE() << "port 1 opened";
+    } catch (const ECommOpenError& e) {
+        reports.push_back(e.what());
+    }
+    EXPECT_TRUE(session.SendTimer().Enabled()); // the search goes on without port 1
+    session.SendTimer().SetEnabled(false);      // the test ticks it
+
+    for (int tick = 1; tick <= 15; ++tick) {
+        const size_t shown = reports.size();
+        session.SendTimerTimer();
+        EXPECT_EQ(reports.size(), shown) << "tick " << tick << " waited for its report";
+        loop.RunOnce(0);
+    }
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0], "オープンエラー ErrorCode = -1\n" + missing +
+                              ": no such device. Is the adapter plugged in?");
+    EXPECT_EQ(reports[1], "オープンエラー ErrorCode = -1\n" + camera.SlavePath() +
+                              ": busy. Another program is using it.");
+    EXPECT_TRUE(observer.messages.empty());
+    EXPECT_FALSE(session.GaveUp());
+
+    session.SendTimerTimer(); // the sixteenth: the search gives up on time
+    EXPECT_EQ(observer.messages, std::vector<std::string>{"Comm.ERR:  Serial Port not connected "});
+    EXPECT_TRUE(session.GaveUp());
+    loop.RunOnce(0);
+    EXPECT_EQ(reports.size(), 2u);
 }
 
 } // namespace

@@ -44,7 +44,8 @@ void ReportException(const std::exception& e);
 // 0 = OK alone is used by the exception report.
 enum MessageButtons { MbOk = 0, MbOkCancel = 1, MbAbortRetryIgnore = 2 };
 
-// Where message boxes go. The default shows a modal QMessageBox; tests install a recorder.
+// Where message boxes go. The default writes a line (time, caption, text) to stderr and shows a
+// modal QMessageBox; tests install a recorder.
 class MessageSink {
 public:
     virtual ~MessageSink() = default;

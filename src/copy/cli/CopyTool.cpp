@@ -6,7 +6,7 @@
 #include "PollLoop.h"
 #include "Session.h"
 #include "SimPeer.h"
-#include "TracingPort.h"
+#include "Trace.h"
 
 #include <cerrno>
 #include <chrono>
@@ -130,7 +130,11 @@ private:
     std::unique_ptr<sim::CameraSim> camera_;
     PollLoop loop_;
     std::unique_ptr<TComm> comm_;
-    std::unique_ptr<TracingPort> port_;
+    Trace trace_;
+    struct CloseFile {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, CloseFile> traceFile_; // outlives the session that traces into it
     std::unique_ptr<Session> session_;
     std::unique_ptr<CopyEngine> engine_;
     bool started_ = false;
@@ -213,6 +217,20 @@ int CopyJob::prepare() {
             return kExitUsage;
         }
     }
+    if (!args_.traceFile.empty()) {
+        traceFile_.reset(std::fopen(args_.traceFile.c_str(), "w"));
+        if (!traceFile_) {
+            std::fprintf(io_.err, "r8v5mc-copy: %s: cannot write the trace: %s\n",
+                         args_.traceFile.c_str(), std::strerror(errno));
+            return kExitUsage;
+        }
+        trace_.AddSink(Trace::ToStream(traceFile_.get()));
+    }
+    if (args_.trace)
+        trace_.AddSink([this](const std::string& line) {
+            progress_.Break();
+            std::fprintf(io_.err, "%s\n", line.c_str());
+        });
     if (args_.simulate) {
         try {
             camera_ = std::make_unique<sim::CameraSim>();
@@ -246,7 +264,6 @@ int CopyJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
     comm_ = std::make_unique<TComm>();
     comm_->SetReceiveNotifySize(7168);
     comm_->SetSendNotifySize(8192);
-    port_ = std::make_unique<TracingPort>(*comm_, args_.trace ? io_.err : nullptr);
     // The signal first: a stop asked for before an answer arrived sends nothing more.
     if (signalFd >= 0)
         loop_.Watch(signalFd, [this, signalFd] {
@@ -259,7 +276,8 @@ int CopyJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
     loop_.Watch(comm_->EventFd(), [this] { comm_->DispatchEvents(); });
     SessionObserver& observer = *this;
     CopyReport& report = *this;
-    session_ = std::make_unique<Session>(loop_, observer, port_.get());
+    session_ = std::make_unique<Session>(loop_, observer, comm_.get(),
+                                         trace_.Active() ? &trace_ : nullptr);
     engine_ = std::make_unique<CopyEngine>(
         *session_, [this](const int32_t* table) { session_->Link().SohCommand(table); }, report);
     session_->SetRoom(kCopyGroup, engine_.get());
@@ -380,6 +398,12 @@ CopyArgs ParseCopyArgs(const std::vector<std::string>& args) {
             r.force = true;
         } else if (a == "--trace") {
             r.trace = true;
+        } else if (a == "--trace-file" || a.starts_with("--trace-file=")) {
+            if (a.size() > 12)
+                r.traceFile = a.substr(13);
+            else if (i + 1 < args.size())
+                r.traceFile = args[++i];
+            if (r.traceFile.empty()) r.error = "--trace-file needs a file";
         } else if (a == "--batch" || a == "--single") {
             r.batch = a == "--batch";
             modeGiven = true;
@@ -439,7 +463,9 @@ Copies the EEPROM image of an R8V5MC camera to and from a settings file.
   --port PATH    serial device of the camera (default /dev/ttyS0)
   --simulate     use a simulated camera instead of a serial device
   --force        let read replace an existing FILE
-  --trace        every byte both ways in hexadecimal with a time stamp on stderr
+  --trace        trace the line on stderr: every byte both ways, one line per control
+                 byte or frame, with the time to the millisecond and the CRC checked
+  --trace-file FILE  the same trace into FILE
   --help         this text
   --version      the program's version
 

@@ -26,7 +26,8 @@ struct CopyArgs {
     std::string port = "/dev/ttyS0";
     bool simulate = false;
     bool force = false;
-    bool trace = false;
+    bool trace = false;    // the traffic trace on stderr
+    std::string traceFile; // the traffic trace into this file
     bool batch = true;
     std::string file;
     std::string file2;

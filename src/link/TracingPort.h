@@ -1,21 +1,22 @@
 #pragma once
-// A serial port that passes everything to another one and, when asked, prints every byte both
-// ways in hexadecimal with the time since start on a stream.
+// A serial port that passes everything to another one and shows every byte it moves, both ways,
+// to a traffic trace (Trace). Bytes are traced as they are handed to the inner port for
+// writing and as they are read from it; the port's opening, closing and failed writes are
+// noted. Its receive handler runs inside the inner port's one.
 #include "SerialPort.h"
-
-#include <chrono>
-#include <cstdio>
-#include <vector>
+#include "Trace.h"
 
 namespace r8 {
 
 class TracingPort : public SerialPort {
 public:
-    TracingPort(SerialPort& inner, std::FILE* trace);
+    TracingPort(SerialPort& inner, Trace& trace);
     ~TracingPort() override;
+    TracingPort(const TracingPort&) = delete;
+    TracingPort& operator=(const TracingPort&) = delete;
 
-    void Open() override { inner_.Open(); }
-    void Close() override { inner_.Close(); }
+    void Open() override;
+    void Close() override;
     bool IsOpen() const override { return inner_.IsOpen(); }
     void Write(const uint8_t* buf, size_t count) override;
     size_t Read(uint8_t* buf, size_t count) override;
@@ -25,14 +26,11 @@ public:
     int32_t BaudRate() const override { return inner_.BaudRate(); }
     void SetBaudRate(int32_t baud) override { inner_.SetBaudRate(baud); }
 
-private:
-    void print(const char* direction, const std::vector<uint8_t>& bytes);
-    void flushReceived();
+    SerialPort& Inner() { return inner_; }
 
+private:
     SerialPort& inner_;
-    std::FILE* trace_; // nullptr: no trace
-    std::chrono::steady_clock::time_point start_;
-    std::vector<uint8_t> received_; // read during one receive call, printed at its end
+    Trace& trace_;
 };
 
 } // namespace r8

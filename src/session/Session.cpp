@@ -1,10 +1,34 @@
 #include "Session.h"
 
 #include "Comm.h"
+#include "TracingPort.h"
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <exception>
+#include <filesystem>
 
 namespace r8 {
 
-Session::Session(EventLoop& loop, SessionObserver& observer, SerialPort* port)
+namespace {
+
+constexpr char kDisconnected[] = "Comm. Disconnected";
+constexpr char kConnecting[] = "Comm. Connecting";
+// A device node or link created, moved into place, or given its permissions; the watched
+// folder itself going away.
+constexpr uint32_t kFolderEvents =
+    IN_CREATE | IN_ATTRIB | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+
+// Errors of a write that mean the device is no longer there.
+bool deviceLost(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+} // namespace
+
+Session::Session(EventLoop& loop, SessionObserver& observer, SerialPort* port, Trace* trace)
     : loop_(loop), observer_(observer) {
     if (port) {
         port_ = port;
@@ -13,19 +37,27 @@ Session::Session(EventLoop& loop, SessionObserver& observer, SerialPort* port)
         ownComm_->SetReceiveNotifySize(7168);
         ownComm_->SetSendNotifySize(8192);
         port_ = ownComm_.get();
-        loop_.Watch(ownComm_->EventFd(), [this] { ownComm_->DispatchEvents(); });
+        loop_.Watch(ownComm_->EventFd(), [this] { onPortEvents(); });
+        // Without inotify a device that goes away is still reported, but not waited for.
+        inotifyFd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (inotifyFd_ >= 0) loop_.Watch(inotifyFd_, [this] { onDeviceFolderChanged(); });
+    }
+    if (trace) {
+        tracing_ = std::make_unique<TracingPort>(*port_, *trace);
+        port_ = tracing_.get();
     }
     LinkHost& linkHost = *this;
     TransferHost& transferHost = *this;
     link_ = std::make_unique<CameraLink>(*port_, linkHost);
     loader_ = std::make_unique<PageLoader>(*link_, transferHost);
-    sendTimer_ = loop_.MakeTimer(CameraLink::kSendTimerMs, [this] { link_->SendTimerTimer(); });
+    sendTimer_ = loop_.MakeTimer(CameraLink::kSendTimerMs, [this] { SendTimerTimer(); });
     cursorTimer_ =
         loop_.MakeTimer(CameraLink::kCursorTimerMs, [this] { link_->cursor_timerTimer(); });
 }
 
 Session::~Session() {
     Close();
+    if (inotifyFd_ >= 0) ::close(inotifyFd_);
 }
 
 void Session::SetRoom(uint8_t page, Room* room) {
@@ -35,8 +67,216 @@ void Session::SetRoom(uint8_t page, Room* room) {
 }
 
 void Session::Close() {
+    closed_ = true;
+    unwatchDevice();
     loader_->DropOrders();
     port_->Close();
+}
+
+template <class Fn> void Session::linkCall(const Fn& fn) {
+    try {
+        fn();
+    } catch (const ECommReadWriteError& e) {
+        const bool lost = ownComm_ && (ownComm_->DeviceGone() || deviceLost(e.ErrorCode));
+        if (disconnected_) {
+            if (lost) deviceGone(); // lost again while reconnecting
+            return;
+        }
+        if (!lost || !goneCounts()) throw;
+        deviceGone();
+    } catch (const ECommError&) {
+        // The dead port was closed while a handler of it was still on the stack.
+        if (!disconnected_) throw;
+    }
+}
+
+// Before the camera first answered, the port search deals with a device that goes away.
+bool Session::goneCounts() const {
+    return ownComm_ && !closed_ && (disconnected_ || link_->LINK_STATUS != 0);
+}
+
+void Session::Start() {
+    closed_ = false;
+    openReported_.clear();
+    sendTimer_->SetEnabled(true);
+    try {
+        linkCall([this] { link_->Trans_Create(); });
+    } catch (const ECommOpenError& e) {
+        openReported_.insert(e.Path);
+        throw;
+    }
+}
+
+void Session::SendTimerTimer() {
+    if (disconnected_) {
+        // The device is back but the camera has not answered yet: no port search and no
+        // give-up; the enquiry goes out again after a command's time-out.
+        if (port_->IsOpen() && link_->LINK_STATUS == 0 && --enqTicks_ <= 0) {
+            enqTicks_ = CameraLink::kCommandTicks;
+            linkCall([this] { link_->IdEnq(); });
+        }
+        return;
+    }
+    try {
+        linkCall([this] { link_->SendTimerTimer(); });
+    } catch (const ECommOpenError& e) {
+        if (!openReported_.insert(e.Path).second) return;
+        // Reported by the loop's standard report after this tick: a box shown from inside the
+        // tick would hold the timer until it is closed.
+        loop_.Post([error = std::current_exception()] { std::rethrow_exception(error); });
+    }
+}
+
+void Session::ReLoadClick() {
+    if (disconnected_) {
+        if (link_->LINK_STATUS == 0) return; // nothing to load from until the camera answers
+        disconnected_ = false;               // the first ACK of the returned camera
+    }
+    linkCall([this] { loader_->ReLoadClick(); });
+}
+
+void Session::PageControl1Change() {
+    linkCall([this] { loader_->PageControl1Change(); });
+}
+
+void Session::StxCommand(int n) {
+    linkCall([this, n] { link_->StxCommand(link_->SendFrame, n); });
+}
+
+void Session::Post(std::function<void()> fn) {
+    loop_.Post([this, fn = std::move(fn)] { linkCall(fn); });
+}
+
+void Session::onPortEvents() {
+    if (ownComm_->IsOpen() && ownComm_->DeviceGone() && goneCounts()) {
+        deviceGone();
+        return;
+    }
+    ++dispatchDepth_;
+    const auto leave = [this] {
+        // A reconnection waits until no dispatch of the old port is on the stack.
+        if (--dispatchDepth_ == 0 && reconnectPending_) {
+            reconnectPending_ = false;
+            loop_.Post([this] { tryReconnect(); });
+        }
+    };
+    try {
+        linkCall([this] { ownComm_->DispatchEvents(); });
+    } catch (...) {
+        leave();
+        throw;
+    }
+    leave();
+}
+
+void Session::resetLink() {
+    loader_->DropOrders();
+    observer_.OrderCount(0);
+    loader_->TransStep = 0;
+    CameraLink& l = *link_;
+    l.LINK_STATUS = 0;
+    l.LinkBusy = 1; // nothing is sent until the camera answers again
+    l.AnswerCount = -1;
+    l.RetryCount = 0;
+    l.PortAttempt = 0;
+    l.Rx.RxState = 0;
+    l.Cursor_set(0);
+}
+
+void Session::deviceGone() {
+    const bool first = !disconnected_;
+    disconnected_ = true;
+    const std::string path = PortPath(port_->Port());
+    sendTimer_->SetEnabled(false);
+    resetLink();
+    port_->Close(); // no handler of the dead port runs after this
+    observer_.LinkUp(false);
+    observer_.StatusText(0, kDisconnected);
+    watchForDevice();
+    if (first) {
+        std::error_code ec;
+        const bool removed = !std::filesystem::exists(path, ec);
+        const std::string text = "Camera disconnected: " + path +
+                                 (removed ? " was removed." : " stopped working (hang-up).") +
+                                 " Waiting for it to come back.";
+        loop_.Post([this, text] { observer_.Message(text, "Comm.ERR", 0); });
+        // It may be back already, before the folders were watched. A device lost again while
+        // reconnecting waits for the next change, so one that keeps failing is not retried
+        // in a loop.
+        loop_.Post([this] { tryReconnect(); });
+    }
+}
+
+void Session::watchForDevice() {
+    if (inotifyFd_ < 0 || closed_) return;
+    namespace fs = std::filesystem;
+    const fs::path path = PortPath(port_->Port());
+    std::vector<fs::path> folders{path.parent_path()};
+    // A link (a /dev/serial/by-id name, a re-linked terminal) may stay while its target's
+    // folder gets the device back.
+    std::error_code ec;
+    if (fs::is_symlink(path, ec)) {
+        const fs::path target = fs::read_symlink(path, ec);
+        if (!ec) folders.push_back((path.parent_path() / target).parent_path());
+    }
+    std::set<int> wanted;
+    for (fs::path folder : folders) {
+        if (folder.empty()) folder = ".";
+        // The nearest folder that exists: /dev/serial/by-id goes with the last USB adapter.
+        for (;;) {
+            const int wd = ::inotify_add_watch(inotifyFd_, folder.c_str(), kFolderEvents);
+            if (wd >= 0) {
+                wanted.insert(wd);
+                break;
+            }
+            if (folder == folder.parent_path() || folder.parent_path().empty()) break;
+            folder = folder.parent_path();
+        }
+    }
+    for (int wd : folderWatches_)
+        if (!wanted.count(wd)) ::inotify_rm_watch(inotifyFd_, wd);
+    folderWatches_ = std::move(wanted);
+}
+
+void Session::unwatchDevice() {
+    for (int wd : folderWatches_)
+        ::inotify_rm_watch(inotifyFd_, wd);
+    folderWatches_.clear();
+}
+
+void Session::onDeviceFolderChanged() {
+    alignas(inotify_event) char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(inotifyFd_, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* ev = reinterpret_cast<const inotify_event*>(buf + at);
+            if (ev->mask & IN_IGNORED) folderWatches_.erase(ev->wd);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + ev->len);
+        }
+    }
+    if (!disconnected_ || closed_ || port_->IsOpen()) return;
+    watchForDevice(); // a folder on the way may have appeared or gone
+    tryReconnect();
+}
+
+void Session::tryReconnect() {
+    if (!disconnected_ || closed_ || port_->IsOpen()) return;
+    if (dispatchDepth_ > 0) {
+        reconnectPending_ = true;
+        return;
+    }
+    try {
+        port_->Open();
+    } catch (const ECommOpenError&) {
+        return; // not there, or not usable yet (permissions still being set): wait on
+    }
+    unwatchDevice();
+    observer_.StatusText(0, kConnecting);
+    enqTicks_ = CameraLink::kCommandTicks;
+    sendTimer_->SetEnabled(true);
+    linkCall([this] { link_->IdEnq(); });
 }
 
 void Session::Terminate() {

@@ -12,27 +12,45 @@
 
 #include <array>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace r8 {
 
 class TComm;
+class Trace;
+class TracingPort;
 
 class Session : public RoomContext, private LinkHost, private TransferHost {
 public:
     // port: the serial component to use; nullptr makes the session own a TComm and watch it
-    // on the loop.
-    Session(EventLoop& loop, SessionObserver& observer, SerialPort* port = nullptr);
+    // on the loop. trace, if given, sees every byte of that port both ways (Port() is then the
+    // tracing port); it must outlive the session.
+    Session(EventLoop& loop, SessionObserver& observer, SerialPort* port = nullptr,
+            Trace* trace = nullptr);
     ~Session() override;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     // The room of a page: its page table and its answer handler.
     void SetRoom(uint8_t page, Room* room);
-    // Opens port 1 and sends the enquiry; the first ACK loads the active page.
-    void Start() { link_->Trans_Create(); }
+    // Opens port 1 and sends the enquiry; the first ACK loads the active page. The link timer
+    // runs from here on, so the port search goes on even when port 1 cannot be opened; that
+    // open error is thrown (and counts as shown for its device).
+    void Start();
     // Drops the queued load orders and closes the port; no handler of the port runs after.
     void Close();
+    // The link timer's tick (SendTimer): the port search, then the answer time-outs. An open
+    // error of the search is reported once per device, after the tick has returned, so that a
+    // message box left open does not hold the search up.
+    void SendTimerTimer();
+
+    // The camera's device went away after the link was up (hang-up, I/O error, end of file).
+    // Reported once; the port is closed and nothing of the dead link runs. The session then
+    // waits, without polling, for a device to appear at the same path and reconnects by itself
+    // (ENQ, ACK, EOT, the active page loaded again). Only for the session's own TComm.
+    bool Disconnected() const { return disconnected_; }
 
     CameraLink& Link() { return *link_; }
     PageLoader& Loader() { return *loader_; }
@@ -41,9 +59,9 @@ public:
     LoopTimer& CursorTimer() { return *cursorTimer_; }
     bool GaveUp() const { return gaveUp_; }
 
-    // Menu "&Load", tab changes.
-    void ReLoadClick() override { loader_->ReLoadClick(); }
-    void PageControl1Change() { loader_->PageControl1Change(); }
+    // Menu "&Load", tab changes; also the link's first ACK.
+    void ReLoadClick() override;
+    void PageControl1Change();
 
     // The common read decoder: the gate, SettingTable, the resolution and TV rules, the mark
     // limits; then the decoders the rooms registered for the answer's group.
@@ -53,7 +71,7 @@ public:
     bool Trans_chk() const override { return loader_->Trans_chk(); }
     int32_t TransStep() const override { return loader_->TransStep; }
     CommandFrame& SendFrame() override { return link_->SendFrame; }
-    void StxCommand(int n) override { link_->StxCommand(link_->SendFrame, n); }
+    void StxCommand(int n) override;
     AnswerView Answer() const override;
     CameraState& State() override { return state_; }
     int ActivePage() const override { return observer_.ActivePage(); }
@@ -69,7 +87,7 @@ private:
     void SetStatusText(int panel, const std::string& text) override {
         observer_.StatusText(panel, text);
     }
-    void SetPageControlEnabled(bool on) override { observer_.LinkUp(on); }
+    void SetPageControlEnabled(bool on) override { observer_.LinkUp(on && !disconnected_); }
     void SetScreenCursor(bool busy) override { observer_.Busy(busy); }
     void SetCursorTimerEnabled(bool on) override { cursorTimer_->SetEnabled(on); }
     void SetSendTimerEnabled(bool on) override { sendTimer_->SetEnabled(on); }
@@ -83,12 +101,25 @@ private:
     void ShowOrderCount(int count) override { observer_.OrderCount(count); }
     void PageStarting(uint8_t group) override;
     void RefreshCursor() override { observer_.RefreshCursor(); }
-    void Post(std::function<void()> fn) override { loop_.Post(std::move(fn)); }
+    void Post(std::function<void()> fn) override;
     void TabAnswer(int page) override;
     void AnswerHandled() override { observer_.AnswerArrived(); }
 
     void resolutionRule(uint16_t v);
     void tvRule(uint16_t v);
+
+    // Runs a call into the link. A write that fails because the device went away ends in
+    // deviceGone() instead of an I/O error report; once disconnected, errors of the closed
+    // port are dropped. Anything else propagates.
+    template <class Fn> void linkCall(const Fn& fn);
+    bool goneCounts() const;
+    void onPortEvents();
+    void deviceGone();
+    void resetLink();
+    void watchForDevice();
+    void unwatchDevice();
+    void onDeviceFolderChanged();
+    void tryReconnect();
 
     struct Decoder {
         int item;
@@ -98,6 +129,7 @@ private:
     EventLoop& loop_;
     SessionObserver& observer_;
     std::unique_ptr<TComm> ownComm_;
+    std::unique_ptr<TracingPort> tracing_;
     SerialPort* port_;
     std::unique_ptr<CameraLink> link_;
     std::unique_ptr<PageLoader> loader_;
@@ -109,6 +141,16 @@ private:
     std::vector<std::function<void(bool)>> resolutionShows_;
     std::vector<std::function<void(bool)>> tvShows_;
     bool gaveUp_ = false;
+
+    // Devices whose open error the port search has shown.
+    std::set<std::string> openReported_;
+    bool closed_ = false;
+    bool disconnected_ = false;
+    int dispatchDepth_ = 0;
+    bool reconnectPending_ = false;
+    int32_t enqTicks_ = 0; // ticks until the enquiry of a reconnection is sent again
+    int inotifyFd_ = -1;
+    std::set<int> folderWatches_;
 };
 
 } // namespace r8

@@ -1,14 +1,15 @@
 #include "MainWindow.h"
 
 #include "SideWindows.h"
+#include "TrafficWindow.h"
 #include "tabs/AdjustTab.h"
 #include "tabs/CopyTab.h"
 #include "tabs/DebugTab.h"
 #include "tabs/DefectTab.h"
 #include "tabs/EasyTab.h"
-#include "tabs/easy/EasyLens.h"
 #include "tabs/LineTab.h"
 #include "tabs/MaskTab.h"
+#include "tabs/easy/EasyLens.h"
 
 #include <QAction>
 #include <QApplication>
@@ -44,12 +45,15 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
 
-    session_ = std::make_unique<Session>(loop_, *this, port);
+    session_ = std::make_unique<Session>(loop_, *this, port, &traffic_);
+    trafficWindow_ = std::make_unique<TrafficWindow>(traffic_);
 
     Adjust = addRoom<AdjustTab>(kAdjustGroup);
     Debug = addRoom<DebugTab>(kDebugGroup);
     Defect = addRoom<DefectTab>(kDefectGroup);
-    Copy = addRoom<CopyTab>(kCopyGroup);
+    // The Copy tab's engine puts the settings block on the line through the link.
+    Copy = addRoom<CopyTab>(kCopyGroup,
+                            [this](const int32_t* table) { session_->Link().SohCommand(table); });
     Easy = addRoom<EasyTab>(kEasyGroup);
     Line = addRoom<LineTab>(kLineGroup);
     Mask = addRoom<MaskTab>(kMaskGroup);
@@ -76,8 +80,8 @@ TFR8V2::~TFR8V2() {
     session_->Close();
 }
 
-template <class Room> Room* TFR8V2::addRoom(int page) {
-    auto room = std::make_unique<Room>(*session_);
+template <class Room, class... Args> Room* TFR8V2::addRoom(int page, Args&&... args) {
+    auto room = std::make_unique<Room>(*session_, std::forward<Args>(args)...);
     Room* typed = room.get();
     rooms_[page] = std::move(room);
     return typed;
@@ -168,6 +172,10 @@ void TFR8V2::buildMenu() {
     SW1 = option->addAction("&SW");
     SW1->setObjectName("SW1");
     connect(SW1, &QAction::triggered, this, [this] { RunGuarded([this] { SW1Click(); }); });
+    TrafficItem = option->addAction("&Traffic");
+    TrafficItem->setObjectName("TrafficItem");
+    connect(TrafficItem, &QAction::triggered, this,
+            [this] { RunGuarded([this] { TrafficClick(); }); });
 
     Help = new QMenu("&Help", this);
     Help->setObjectName("Help");
@@ -247,7 +255,14 @@ void TFR8V2::FormDestroy() {
 void TFR8V2::closeEvent(QCloseEvent* e) {
     session_->Close();
     if (switchPanel_) switchPanel_->hide();
+    trafficWindow_->hide();
     QMainWindow::closeEvent(e);
+}
+
+void TFR8V2::TrafficClick() {
+    trafficWindow_->show();
+    trafficWindow_->raise();
+    trafficWindow_->activateWindow();
 }
 
 void TFR8V2::SW1Click() {
@@ -300,6 +315,14 @@ void TFR8V2::Busy(bool on) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
+}
+
+void TFR8V2::BlockSent() {
+    Copy->BlockSent();
+}
+
+void TFR8V2::ResetAcknowledged() {
+    Copy->ResetAcknowledged();
 }
 
 void TFR8V2::LinkLost() {

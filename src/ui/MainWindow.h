@@ -4,6 +4,7 @@
 // assembles the tab rooms.
 #include "QtEventLoop.h"
 #include "Session.h"
+#include "Trace.h"
 #include "widgets/Controls.h"
 
 #include <QMainWindow>
@@ -26,6 +27,7 @@ class EasyTab;
 class LineTab;
 class MaskTab;
 class TFSR8V2;
+class TrafficWindow;
 
 class TFR8V2 : public QMainWindow, public SessionObserver {
     Q_OBJECT
@@ -39,6 +41,8 @@ public:
     void FormDestroy();
     void ExitClick();
     void SW1Click();
+    // Menu "Option" > "Traffic": the traffic trace window.
+    void TrafficClick();
     void PageControl1Change();
     void pwlChange();
     void Panel1DblClick() {}
@@ -63,10 +67,15 @@ public:
     void PanelsEnabled(bool on) override;
     void OrderCount(int count) override;
     void AnswerArrived() override { Trans_cstm_hidden(); }
+    void BlockSent() override;
+    void ResetAcknowledged() override;
     void LinkLost() override;
     void RefreshCursor() override;
 
     Session& Core() { return *session_; }
+    // Every byte of the session's port, as text; the Traffic window and --trace read it.
+    r8::Trace& Traffic() { return traffic_; }
+    TrafficWindow& TrafficView() { return *trafficWindow_; }
     SerialPort& Comm1() { return session_->Port(); }
     CameraLink& Link() { return session_->Link(); }
     PageLoader& Loader() { return session_->Loader(); }
@@ -89,6 +98,7 @@ public:
     QAction* Reset1;
     QAction* Exit;
     QAction* SW1;
+    QAction* TrafficItem;
     QMenu* Help;
 
     LoopTimer* SendTimer;
@@ -109,15 +119,17 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    template <class Room> Room* addRoom(int page);
+    template <class Room, class... Args> Room* addRoom(int page, Args&&... args);
     void buildFrame();
     void buildMenu();
     void Reset1Click();
     void ReloadTimerTimer();
 
     QtEventLoop loop_{this};
+    r8::Trace traffic_; // outlives the session, whose port it traces
     std::unique_ptr<Session> session_;
     std::array<std::unique_ptr<TabRoom>, kPageGroups> rooms_;
+    std::unique_ptr<TrafficWindow> trafficWindow_; // collects from the start, shown on demand
     TFSR8V2* switchPanel_ = nullptr;
     bool busyCursor_ = false;
     bool settingPage_ = false;

@@ -13,6 +13,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -42,13 +43,29 @@ bool AsksForTextOnly(int argc, char* argv[]) {
     return false;
 }
 
-void Describe(QCommandLineParser& parser) {
+struct Options {
+    QCommandLineOption com1{"com1", "Device of serial port 1 (default /dev/ttyS0).", "PATH"};
+    QCommandLineOption com2{"com2", "Device of serial port 2 (default /dev/ttyS1).", "PATH"};
+    QCommandLineOption simulate{
+        "simulate", "Start a simulated camera on a pseudo-terminal and put it on port 1."};
+    QCommandLineOption trace{"trace", "Write the traffic on the camera line to stderr: every byte "
+                                      "both ways, one line per control byte or frame, with the "
+                                      "time to the millisecond (also in Option > Traffic)."};
+    QCommandLineOption traceFile{"trace-file", "Write the same traffic trace into FILE.", "FILE"};
+};
+
+void Describe(QCommandLineParser& parser, const Options& o) {
     parser.setApplicationDescription(
         "Adjusts and services the R8V5MC CCD colour camera over a serial line.\n"
         "Press Ctrl+Shift+P in the main window to enter the service access code.");
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOptions({o.com1, o.com2, o.simulate, o.trace, o.traceFile});
 }
+
+struct CloseFile {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
 
 // SIGINT, SIGTERM and SIGHUP close the main window the normal way (the port is released) and
 // the program ends with status 0. The signals are blocked before any thread starts, so every
@@ -71,11 +88,7 @@ int main(int argc, char* argv[]) {
         QCoreApplication::setApplicationName("r8v5mc");
         QCoreApplication::setApplicationVersion(R8_VERSION);
         QCommandLineParser parser;
-        Describe(parser);
-        parser.addOption({"com1", "Device of serial port 1 (default /dev/ttyS0).", "PATH"});
-        parser.addOption({"com2", "Device of serial port 2 (default /dev/ttyS1).", "PATH"});
-        parser.addOption(
-            {"simulate", "Start a simulated camera on a pseudo-terminal and put it on port 1."});
+        Describe(parser, Options{});
         parser.process(text); // prints and exits
         return 0;
     }
@@ -86,19 +99,27 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationVersion(R8_VERSION);
 
     QCommandLineParser parser;
-    Describe(parser);
-    const QCommandLineOption com1("com1", "Device of serial port 1 (default /dev/ttyS0).", "PATH");
-    const QCommandLineOption com2("com2", "Device of serial port 2 (default /dev/ttyS1).", "PATH");
-    const QCommandLineOption simulate(
-        "simulate", "Start a simulated camera on a pseudo-terminal and put it on port 1.");
-    parser.addOptions({com1, com2, simulate});
+    const Options o;
+    Describe(parser, o);
     parser.process(app);
 
-    if (parser.isSet(com1)) r8::SetPortPath(1, parser.value(com1).toStdString());
-    if (parser.isSet(com2)) r8::SetPortPath(2, parser.value(com2).toStdString());
+    if (parser.isSet(o.com1)) r8::SetPortPath(1, parser.value(o.com1).toStdString());
+    if (parser.isSet(o.com2)) r8::SetPortPath(2, parser.value(o.com2).toStdString());
+
+    // Declared before the window, so that the trace file outlives the session tracing into it.
+    std::unique_ptr<std::FILE, CloseFile> traceFile;
+    if (parser.isSet(o.traceFile)) {
+        const std::string path = parser.value(o.traceFile).toStdString();
+        traceFile.reset(std::fopen(path.c_str(), "w"));
+        if (!traceFile) {
+            std::fprintf(stderr, "r8v5mc: %s: cannot write the trace: %s\n", path.c_str(),
+                         std::strerror(errno));
+            return 2;
+        }
+    }
 
     std::unique_ptr<r8::sim::CameraSim> camera;
-    if (parser.isSet(simulate)) {
+    if (parser.isSet(o.simulate)) {
         try {
             camera = std::make_unique<r8::sim::CameraSim>();
             camera->Start();
@@ -114,18 +135,26 @@ int main(int argc, char* argv[]) {
     r8::ui::TFSR8V2 FSR8V2(FR8V2);
     r8::ui::TKizuInfo KizuInfo;
     FR8V2.SetSwitchPanel(&FSR8V2);
+    if (parser.isSet(o.trace)) FR8V2.Traffic().AddSink(r8::Trace::ToStream(stderr));
+    if (traceFile) FR8V2.Traffic().AddSink(r8::Trace::ToStream(traceFile.get()));
+    // A signal may come while the start-up still runs in a message box's loop (an open error):
+    // exit() ends only the loops that run, so the main loop is not entered afterwards.
+    bool stopped = false;
     if (signalFd >= 0) {
         auto* notifier = new QSocketNotifier(signalFd, QSocketNotifier::Read, &FR8V2);
-        QObject::connect(notifier, &QSocketNotifier::activated, &FR8V2, [&FR8V2, signalFd] {
-            signalfd_siginfo info;
-            while (read(signalFd, &info, sizeof info) == sizeof info) {
-            }
-            FR8V2.close();
-            QCoreApplication::exit(0);
-        });
+        QObject::connect(notifier, &QSocketNotifier::activated, &FR8V2,
+                         [&FR8V2, &stopped, signalFd] {
+                             signalfd_siginfo info;
+                             while (read(signalFd, &info, sizeof info) == sizeof info) {
+                             }
+                             stopped = true;
+                             FR8V2.close();
+                             QCoreApplication::exit(0);
+                         });
     }
     FR8V2.show();
     r8::ui::RunGuarded([&] { FR8V2.FormCreate(); });
+    if (stopped) return 0;
     if (FR8V2.Terminated()) return 1;
     return app.exec();
 }

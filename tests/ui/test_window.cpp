@@ -14,6 +14,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -157,6 +158,38 @@ TEST_F(HeldSimulatorWindow, TabChangesDuringALoadAreQueuedAndLoadInOrder) {
     EXPECT_EQ(Reads(camera.Received()), all);
     EXPECT_EQ(w.Order->Caption(), "0");
     EXPECT_TRUE(w.Adjust->TabPanel()->isEnabled());
+}
+
+TEST(UnpluggedCameraWindow, ShowsItDisconnectedAndLoadsTheActivePageWhenItIsBack) {
+    RecordingSink sink;
+    sim::SimOptions o;
+    o.linkPath = (std::filesystem::temp_directory_path() / "window-camera").string();
+    sim::CameraSim camera(o);
+    camera.Start();
+    SetPortPath(1, o.linkPath);
+    TFR8V2 w;
+    w.FormCreate();
+    const auto loaded = [&](size_t from) {
+        const auto units = camera.Received();
+        return units.size() >= from && w.PageControl1->isEnabled() && w.Loader().TransStep == 0 &&
+               Reads({units.begin() + static_cast<std::ptrdiff_t>(from), units.end()}) ==
+                   kEasyReads;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded(0); }, kWaitMs));
+
+    camera.Stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sink.shown.empty(); }, kWaitMs));
+    EXPECT_EQ(sink.shown[0].caption, "Comm.ERR");
+    EXPECT_EQ(sink.shown[0].text.toStdString(),
+              "Camera disconnected: " + o.linkPath + " was removed. Waiting for it to come back.");
+    EXPECT_EQ(w.StatusBar1->PanelText(0), "Comm. Disconnected");
+    EXPECT_FALSE(w.PageControl1->isEnabled());
+
+    const size_t before = camera.Received().size();
+    camera.Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded(before); }, kWaitMs));
+    EXPECT_EQ(w.StatusBar1->PanelText(0), "Comm. Connecting");
+    EXPECT_EQ(sink.shown.size(), 1u);
 }
 
 TEST_F(SimulatorWindow, MenuLoadReadsTheActiveTabAgain) {

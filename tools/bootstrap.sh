@@ -1,11 +1,14 @@
 #!/bin/sh
 # Set-up on a fresh Debian machine: installs what is missing, builds, then
 #   run   starts the tool against the built-in simulated camera
-#   test  builds plain and with AddressSanitizer + UndefinedBehaviorSanitizer and runs every test
+#   test  builds plain and with AddressSanitizer + UndefinedBehaviorSanitizer and runs every test,
+#         runs the non-window tests under ThreadSanitizer and runs the fuzz targets
 set -eu
 cd "$(dirname "$0")/.."
 
-packages="cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev"
+# fonts-ipafont-gothic: a font with the Japanese characters of the tool's message texts.
+packages="cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev clang libclang-rt-14-dev
+    fonts-ipafont-gothic"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
@@ -37,6 +40,17 @@ test)
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DR8_SANITIZE=ON
     cmake --build build-asan -j "$jobs"
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
+    # ThreadSanitizer, without the window: the link, loading, session, simulator, copy and fault
+    # tests.
+    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DR8_TSAN=ON -DR8_BUILD_UI=OFF
+    cmake --build build-tsan -j "$jobs"
+    TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j "$jobs"
+    # Fuzz targets (clang, libFuzzer): the seed corpora replayed, then each target fuzzed for a
+    # bounded time; any crash, leak or sanitizer report fails.
+    cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+        -DR8_FUZZ=ON -DR8_BUILD_UI=OFF
+    cmake --build build-fuzz -j "$jobs" --target fuzz
+    ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -L fuzz
     ;;
 *)
     echo "usage: $0 run|test" >&2

@@ -39,27 +39,6 @@ EepromImage StartImage(const SimOptions& o) {
     return image;
 }
 
-const char* ControlName(uint8_t b) {
-    switch (b) {
-    case NUL:
-        return "NUL";
-    case EOT:
-        return "EOT";
-    case ENQ:
-        return "ENQ";
-    case ACK:
-        return "ACK";
-    case DC1:
-        return "DC1";
-    case NAK:
-        return "NAK";
-    case SYN:
-        return "SYN";
-    default:
-        return "";
-    }
-}
-
 void RawLine(int fd) {
     termios t{};
     if (tcgetattr(fd, &t) != 0) throw SystemError("tcgetattr");
@@ -321,9 +300,11 @@ void CameraSim::Handle(RxUnit& u) {
     case K::Broken:
         Trace("<-", u.bytes, "no ETX after the data");
         break;
-    case K::Control:
-        Trace("<-", u.bytes, ControlName(u.bytes[0]));
+    case K::Control: {
+        const char* name = ControlName(u.bytes[0]);
+        Trace("<-", u.bytes, name ? name : "");
         break;
+    }
     case K::Command:
     case K::Block:
         Trace("<-", u.bytes, u.crcOk ? nullptr : "bad CRC");

@@ -21,4 +21,31 @@ CommandFrame MakeStxFrame(const uint8_t* payload, size_t n) {
     return f;
 }
 
+const char* ControlName(uint8_t byte) {
+    switch (byte) {
+    case NUL:
+        return "NUL";
+    case SOH:
+        return "SOH";
+    case STX:
+        return "STX";
+    case ETX:
+        return "ETX";
+    case EOT:
+        return "EOT";
+    case ENQ:
+        return "ENQ";
+    case ACK:
+        return "ACK";
+    case DC1:
+        return "DC1";
+    case NAK:
+        return "NAK";
+    case SYN:
+        return "SYN";
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace r8

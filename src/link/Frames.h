@@ -42,6 +42,10 @@ constexpr size_t kSohAnswerPayload = 2;
 // Fills position 0 with `header`, position 16 with ETX and 17, 18 with the CRC of 1..16.
 void SealCommandFrame(CommandFrame& frame, uint8_t header = STX);
 
+// The name of a control or framing byte (NUL, SOH, STX, ETX, EOT, ENQ, ACK, DC1, NAK, SYN),
+// nullptr for any other byte.
+const char* ControlName(uint8_t byte);
+
 // A complete answer or command frame for the payload (shorter payloads are zero padded).
 CommandFrame MakeStxFrame(const uint8_t* payload, size_t n);
 

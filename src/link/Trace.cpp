@@ -43,33 +43,6 @@ std::string TimeOfDay(std::chrono::system_clock::time_point t) {
 
 } // namespace
 
-const char* ControlName(uint8_t byte) {
-    switch (byte) {
-    case NUL:
-        return "NUL";
-    case SOH:
-        return "SOH";
-    case STX:
-        return "STX";
-    case ETX:
-        return "ETX";
-    case EOT:
-        return "EOT";
-    case ENQ:
-        return "ENQ";
-    case ACK:
-        return "ACK";
-    case DC1:
-        return "DC1";
-    case NAK:
-        return "NAK";
-    case SYN:
-        return "SYN";
-    default:
-        return nullptr;
-    }
-}
-
 Trace::Trace(Clock clock) : clock_(std::move(clock)) {
     if (!clock_) clock_ = [] { return std::chrono::system_clock::now(); };
 }

@@ -78,7 +78,4 @@ private:
     Way received_{true};
 };
 
-// The name of a control byte on the line ("ENQ", "ACK", ...), or nullptr.
-const char* ControlName(uint8_t byte);
-
 } // namespace r8

@@ -10,6 +10,7 @@
 // efficiency target then applies.
 #include "Comm.h"
 #include "CopyEngine.h"
+#include "EasyPage.h"
 #include "PollLoop.h"
 #include "Session.h"
 #include "Table.h"
@@ -59,12 +60,7 @@ struct Front : SessionObserver, CopyReport {
 
 // The Easy tab's page.
 struct EasyPage : Room {
-    static constexpr PageRequest kPage[] = {
-        {0x60, 0, 0, 3}, {0x60, 1, 0, 3}, {0x60, 2, 0, 3},       {0x60, 3, 0, 3},
-        {0x60, 4, 0, 3}, {0x60, 5, 0, 3}, {0x60, 6, 0, 3},       {0x60, 7, 0, 3},
-        {0x60, 8, 0, 3}, {0x60, 9, 0, 3}, {0x0C, 0x01, 0x51, 4},
-    };
-    PageTable Page() const override { return kPage; }
+    PageTable Page() const override { return kEasyPage; }
 };
 
 struct Rig {
@@ -175,7 +171,7 @@ int main(int argc, char** argv) {
     const double easy = EasyLoad(loads);
     if (easy < 0) return 1;
     Print((std::string("Easy page load (median), ") + how).c_str(), easy,
-          static_cast<int>(std::size(EasyPage::kPage)), paced);
+          static_cast<int>(std::size(kEasyPage)), paced);
 
     const double copy = CopyToPc(copies);
     if (copy < 0) return 1;

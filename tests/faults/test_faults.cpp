@@ -4,6 +4,7 @@
 // gives.
 #include "Comm.h"
 #include "CopyEngine.h"
+#include "EasyPage.h"
 #include "HexText.h"
 #include "PollLoop.h"
 #include "Session.h"
@@ -124,12 +125,7 @@ struct Rig {
 
 // The Easy tab's page: Easy blocks 0-9 and camera register 0x0151.
 struct EasyPage : Room {
-    static constexpr PageRequest kPage[] = {
-        {0x60, 0, 0, 3}, {0x60, 1, 0, 3}, {0x60, 2, 0, 3},       {0x60, 3, 0, 3},
-        {0x60, 4, 0, 3}, {0x60, 5, 0, 3}, {0x60, 6, 0, 3},       {0x60, 7, 0, 3},
-        {0x60, 8, 0, 3}, {0x60, 9, 0, 3}, {0x0C, 0x01, 0x51, 4},
-    };
-    PageTable Page() const override { return kPage; }
+    PageTable Page() const override { return kEasyPage; }
 };
 
 struct EasyLoad {
@@ -161,7 +157,7 @@ EasyLoad LoadEasyPage(const char* name, const Faults& f) {
 
 TEST(LineFaults, AnEasyPageLoadShowsExactlyTheCameraValues) {
     const EasyLoad clean = LoadEasyPage("easy-clean", kClean);
-    ASSERT_EQ(clean.decoded.size(), std::size(EasyPage::kPage));
+    ASSERT_EQ(clean.decoded.size(), std::size(kEasyPage));
     for (size_t i = 0; i + 1 < clean.decoded.size(); ++i) {
         EXPECT_EQ(clean.decoded[i].substr(0, 6), "A060" + HexByte(static_cast<uint8_t>(i)));
     }
@@ -179,7 +175,7 @@ TEST(LineFaults, AnEasyPageLoadShowsExactlyTheCameraValues) {
 
     // Each answer frame acknowledged once, the bad one refused once, the lost request sent
     // twice.
-    EXPECT_EQ(Count(faulty.received, ACK), std::size(EasyPage::kPage));
+    EXPECT_EQ(Count(faulty.received, ACK), std::size(kEasyPage));
     EXPECT_EQ(Count(faulty.received, NAK), 1u);
     EXPECT_EQ(Count(clean.received, NAK), 0u);
     const auto frames = [](const std::vector<Bytes>& units) {

@@ -1,5 +1,6 @@
 #include "EasyLens.h"
 
+#include "EasyPage.h"
 #include "HexText.h"
 
 #include <QLayout>
@@ -17,7 +18,6 @@ constexpr uint8_t kSet = 0x21;
 constexpr uint8_t kLens = 0x45;
 constexpr uint8_t kAlarmGroup = 0x51;
 constexpr uint8_t kPositionGroup = 0x52;
-constexpr uint8_t kEasyBlock = 0x60;
 constexpr int kEasyPage = 4;
 constexpr int kLinePage = 5;
 

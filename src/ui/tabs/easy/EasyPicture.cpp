@@ -1,5 +1,7 @@
 #include "EasyPicture.h"
 
+#include "EasyPage.h"
+
 #include "HexText.h"
 
 #include <QLayout>
@@ -333,12 +335,12 @@ void EasyPicture::registerDecoders() {
     c.OnGroup(0x50, [this](const AnswerView& a) { BLCSensBar->SetPosition(a.A(3)); });
 
     // Easy blocks: only this part's fields.
-    c.OnGroup(0x60, 2, [this](const AnswerView& a) {
+    c.OnGroup(kEasyBlock, 2, [this](const AnswerView& a) {
         VRev->SetChecked(a.A(14) != 0);
         HRev->SetChecked(a.A(15) != 0);
     });
-    c.OnGroup(0x60, 3, [this](const AnswerView& a) { pairRule(BLC, a.A(15)); });
-    c.OnGroup(0x60, 4, [this](const AnswerView& a) {
+    c.OnGroup(kEasyBlock, 3, [this](const AnswerView& a) { pairRule(BLC, a.A(15)); });
+    c.OnGroup(kEasyBlock, 4, [this](const AnswerView& a) {
         wb_select->SetItemIndex(a.A(10));
         showWhiteBalanceMode(a.A(10));
         ATWBar->SetPosition(a.A(11));
@@ -347,7 +349,7 @@ void EasyPicture::registerDecoders() {
         BGain->SetPosition(a.A(14));
         if (a.A(15) == 0) showAwbDone();
     });
-    c.OnGroup(0x60, 5, [this](const AnswerView& a) {
+    c.OnGroup(kEasyBlock, 5, [this](const AnswerView& a) {
         showPhaseRange(a, 4);
         showPhase(a.S16(9));
         BLCSensBar->SetPosition(a.A(11));
@@ -357,7 +359,7 @@ void EasyPicture::registerDecoders() {
         showFreeze(a.A(14));
         Initial->SetItemIndex(a.A(15));
     });
-    c.OnGroup(0x60, 6, [this](const AnswerView& a) {
+    c.OnGroup(kEasyBlock, 6, [this](const AnswerView& a) {
         pairRule(PEAK, a.A(4));
         PeakOnBar->SetPosition(a.A(5));
         pairRule(ALC, a.A(6));
@@ -369,13 +371,13 @@ void EasyPicture::registerDecoders() {
         HGainBar->SetPosition(a.A(12));
         VGainBar->SetPosition(a.A(13));
     });
-    c.OnGroup(0x60, 8, [this](const AnswerView& a) {
+    c.OnGroup(kEasyBlock, 8, [this](const AnswerView& a) {
         showPreset(a.A(8));
         Select->SetItemIndex(a.A(10));
         PosiNega->SetItemIndex(a.A(11));
         Priority->SetItemIndex(a.A(12));
     });
-    c.OnGroup(0x60, 9, [this](const AnswerView& a) {
+    c.OnGroup(kEasyBlock, 9, [this](const AnswerView& a) {
         Gamma->SetItemIndex(a.A(11));
         lensEnableUpdate();
     });

@@ -1,5 +1,6 @@
 #include "EasyTitle.h"
 
+#include "EasyPage.h"
 #include "patterns/Senders.h"
 
 #include <QGridLayout>
@@ -13,7 +14,6 @@ namespace {
 constexpr uint8_t kTitle = 0x10;
 constexpr uint8_t kAreas = 0x19;
 constexpr uint8_t kMark = 0x56;
-constexpr uint8_t kEasyBlock = 0x60;
 constexpr uint8_t kLastTitleBlock = kTitleBlocks - 1;
 
 // Five codes, high byte first, from answer byte `first` on.

@@ -24,7 +24,8 @@ void FrameParser::Start(uint8_t b, Clock::time_point at, std::vector<RxUnit>& ou
         expected_ = b == STX ? kCommandFrameSize : 0;
         last_ = at;
     } else {
-        out.push_back({IsControl(b) ? RxUnit::Kind::Control : RxUnit::Kind::Ignored, {b}});
+        out.push_back(
+            {IsControl(b) ? RxUnit::Kind::Control : RxUnit::Kind::Ignored, {b}, false, at});
     }
 }
 
@@ -41,7 +42,7 @@ void FrameParser::Feed(uint8_t b, Clock::time_point at, std::vector<RxUnit>& out
     if (frame_.size() == expected_ - 2 && b != ETX) {
         // The frame is lost; a frame start in its place begins the next one.
         frame_.pop_back();
-        out.push_back({RxUnit::Kind::Broken, std::move(frame_)});
+        out.push_back({RxUnit::Kind::Broken, std::move(frame_), false, at});
         frame_.clear();
         if (b == STX || b == SOH) Start(b, at, out);
         return;
@@ -49,6 +50,7 @@ void FrameParser::Feed(uint8_t b, Clock::time_point at, std::vector<RxUnit>& out
     if (frame_.size() == expected_) {
         RxUnit u{frame_[0] == STX ? RxUnit::Kind::Command : RxUnit::Kind::Block, std::move(frame_)};
         u.crcOk = CrcOk(u.bytes);
+        u.at = at;
         out.push_back(std::move(u));
         frame_.clear();
     }
@@ -61,7 +63,7 @@ std::optional<Clock::time_point> FrameParser::Deadline() const {
 
 std::optional<RxUnit> FrameParser::Expire(Clock::time_point now) {
     if (frame_.empty() || now < last_ + kGap) return std::nullopt;
-    RxUnit u{RxUnit::Kind::Abandoned, std::move(frame_)};
+    RxUnit u{RxUnit::Kind::Abandoned, std::move(frame_), false, now};
     frame_.clear();
     return u;
 }

@@ -22,7 +22,8 @@ struct RxUnit {
     };
     Kind kind;
     std::vector<uint8_t> bytes;
-    bool crcOk = false; // Command and Block only
+    bool crcOk = false;     // Command and Block only
+    Clock::time_point at{}; // when its last byte arrived (when it was given up, if abandoned)
 };
 
 class FrameParser {

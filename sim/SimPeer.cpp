@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -205,6 +206,9 @@ bool CameraSim::WaitHeld(size_t n, int timeoutMs) const {
 }
 
 void CameraSim::Run() {
+    // A paced line keeps each byte to its own time: the default slack of 50 us on every timed
+    // sleep would add up to a byte time in a frame.
+    if (options_.pace) prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     for (;;) {
         Clock::time_point now = Clock::now();
         std::vector<RxUnit> units;
@@ -219,7 +223,9 @@ void CameraSim::Run() {
         if (auto gone = parser_.Expire(now)) units.push_back(std::move(*gone));
         for (auto& u : units)
             Handle(u);
-        SendReleased();
+        // The camera reacts at the end of what it received, not when this thread got round to
+        // it: a late wake-up does not stretch the exchange (up to a byte time late).
+        SendReleased(units.empty() ? now : std::max(units.back().at, now - kByteTime));
         Transmit(now);
 
         // Sleep until the next thing due: a byte arriving, a frame's gap running out, the next
@@ -378,7 +384,7 @@ void CameraSim::AddAnswer(const Payload& answer, Reply& reply) {
 }
 
 // Queues the replies cleared to go, in the order they were cleared.
-void CameraSim::SendReleased() {
+void CameraSim::SendReleased(Clock::time_point from) {
     std::deque<Reply> ready;
     {
         std::lock_guard lock(mutex_);
@@ -386,17 +392,16 @@ void CameraSim::SendReleased() {
     }
     for (const Reply& reply : ready)
         for (const Out& out : reply)
-            Queue(out.bytes, out.what);
+            Queue(out.bytes, out.what, from);
 }
 
-void CameraSim::Queue(const std::vector<uint8_t>& bytes, const char* what) {
+void CameraSim::Queue(const std::vector<uint8_t>& bytes, const char* what, Clock::time_point from) {
     Trace("->", bytes, what);
-    const Clock::time_point now = Clock::now();
     if (txHead_ == tx_.size()) {
         tx_.clear();
         txHead_ = 0;
         // A byte is written when it has fully crossed the line: one byte time after its start.
-        nextTx_ = std::max(nextTx_, now + kByteTime);
+        nextTx_ = std::max(nextTx_, from + kByteTime);
     }
     tx_.insert(tx_.end(), bytes.begin(), bytes.end());
 }

@@ -77,8 +77,8 @@ private:
     Reply React(const RxUnit& u);
     void AddAnswer(const Payload& answer, Reply& reply);
     void Wake();
-    void SendReleased();
-    void Queue(const std::vector<uint8_t>& bytes, const char* what);
+    void SendReleased(Clock::time_point from);
+    void Queue(const std::vector<uint8_t>& bytes, const char* what, Clock::time_point from);
     void Transmit(Clock::time_point now);
     void Trace(const char* direction, const std::vector<uint8_t>& bytes, const char* what) const;
     void CloseAll();

@@ -43,6 +43,9 @@ TEST(Receiver, ControlBytesFramesAndNoise) {
     EXPECT_TRUE(f.out[5].crcOk);
     EXPECT_EQ(f.out[5].bytes, cmd);
     EXPECT_EQ(f.out[8].bytes, std::vector<uint8_t>{EOT});
+    // A paced camera answers from the time the unit's last byte arrived.
+    EXPECT_EQ(f.out[0].at, Clock::time_point{} + 1ms);
+    EXPECT_EQ(f.out[5].at, Clock::time_point{} + 5ms + 1ms * cmd.size());
 }
 
 TEST(Receiver, CrcIsChecked) {

@@ -2,6 +2,7 @@
 #include "Crc.h"
 #include "FakePort.h"
 #include "Frames.h"
+#include "HexBytes.h"
 #include "HexText.h"
 #include "Trace.h"
 #include "TracingPort.h"
@@ -15,18 +16,7 @@ using namespace r8;
 
 namespace {
 
-std::vector<uint8_t> Bytes(const std::string& hex) {
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size();) {
-        if (hex[i] == ' ') {
-            ++i;
-            continue;
-        }
-        out.push_back(static_cast<uint8_t>(ParsePairAt(&hex[i])));
-        i += 2;
-    }
-    return out;
-}
+using test::Bytes;
 
 const std::string kZeros13 = "00 00 00 00 00 00 00 00 00 00 00 00 00";
 

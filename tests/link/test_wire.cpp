@@ -1,6 +1,7 @@
 // Reference vectors for the CRC, the frame layouts and the hexadecimal helpers.
 #include "Crc.h"
 #include "Frames.h"
+#include "HexBytes.h"
 #include "HexText.h"
 
 #include <gtest/gtest.h>
@@ -12,18 +13,7 @@ using namespace r8;
 
 namespace {
 
-std::vector<uint8_t> Bytes(const std::string& hex) {
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size();) {
-        if (hex[i] == ' ') {
-            ++i;
-            continue;
-        }
-        out.push_back(static_cast<uint8_t>(ParsePairAt(&hex[i])));
-        i += 2;
-    }
-    return out;
-}
+using test::Bytes;
 
 struct CrcVector {
     std::string text;

@@ -1,5 +1,6 @@
 // Easy tab tests: title, BLC areas and mark.
 #include "EasyFixture.h"
+#include "HexBytes.h"
 #include "easy/EasyTitle.h"
 #include "easy/TitleCode.h"
 
@@ -10,14 +11,6 @@ using ui::EasyTitle;
 
 QString U(const char16_t* s) {
     return QString::fromUtf16(s);
-}
-
-// "0A1B" -> {0x0A, 0x1B}
-std::vector<uint8_t> FromHex(const std::string& hex) {
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        out.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    return out;
 }
 
 TEST(TitleCode, EncodesAndDecodesTheCameraCharacterSet) {
@@ -98,7 +91,7 @@ TEST_F(EasyTitleTest, SetSendsFourBlocksOnePerAnswer) {
             EXPECT_FALSE(T().SetTitle->isEnabled());
             // The camera answers with the block it stored: A4 = block, A5..A14 = its codes.
             Bytes a = {0xA0, 0x10, 0x01};
-            for (uint8_t x : FromHex(Last(14).substr(6)))
+            for (uint8_t x : r8::test::Bytes(Last(14).substr(6)))
                 a.push_back(x);
             AckAndAnswer(a);
         }
@@ -275,7 +268,7 @@ TEST_F(EasyTitleTest, MarkButtonsFollowLimitsAndTheMarkSwitch) {
         m.button->Click();
         EXPECT_EQ(Sent().size(), 1u);
         EXPECT_EQ(Last(5), m.sent);
-        const auto p = FromHex(m.sent);
+        const auto p = r8::test::Bytes(m.sent);
         AckAndAnswer({0xA0, 0x56, 0x01, p[3], p[4]});
         EXPECT_EQ(State().MarkLimits[0], p[3]);
         EXPECT_EQ(State().MarkLimits[1], p[4]);

@@ -236,41 +236,46 @@ int Table(const std::string& path, int n, bool paced) {
     // The speed of a virtual machine drifts from one second to the next, so each round runs
     // the tool and the raw loop back to back (taking turns at going first) and the figure is
     // the median of the rounds' ratios.
-    std::vector<double> toolWall, rawWall, toolLink, toolProcess, rawCpu, wall, link, process;
+    struct Round {
+        Cost tool, raw;
+    };
+    std::vector<Round> rounds;
     for (int round = 0; round < 11; ++round) {
-        Cost t, r;
+        Round r;
         if (round % 2 == 0) {
-            t = RunTool(n);
-            r = RunRaw(path, n);
+            r.tool = RunTool(n);
+            r.raw = RunRaw(path, n);
         } else {
-            r = RunRaw(path, n);
-            t = RunTool(n);
+            r.raw = RunRaw(path, n);
+            r.tool = RunTool(n);
         }
-        if (!t.ok || !r.ok) return 1;
-        toolWall.push_back(t.wall);
-        rawWall.push_back(r.wall);
-        toolLink.push_back(t.linkCpu);
-        toolProcess.push_back(t.processCpu);
-        rawCpu.push_back(r.processCpu);
-        wall.push_back(t.wall / r.wall);
-        link.push_back(t.linkCpu / r.processCpu);
-        process.push_back(t.processCpu / r.processCpu);
+        if (!r.tool.ok || !r.raw.ok) return 1;
+        rounds.push_back(r);
     }
+    const auto median = [&](auto of) {
+        std::vector<double> v;
+        for (const Round& r : rounds)
+            v.push_back(of(r));
+        return Median(std::move(v));
+    };
 
     // The overhead is the time an exchange takes, what the operator waits for. The CPU rows
-    // show where it goes: the raw loop is one thread, its thread CPU is all it costs.
-    const auto row = [](const char* measure, double ours, double reference, double ratio,
-                        bool target) {
-        char r[32];
-        std::snprintf(r, sizeof r, "%.2f", ratio);
-        bench::Row(measure, Fixed(ours, 4, "ms"), Fixed(reference, 4, "ms") + " raw loop", r,
-                   target ? "<= 1.25" : "", target ? bench::Verdict(ratio <= 1.25) : "");
+    // show where it goes; the raw loop is one thread, its thread CPU is all it costs.
+    const auto row = [&](const char* measure, double Cost::*ours, double Cost::*reference,
+                         bool target) {
+        const double ratio =
+            median([&](const Round& r) { return r.tool.*ours / r.raw.*reference; });
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", ratio);
+        bench::Row(measure, Fixed(median([&](const Round& r) { return r.tool.*ours; }), 4, "ms"),
+                   Fixed(median([&](const Round& r) { return r.raw.*reference; }), 4, "ms") +
+                       " raw loop",
+                   text, target ? "<= 1.25" : "", target ? bench::Verdict(ratio <= 1.25) : "");
     };
-    row("Read exchange, wall time", Median(toolWall), Median(rawWall), Median(wall), true);
-    row("Read exchange, CPU of the link thread", Median(toolLink), Median(rawCpu), Median(link),
+    row("Read exchange, wall time", &Cost::wall, &Cost::wall, true);
+    row("Read exchange, CPU of the link thread", &Cost::linkCpu, &Cost::processCpu, false);
+    row("Read exchange, CPU of link + watcher threads", &Cost::processCpu, &Cost::processCpu,
         false);
-    row("Read exchange, CPU of link + watcher threads", Median(toolProcess), Median(rawCpu),
-        Median(process), false);
     return 0;
 }
 

@@ -31,6 +31,8 @@ namespace {
 using namespace r8;
 constexpr int kPatienceMs = 120000;
 constexpr double kExchangeMs = 40.0 * 10.0 / 9600.0 * 1e3;
+// Lateness beyond this is a stall of the machine, not the work of an exchange.
+constexpr double kStallMs = 2.0;
 
 double Now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -112,7 +114,7 @@ Stalls StallsOf(const std::vector<double>& answers) {
     Stalls s;
     for (size_t k = 1; k < answers.size(); ++k) {
         const double over = (answers[k] - answers[k - 1]) * 1e3 - kExchangeMs;
-        if (over > 2.0) {
+        if (over > kStallMs) {
             ++s.count;
             s.lostMs += over;
         }
@@ -161,7 +163,7 @@ void StallProbe(double seconds) {
         usleep(1000);
         const double over = (Now() - t) * 1e3 - 1.0;
         ++sleeps;
-        late += over > 2.0;
+        late += over > kStallMs;
         worst = std::max(worst, over);
     }
     char measured[32], reference[40];

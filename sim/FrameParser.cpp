@@ -48,9 +48,9 @@ void FrameParser::Feed(uint8_t b, Clock::time_point at, std::vector<RxUnit>& out
         return;
     }
     if (frame_.size() == expected_) {
-        RxUnit u{frame_[0] == STX ? RxUnit::Kind::Command : RxUnit::Kind::Block, std::move(frame_)};
+        RxUnit u{frame_[0] == STX ? RxUnit::Kind::Command : RxUnit::Kind::Block, std::move(frame_),
+                 false, at};
         u.crcOk = CrcOk(u.bytes);
-        u.at = at;
         out.push_back(std::move(u));
         frame_.clear();
     }

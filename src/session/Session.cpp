@@ -192,6 +192,7 @@ void Session::deviceGone() {
     port_->Close(); // no handler of the dead port runs after this
     observer_.LinkUp(false);
     observer_.StatusText(0, kDisconnected);
+    AnswerLost();
     watchForDevice();
     if (first) {
         std::error_code ec;
@@ -277,6 +278,11 @@ void Session::tryReconnect() {
     enqTicks_ = CameraLink::kCommandTicks;
     sendTimer_->SetEnabled(true);
     linkCall([this] { link_->IdEnq(); });
+}
+
+void Session::AnswerLost() {
+    for (Room* room : rooms_)
+        if (room) room->OnLinkLost();
 }
 
 void Session::Terminate() {

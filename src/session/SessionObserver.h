@@ -27,6 +27,8 @@ public:
     virtual void AnswerArrived() {}
     // A settings block has gone out.
     virtual void BlockSent() {}
+    // No answer came in time: the frame (after a block, the block) has been sent again.
+    virtual void Resending(bool /*block*/) {}
     // The camera acknowledged the reset that ends a command-by-command copy.
     virtual void ResetAcknowledged() {}
     // The camera never answered the start-up enquiry: the session gives up.

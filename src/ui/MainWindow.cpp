@@ -54,6 +54,7 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
     // The Copy tab's engine puts the settings block on the line through the link.
     Copy = addRoom<CopyTab>(kCopyGroup,
                             [this](const int32_t* table) { session_->Link().SohCommand(table); });
+    Copy->OnRunning = [this](bool on) { CopyRunning(on); };
     Easy = addRoom<EasyTab>(kEasyGroup);
     Line = addRoom<LineTab>(kLineGroup);
     Mask = addRoom<MaskTab>(kMaskGroup);
@@ -283,6 +284,16 @@ void TFR8V2::SW_push(uint8_t sw) {
 void TFR8V2::Reset1Click() {
     if (!session_->Trans_chk()) return;
     session_->Send({0xF1});
+}
+
+// While a copy runs its answers must reach the Copy tab, and nothing else may talk to the
+// camera: the other tabs, the load and the reset wait until it ends.
+void TFR8V2::CopyRunning(bool on) {
+    for (int i = 0; i < kPageGroups; ++i)
+        if (i != kCopyGroup) PageControl1->setTabEnabled(i, !on);
+    ReLoad->setEnabled(!on);
+    Reset1->setEnabled(!on);
+    ResetButton->setEnabled(!on);
 }
 
 void TFR8V2::ReloadTimerTimer() {

@@ -124,6 +124,7 @@ private:
     void buildMenu();
     void Reset1Click();
     void ReloadTimerTimer();
+    void CopyRunning(bool on);
 
     QtEventLoop loop_{this};
     r8::Trace traffic_; // outlives the session, whose port it traces

@@ -290,6 +290,23 @@ TEST(CopyCommand, ASignalStopsBetweenExchangesAndReleasesThePort) {
     }
 }
 
+// A stop asked for while the file is read ends the command before the port is opened.
+TEST(CopyCommand, ASignalDuringTheFileReadStopsBeforeThePortIsOpened) {
+    HeldCamera h;
+    std::ofstream(h.dir.File("image.dat"), std::ios::binary)
+        << sim::SettingsText(sim::FactoryEeprom({}));
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    signalfd_siginfo info{};
+    info.ssi_signo = SIGTERM;
+    ASSERT_EQ(write(fds[1], &info, sizeof info), static_cast<ssize_t>(sizeof info));
+    EXPECT_EQ(RunCopyTool(h.Args("write", "image.dat"), h.io, fds[0]), kExitTerminate);
+    close(fds[0]);
+    close(fds[1]);
+    EXPECT_NE(h.Err().find("stopped by SIGTERM; nothing sent"), std::string::npos) << h.Err();
+    EXPECT_TRUE(h.camera.Received().empty());
+}
+
 // The block's answer is lost: the block goes again (and the progress says so), then the reset.
 TEST(CopyCommand, ALostAnswerToTheBlockSendsTheBlockAgain) {
     sim::SimOptions o;

@@ -151,9 +151,9 @@ void CopyEngine::sendBlock() {
     make_allrec();
     batchStep_ = BatchStep::BlockOut;
     sentToCamera_ = true;
+    // The port takes the block at once but the line needs 2 s for it: the progress reaches its
+    // end when the camera answers.
     sendBlock_(ctx_.State().SettingTable.data());
-    // The block has been written to the port.
-    report_.CopyProgress(kEepromWords, kEepromWords);
 }
 
 bool CopyEngine::make_frec() {
@@ -211,6 +211,7 @@ void CopyEngine::Trans_end_copy() {
             break;
         }
         // The camera took the block: reset it so that it runs on the new settings.
+        report_.CopyProgress(kEepromWords, kEepromWords);
         awaitingReset_ = true;
         if (ctx_.Trans_chk()) {
             ctx_.Send({kReset});

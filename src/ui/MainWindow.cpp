@@ -328,10 +328,6 @@ void TFR8V2::Busy(bool on) {
         QApplication::restoreOverrideCursor();
 }
 
-void TFR8V2::BlockSent() {
-    Copy->BlockSent();
-}
-
 void TFR8V2::ResetAcknowledged() {
     Copy->ResetAcknowledged();
 }

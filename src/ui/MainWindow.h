@@ -67,7 +67,6 @@ public:
     void PanelsEnabled(bool on) override;
     void OrderCount(int count) override;
     void AnswerArrived() override { Trans_cstm_hidden(); }
-    void BlockSent() override;
     void ResetAcknowledged() override;
     void LinkLost() override;
     void RefreshCursor() override;

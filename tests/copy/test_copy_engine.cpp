@@ -338,6 +338,7 @@ TEST(PcToCamera, ABlockWhoseAnswerIsLostIsSentAgainWhole) {
     ASSERT_TRUE(s.loop.RunUntil(
         [&] { return s.session.Link().SendFrame[0] == SOH && s.session.Link().LINK_STATUS == 2; },
         kPatienceMs));
+    EXPECT_LT(s.front.last.first, kEepromWords) << "the block is not through before its answer";
     for (int tick = 0; tick <= CameraLink::kBlockTicks; ++tick)
         s.session.SendTimerTimer();
     ASSERT_TRUE(s.RunToEnd());

@@ -271,6 +271,7 @@ TEST(CopyTabScripted, TheTabControlStaysOnCopyWhileACopyRuns) {
         EXPECT_TRUE(w.PageControl1->isTabEnabled(kCopyGroup));
         EXPECT_FALSE(w.ReLoad->isEnabled());
         EXPECT_FALSE(w.ResetButton->isEnabled());
+        EXPECT_FALSE(s.Tab().ptocOk2->isEnabled());
 
         auto answer = [&](std::initializer_list<uint8_t> a) {
             const std::vector<uint8_t> payload(a);
@@ -294,5 +295,6 @@ TEST(CopyTabScripted, TheTabControlStaysOnCopyWhileACopyRuns) {
         EXPECT_EQ(othersEnabled(), kPageGroups - 1);
         EXPECT_TRUE(w.ReLoad->isEnabled());
         EXPECT_TRUE(w.ResetButton->isEnabled());
+        EXPECT_TRUE(s.Tab().ptocOk2->isEnabled());
     }
 }

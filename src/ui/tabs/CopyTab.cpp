@@ -136,11 +136,10 @@ void CopyTab::ptocOkClick() {
 void CopyTab::running(bool on) {
     // A start that was refused, or a transfer that ended inside its own start, holds nothing.
     on = on && engine_.Running();
+    // A second click would end the running transfer half-way.
+    for (Button* b : {CtopOK2, ptocOk2, ptocOk})
+        b->setEnabled(!on);
     if (OnRunning) OnRunning(on);
-}
-
-void CopyTab::BlockSent() {
-    ProgressBar3->setValue(ProgressBar3->maximum());
 }
 
 void CopyTab::CopyProgress(int position, int maximum) {

@@ -38,8 +38,6 @@ public:
     void CtopOK2Click();
     void ptocOk2Click();
     void ptocOkClick();
-    // The settings block has gone out.
-    void BlockSent();
     // The camera acknowledged a reset; it ends a transfer that waits for it.
     void ResetAcknowledged() { engine_.CloseCopyFile(); }
 

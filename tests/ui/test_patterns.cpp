@@ -97,10 +97,17 @@ TEST(Senders, EditsThatMakeOneCommandAndPayloadsBuiltAtSendTime) {
         d.push_back(new Edit(&parent, "0"));
         d.back()->SetMaxLength(1);
     }
-    SendOnCompleteHexGroup(ctx, d, [](const std::vector<int>& v) {
-        return Prefix{0x21, 0x42, static_cast<uint8_t>(v[0] << 4 | v[1]),
-                      static_cast<uint8_t>(v[2] << 4 | v[3]), 0x01};
-    });
+    bool filling = false;
+    SendOnCompleteHexGroup(
+        ctx, d,
+        [](const std::vector<int>& v) {
+            return Prefix{0x21, 0x42, static_cast<uint8_t>(v[0] << 4 | v[1]),
+                          static_cast<uint8_t>(v[2] << 4 | v[3]), 0x01};
+        },
+        [&] { return !filling; });
+    filling = true; // a read-back fills them: nothing
+    d[0]->SetText("1");
+    filling = false;
     d[0]->SetText("5");
     d[1]->SetText("");  // incomplete: nothing
     d[1]->SetText("G"); // not hexadecimal: nothing

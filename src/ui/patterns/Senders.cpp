@@ -133,9 +133,11 @@ void SendOnCompleteHex(RoomContext& ctx, Edit* edit, Prefix prefix, HexEntry opt
 }
 
 void SendOnCompleteHexGroup(RoomContext& ctx, std::vector<Edit*> edits,
-                            std::function<Prefix(const std::vector<int>&)> build) {
-    auto send = [&ctx, edits, build = std::move(build)] {
+                            std::function<Prefix(const std::vector<int>&)> build,
+                            std::function<bool()> when) {
+    auto send = [&ctx, edits, build = std::move(build), when = std::move(when)] {
         if (!ctx.Trans_chk()) return;
+        if (when && !when()) return;
         std::vector<int> values;
         for (const Edit* e : edits) {
             values.push_back(CompleteHexValue(e));

@@ -85,8 +85,10 @@ void SendOnCompleteHex(RoomContext& ctx, Edit* edit, Prefix prefix, HexEntry opt
 
 // Several edits that make one command: a change of any of them sends build(values), the values
 // in the order of `edits`, once every one holds a complete hexadecimal entry; nothing otherwise.
+// `when`, if given, must also hold (false while a read-back fills the edits one by one).
 void SendOnCompleteHexGroup(RoomContext& ctx, std::vector<Edit*> edits,
-                            std::function<Prefix(const std::vector<int>& values)> build);
+                            std::function<Prefix(const std::vector<int>& values)> build,
+                            std::function<bool()> when = {});
 
 // A payload worked out when the event fires; std::nullopt means there is nothing to send.
 using Build = std::function<std::optional<Prefix>()>;

@@ -1,5 +1,6 @@
 #include "Catalogue.h"
 
+#include "AdjustSettings.h"
 #include "EasySettings.h"
 #include "IrSettings.h"
 
@@ -11,6 +12,7 @@ namespace {
 
 // One table per tab; a tab that declares settings adds its table here.
 constexpr std::span<const SettingEntry* const> kTables[] = {
+    settings::kAdjustSettings,
     settings::kEasySettings,
     settings::kIrSettings,
 };
@@ -77,6 +79,8 @@ std::vector<uint8_t> WritePayload(const SettingEntry& s, int value) {
     std::vector<uint8_t> p = Command(0x21, s.key);
     if (s.width == 2) p.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
     p.push_back(static_cast<uint8_t>(value & 0xFF));
+    for (int i = 0; i < s.tail.size; ++i)
+        p.push_back(s.tail.bytes[static_cast<size_t>(i)]);
     return p;
 }
 

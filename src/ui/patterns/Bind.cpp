@@ -1,6 +1,7 @@
 #include "Bind.h"
 
 #include "Catalogue.h"
+#include "HexText.h"
 
 namespace r8::ui {
 
@@ -9,6 +10,10 @@ Prefix WritePrefix(const SettingEntry& s) {
     for (int i = 0; i < s.key.size; ++i)
         p.push_back(s.key.bytes[static_cast<size_t>(i)]);
     return p;
+}
+
+Prefix WriteTail(const SettingEntry& s) {
+    return Prefix(s.tail.bytes.begin(), s.tail.bytes.begin() + s.tail.size);
 }
 
 void OnSettingAnswer(RoomContext& ctx, const SettingEntry& s, std::function<void(int)> show) {
@@ -40,7 +45,8 @@ std::unique_ptr<DebouncedBar> Bind(RoomContext& ctx, const SettingEntry& s, Trac
 }
 
 void Bind(RoomContext& ctx, const SettingEntry& s, RadioGroup* group) {
-    SendOnClick(ctx, group, WritePrefix(s));
+    SendBuilt(ctx, group->OnClick,
+              [&s, group] { return std::optional<Prefix>(WritePayload(s, group->ItemIndex())); });
     OnSettingRead(ctx, s, [group](int v) { group->SetItemIndex(v); });
 }
 
@@ -52,6 +58,21 @@ void Bind(RoomContext& ctx, const SettingEntry& s, CheckBox* box) {
 void Bind(RoomContext& ctx, const SettingEntry& s, ComboBox* box) {
     SendOnChange(ctx, box, WritePrefix(s));
     OnSettingRead(ctx, s, [box](int v) { box->SetItemIndex(v); });
+}
+
+void Bind(RoomContext& ctx, const SettingEntry& s, Edit* edit, std::function<bool()> when) {
+    auto showing = std::make_shared<bool>(false);
+    SendOnCompleteHex(
+        ctx, edit, WritePrefix(s),
+        {.when = [showing, when = std::move(when)] { return !*showing && (!when || when()); },
+         .after = WriteTail(s),
+         .bytes = s.width});
+    OnSettingRead(ctx, s, [&s, edit, showing](int v) {
+        *showing = true;
+        edit->SetText(
+            QString::fromStdString(s.width == 2 ? HexWord(v) : HexByte(static_cast<uint8_t>(v))));
+        *showing = false;
+    });
 }
 
 } // namespace r8::ui

@@ -1,7 +1,10 @@
 #include "AdjustTab.h"
 
-#include "EasyPage.h"
+#include "AdjustSettings.h"
+#include "Catalogue.h"
+#include "EasySettings.h"
 #include "HexText.h"
+#include "patterns/Bind.h"
 
 #include <QLayout>
 
@@ -60,8 +63,16 @@ TrackBar* MakeBar(QWidget* parent, int min, int max, int frequency, const QRect&
     return bar;
 }
 
-RadioGroup* MakeRadio(QWidget* parent, const QString& caption, const QRect& at) {
-    auto* g = new RadioGroup(caption, {"Use", "No use"}, 1, parent);
+QString Text(std::string_view t) {
+    return QString::fromUtf8(t.data(), static_cast<int>(t.size()));
+}
+
+// A radio group with the caption and items of its setting.
+RadioGroup* MakeRadio(QWidget* parent, const SettingEntry& s, const QRect& at) {
+    QStringList items;
+    for (auto item : s.items)
+        items << Text(item);
+    auto* g = new RadioGroup(Text(s.caption), items, 1, parent);
     g->layout()->setContentsMargins(8, 2, 4, 2);
     g->setGeometry(at);
     return g;
@@ -123,8 +134,8 @@ void AdjustTab::buildControls() {
     pwm_ref = MakeEdit(GroupBox10, "00", 2, {100, 24, 36, 22});
     CSpinButton5 = MakeSpin(GroupBox10, {138, 24, 18, 22});
 
-    shut_disp_sel = MakeRadio(panel, "Shutter", {8, 228, 126, 66});
-    sync_disp_sel = MakeRadio(panel, "EXT SYNC", {142, 228, 126, 66});
+    shut_disp_sel = MakeRadio(panel, settings::kShutterDisplay, {8, 228, 126, 66});
+    sync_disp_sel = MakeRadio(panel, settings::kSyncDisplay, {142, 228, 126, 66});
 
     SaveAdjust = new Button("Save", panel);
     SaveAdjust->setGeometry(8, 306, 90, 28);
@@ -173,10 +184,18 @@ void AdjustTab::bindHandlers() {
     SendOnCompleteHexGroup(
         ctx_, {rg_width, shd_delay, shp_delay, rg_delay},
         [](const std::vector<int>& v) {
-            return Prefix{kSet, 0x42, static_cast<uint8_t>(v[0] << 4 | v[1]),
-                          static_cast<uint8_t>(v[2] << 4 | v[3]), 0x01};
+            return WritePayload(settings::kCcdTiming, v[0] << 12 | v[1] << 8 | v[2] << 4 | v[3]);
         },
         quiet);
+    OnSettingRead(ctx_, settings::kCcdTiming, [this](int v) {
+        const QString t = QString::fromStdString(HexWord(v));
+        showing([&] {
+            rg_width->SetText(t.mid(0, 1));
+            shd_delay->SetText(t.mid(1, 1));
+            shp_delay->SetText(t.mid(2, 1));
+            rg_delay->SetText(t.mid(3, 1));
+        });
+    });
     const SpinRule nibble{.min = 0, .max = 0xF, .edge = Edge::Hold};
     spinRgDelay = std::make_unique<HexSpin>(rg_delay, CSpinButton1, nibble);
     spinRgWidth = std::make_unique<HexSpin>(rg_width, CSpinButton2, nibble);
@@ -184,29 +203,27 @@ void AdjustTab::bindHandlers() {
     spinShdDelay = std::make_unique<HexSpin>(shd_delay, CSpinButton4, nibble);
 
     // pwm_refChange: a typed value goes out as typed; only the spin button keeps 50-B0.
-    SendOnCompleteHex(ctx_, pwm_ref, {kSet, 0x43}, {.when = quiet, .after = {0x01}, .bytes = 1});
+    Bind(ctx_, settings::kDcLensOffset, pwm_ref);
     spinPwm = std::make_unique<HexSpin>(
         pwm_ref, CSpinButton5,
         SpinRule{
             .min = 0x50, .max = 0xB0, .edge = Edge::Clamp, .step = [this] { return PwmStep; }});
 
+    Bind(ctx_, settings::kShutterDisplay, shut_disp_sel); // shut_disp_selClick
+    Bind(ctx_, settings::kSyncDisplay, sync_disp_sel);    // sync_disp_selClick
+
+    // wb_selClick: ticked is ATW (0), the white balance mode of the Easy tab's "WB".
+    SendBuilt(ctx_, wb_sel->OnClick, [this]() -> std::optional<Prefix> {
+        if (showing_) return std::nullopt;
+        return WritePayload(settings::kWhiteBalance, wb_sel->Checked() ? 0 : 1);
+    });
+    OnSettingRead(ctx_, settings::kWhiteBalance,
+                  [this](int v) { showing([&] { wb_sel->SetChecked(v == 0); }); });
+
     SendOnClick(ctx_, SaveAdjust, {kSet, 0x41, 0x00, 0xFF}); // SaveAdjustClick
     SendOnClick(ctx_, CanAdjust, {kSet, 0x41, 0x01, 0xFF});  // CanAdjustClick
     SendOnClick(ctx_, pre_32, {kSet, 0x30, 0x00, 0x01});     // pre_32Click
     SendOnClick(ctx_, pre_56, {kSet, 0x30, 0x01, 0x01});     // pre_56Click
-
-    // wb_selClick: 0 = ATW (ticked), 1 = AWB.
-    SendBuilt(ctx_, wb_sel->OnClick, [this]() -> std::optional<Prefix> {
-        if (showing_) return std::nullopt;
-        return Prefix{kSet, 0x1B, 0x00, static_cast<uint8_t>(wb_sel->Checked() ? 0 : 1)};
-    });
-    // shut_disp_selClick, sync_disp_selClick: item used (0) or not (1).
-    for (auto [group, item] : {std::pair{shut_disp_sel, 0}, std::pair{sync_disp_sel, 1}})
-        SendBuilt(ctx_, group->OnClick, [this, group, item]() -> std::optional<Prefix> {
-            if (showing_ || group->ItemIndex() < 0) return std::nullopt;
-            return Prefix{kSet, 0x37, static_cast<uint8_t>(item),
-                          static_cast<uint8_t>(group->ItemIndex()), 0x01};
-        });
 
     // CromaRYChange (both bars) and TimercrmTimer.
     crm = std::make_unique<DebouncedBar>(
@@ -273,24 +290,6 @@ void AdjustTab::showing(const std::function<void()>& fill) {
 
 void AdjustTab::registerDecoders() {
     RoomContext& c = ctx_;
-    c.OnGroup(0x37, 0, [this](const AnswerView& a) {
-        showing([&] { shut_disp_sel->SetItemIndex(a.A(4)); });
-    });
-    c.OnGroup(0x37, 1, [this](const AnswerView& a) {
-        showing([&] { sync_disp_sel->SetItemIndex(a.A(4)); });
-    });
-    c.OnGroup(0x42, [this](const AnswerView& a) {
-        const QString t = QString::fromStdString(HexWord(a.U16(3)));
-        showing([&] {
-            rg_width->SetText(t.mid(0, 1));
-            shd_delay->SetText(t.mid(1, 1));
-            shp_delay->SetText(t.mid(2, 1));
-            rg_delay->SetText(t.mid(3, 1));
-        });
-    });
-    c.OnGroup(0x43, [this](const AnswerView& a) {
-        showing([&] { pwm_ref->SetText(QString::fromStdString(HexByte(a.A(3)))); });
-    });
     for (uint8_t group : {kRegisterKept, kRegisterLive})
         c.OnGroup(group, kChroma, [this](const AnswerView& a) {
             showing([&] {
@@ -298,10 +297,6 @@ void AdjustTab::registerDecoders() {
                 CromaRY->SetPosition(a.U16(4) & 0xFF);
             });
         });
-    c.OnGroup(0x1B, 0,
-              [this](const AnswerView& a) { showing([&] { wb_sel->SetChecked(a.A(4) == 0); }); });
-    c.OnGroup(kEasyBlock, 4,
-              [this](const AnswerView& a) { showing([&] { wb_sel->SetChecked(a.A(10) == 0); }); });
 }
 
 void AdjustTab::Trans_end_cstm() {

@@ -44,20 +44,42 @@ std::unique_ptr<DebouncedBar> Bind(RoomContext& ctx, const SettingEntry& s, Trac
     return d;
 }
 
+namespace {
+
+// A control whose sender keeps quiet while its read-back shows a value: what the camera
+// reported is shown, never written back (a read outside a page load brings such answers).
+void BindQuiet(RoomContext& ctx, const SettingEntry& s, Handler& event, std::function<int()> value,
+               std::function<void(int)> show) {
+    auto quiet = std::make_shared<bool>(false);
+    SendBuilt(ctx, event, [&s, quiet, value = std::move(value)]() -> std::optional<Prefix> {
+        if (*quiet) return std::nullopt;
+        return WritePayload(s, value());
+    });
+    OnSettingRead(ctx, s, [quiet, show = std::move(show)](int v) {
+        *quiet = true;
+        show(v);
+        *quiet = false;
+    });
+}
+
+} // namespace
+
 void Bind(RoomContext& ctx, const SettingEntry& s, RadioGroup* group) {
-    SendBuilt(ctx, group->OnClick,
-              [&s, group] { return std::optional<Prefix>(WritePayload(s, group->ItemIndex())); });
-    OnSettingRead(ctx, s, [group](int v) { group->SetItemIndex(v); });
+    BindQuiet(
+        ctx, s, group->OnClick, [group] { return group->ItemIndex(); },
+        [group](int v) { group->SetItemIndex(v); });
 }
 
 void Bind(RoomContext& ctx, const SettingEntry& s, CheckBox* box) {
-    SendOnClick(ctx, box, WritePrefix(s));
-    OnSettingRead(ctx, s, [box](int v) { box->SetChecked(v != 0); });
+    BindQuiet(
+        ctx, s, box->OnClick, [box] { return box->Checked() ? 1 : 0; },
+        [box](int v) { box->SetChecked(v != 0); });
 }
 
 void Bind(RoomContext& ctx, const SettingEntry& s, ComboBox* box) {
-    SendOnChange(ctx, box, WritePrefix(s));
-    OnSettingRead(ctx, s, [box](int v) { box->SetItemIndex(v); });
+    BindQuiet(
+        ctx, s, box->OnChange, [box] { return box->ItemIndex(); },
+        [box](int v) { box->SetItemIndex(v); });
 }
 
 void Bind(RoomContext& ctx, const SettingEntry& s, Edit* edit, std::function<bool()> when) {

@@ -28,7 +28,8 @@ void OnSettingPage(RoomContext& ctx, const SettingEntry& s, std::function<void(i
 void OnSettingRead(RoomContext& ctx, const SettingEntry& s, std::function<void(int)> show);
 
 // A debounced bar (position), a radio group (item index), a check box (1/0), a drop-down list
-// (item index). The bar's debouncer is returned for the part to keep.
+// (item index). The bar's debouncer is returned for the part to keep. The radio group, check
+// box and list show their read-back without sending it back.
 std::unique_ptr<DebouncedBar> Bind(RoomContext& ctx, const SettingEntry& s, TrackBar* bar,
                                    const char* timerName,
                                    DebouncedBar::OnBusy busy = DebouncedBar::OnBusy::Retry);

@@ -303,6 +303,18 @@ TEST_F(ServiceTabs, DebugLoadsAndSends) {
              EXPECT_TRUE(window->StatusBar1->PanelText(1).contains("\"1G\""));
          },
          {}},
+        {"read-backs of other registers and of the Adjust tab are not written back",
+         [&] {
+             d.SendBuffer->SetText("31 0A 24");
+             d.RamSend->Click();
+             Settle();
+             d.SendBuffer->SetText("31 42");
+             d.RamSend->Click();
+             Settle();
+             d.DspData->SetText("0001"); // the echo flag did not outlive its read-back
+         },
+         {"310A24", "3142", "210B230001"},
+         [&] { EXPECT_EQ(window->Adjust->rg_width->Text(), "1"); }},
         {"OSD word, save and preset",
          [&] {
              d.osdt->SetText("1234");

@@ -58,6 +58,10 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
     Easy = addRoom<EasyTab>(kEasyGroup);
     Line = addRoom<LineTab>(kLineGroup);
     Mask = addRoom<MaskTab>(kMaskGroup);
+    // The end of the Adjust tab's save chain shows the Copy tab without loading it.
+    Adjust->ShowCopyTab = [this] { SetActivePage(kCopyGroup); };
+    // A raw command that cannot be sent says why where the command would have shown.
+    Debug->ShowStatus = [this](const std::string& text) { StatusText(1, text); };
 
     for (int i = 0; i < kPageGroups; ++i)
         session_->SetRoom(static_cast<uint8_t>(i), rooms_[i].get());
@@ -294,6 +298,10 @@ void TFR8V2::CopyRunning(bool on) {
     ReLoad->setEnabled(!on);
     Reset1->setEnabled(!on);
     ResetButton->setEnabled(!on);
+}
+
+void TFR8V2::Trans_cstm_hidden() {
+    Adjust->Trans_cstm_hidden();
 }
 
 void TFR8V2::ReloadTimerTimer() {

@@ -56,7 +56,8 @@ public:
     void SetSwitchPanel(TFSR8V2* panel);
 
     void ReLoadClick() { session_->ReLoadClick(); }
-    void Trans_cstm_hidden() {}
+    // After every answer: the Adjust tab's ATW presets follow its "ATW" box.
+    void Trans_cstm_hidden();
 
     // SessionObserver
     int ActivePage() const override;

@@ -410,6 +410,11 @@ size_t TComm::Read(uint8_t* buf, size_t count) {
         std::unique_lock lock(mutex_);
         changed_.wait_for(lock, kTotalTimeout,
                           [&] { return !rxQueue_.empty() || gone_ || !IsOpen(); });
+        if (gone_) {
+            // What a dead device left is stale: an answer to it could not be sent anyway.
+            rxQueue_.clear();
+            return 0;
+        }
         n = std::min(count, rxQueue_.size());
         wasFull = rxQueue_.size() >= rxLimit_;
         std::copy_n(rxQueue_.begin(), n, buf);

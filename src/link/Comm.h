@@ -116,7 +116,8 @@ public:
     // break) at most 1000 ms in all, then throws ECommReadWriteError(ETIMEDOUT).
     void Write(const uint8_t* buf, size_t count) override;
     // Takes up to count queued bytes. With nothing queued it waits up to 1000 ms for some and
-    // returns 0 on time-out, at once if the device is gone.
+    // returns 0 on time-out. Once the device is gone it returns 0 at once and drops what is
+    // still queued, so a handler that resumes after a nested loop sees no stale bytes.
     size_t Read(uint8_t* buf, size_t count) override;
     void SendString(const std::string& text);
     // Puts the line in the break state for 500 ms and returns at once; the watcher ends the

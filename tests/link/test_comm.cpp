@@ -646,5 +646,26 @@ TEST_F(CommReceive, PeerHangUpMarksTheDeviceGoneWithoutSpinning) {
     EXPECT_FALSE(comm.DeviceGone());
 }
 
+// A handler that resumes after a nested loop (a message box) must not act on what a device
+// that went away meanwhile had left in the queue.
+TEST_F(CommReceive, BytesLeftByADeadDeviceAreDropped) {
+    Receiver rx;
+    rx.AttachTo(comm);
+    comm.Open();
+    ASSERT_TRUE(pty.Send({0x06, 0x02, 0x41, 0x42}));
+    ASSERT_TRUE(waitQueued(comm, 4));
+    pty.HangUp();
+    const auto deadline = Clock::now() + kBound;
+    while (!comm.DeviceGone() && waitReadable(comm.EventFd(), deadline))
+        drainEventFd(comm.EventFd());
+    ASSERT_TRUE(comm.DeviceGone());
+
+    comm.DispatchEvents();
+    EXPECT_TRUE(rx.got.empty());
+    EXPECT_EQ(comm.InQueueCount(), 0u);
+    uint8_t b = 0;
+    EXPECT_EQ(comm.Read(&b, 1), 0u);
+}
+
 } // namespace
 } // namespace r8

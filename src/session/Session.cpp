@@ -80,6 +80,7 @@ template <class Fn> void Session::linkCall(const Fn& fn) {
     try {
         fn();
     } catch (const ECommReadWriteError& e) {
+        if (closed_) return; // closed (the program ends) while a handler of the port ran
         const bool lost = ownComm_ && (ownComm_->DeviceGone() || deviceLost(e.ErrorCode));
         if (disconnected_) {
             if (lost) deviceGone(); // lost again while reconnecting
@@ -88,8 +89,9 @@ template <class Fn> void Session::linkCall(const Fn& fn) {
         if (!lost || !goneCounts()) throw;
         deviceGone();
     } catch (const ECommError&) {
-        // The dead port was closed while a handler of it was still on the stack.
-        if (!disconnected_) throw;
+        // The dead port, or the port at the program's end, was closed while a handler of it
+        // was still on the stack (in a message box's loop).
+        if (!disconnected_ && !closed_) throw;
     }
 }
 

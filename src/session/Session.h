@@ -39,7 +39,8 @@ public:
     // runs from here on, so the port search goes on even when port 1 cannot be opened; that
     // open error is thrown (and counts as shown for its device).
     void Start();
-    // Drops the queued load orders and closes the port; no handler of the port runs after.
+    // Drops the queued load orders and closes the port; no handler of the port runs after, and
+    // a handler still on the stack (in a message box's loop) ends without an error report.
     void Close();
     // The link timer's tick (SendTimer): the port search, then the answer time-outs. An open
     // error of the search is reported once per device, after the tick has returned, so that a

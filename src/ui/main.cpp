@@ -154,7 +154,10 @@ int main(int argc, char* argv[]) {
     }
     FR8V2.show();
     r8::ui::RunGuarded([&] { FR8V2.FormCreate(); });
+    // A signal ends the program with status 0 in every state, also when it came while the
+    // search's give-up box was open (the give-up then asks for status 1 on its way out).
     if (stopped) return 0;
     if (FR8V2.Terminated()) return 1;
-    return app.exec();
+    const int status = app.exec();
+    return stopped ? 0 : status;
 }

@@ -17,6 +17,7 @@ namespace {
 
 constexpr char kDisconnected[] = "Comm. Disconnected";
 constexpr char kConnecting[] = "Comm. Connecting";
+constexpr char kConnected[] = "Comm. Connected: ";
 // A device node or link created, moved into place, or given its permissions; the watched
 // folder itself going away.
 constexpr uint32_t kFolderEvents =
@@ -198,7 +199,7 @@ void Session::deviceGone() {
     resetLink();
     port_->Close(); // no handler of the dead port runs after this
     observer_.LinkUp(false);
-    observer_.StatusText(0, kDisconnected);
+    SetStatusText(0, kDisconnected);
     watchForDevice();
     if (first) {
         std::error_code ec;
@@ -286,7 +287,7 @@ void Session::tryReconnect() {
     }
     retryTimer_->SetEnabled(false);
     unwatchDevice();
-    observer_.StatusText(0, kConnecting);
+    SetStatusText(0, kConnecting);
     enqTicks_ = CameraLink::kCommandTicks;
     sendTimer_->SetEnabled(true);
     linkCall([this] { link_->IdEnq(); });
@@ -308,6 +309,22 @@ void Session::RetryTimerTimer() {
         watchForDevice(); // a folder on the way may have appeared meanwhile
         tryReconnect();
     });
+}
+
+void Session::SetStatusText(int panel, const std::string& text) {
+    if (panel == 0) {
+        if (text == linkState_) return;
+        linkState_ = text;
+    }
+    observer_.StatusText(panel, text);
+}
+
+// Panel 0 follows the link: connecting until the camera answers, then connected with the
+// device's path, disconnected while the device is away.
+void Session::SetPageControlEnabled(bool on) {
+    observer_.LinkUp(on && !disconnected_);
+    if (on && !disconnected_ && link_->LINK_STATUS != 0)
+        SetStatusText(0, kConnected + PortPath(port_->Port()));
 }
 
 void Session::Terminate() {

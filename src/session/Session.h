@@ -91,10 +91,8 @@ public:
 
 private:
     // LinkHost
-    void SetStatusText(int panel, const std::string& text) override {
-        observer_.StatusText(panel, text);
-    }
-    void SetPageControlEnabled(bool on) override { observer_.LinkUp(on && !disconnected_); }
+    void SetStatusText(int panel, const std::string& text) override;
+    void SetPageControlEnabled(bool on) override;
     void SetScreenCursor(bool busy) override { observer_.Busy(busy); }
     void SetCursorTimerEnabled(bool on) override { cursorTimer_->SetEnabled(on); }
     void SetSendTimerEnabled(bool on) override { sendTimer_->SetEnabled(on); }
@@ -151,6 +149,7 @@ private:
     std::vector<std::function<void(bool)>> resolutionShows_;
     std::vector<std::function<void(bool)>> tvShows_;
     bool gaveUp_ = false;
+    std::string linkState_; // what status panel 0 shows
 
     // Devices whose open error the port search has shown.
     std::set<std::string> openReported_;

@@ -183,7 +183,7 @@ TEST(SessionDisconnect, ARelinkedDeviceIsFoundAgainAndItsActivePageLoaded) {
     EXPECT_EQ(observer.panels, (std::vector<bool>{false, true, false, true}));
     EXPECT_TRUE(observer.linkUp);
     EXPECT_FALSE(session.Disconnected());
-    EXPECT_EQ(observer.status[0], "Comm. Connecting");
+    EXPECT_EQ(observer.status[0], "Comm. Connected: " + o.linkPath);
     EXPECT_EQ(observer.messages.size(), 1u);
     EXPECT_TRUE(session.Trans_chk());
     session.Close();

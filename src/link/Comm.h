@@ -40,14 +40,15 @@ public:
 class ECommOpenError : public ECommError {
 public:
     explicit ECommOpenError(int32_t code);
-    ECommOpenError(int32_t code, const std::string& path, int cause);
+    ECommOpenError(int32_t code, const std::string& path, int cause, int port = 0);
     int32_t ErrorCode;
     std::string Path;
     int Cause = 0;
 };
 
-// "PATH: what is wrong." for an errno of a failed open, lock or set-up of a serial device.
-std::string OpenFailureText(const std::string& path, int cause);
+// "PATH: what is wrong." for an errno of a failed open, lock or set-up of a serial device;
+// without a path, which port has no device.
+std::string OpenFailureText(const std::string& path, int cause, int port = 0);
 
 // Code: the errno of the failed call; ETIMEDOUT when a Write could not hand all its bytes to
 // the device within 1000 ms (peer not reading, CTS never raised).

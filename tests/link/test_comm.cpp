@@ -270,6 +270,7 @@ TEST_F(CommOpen, OpenErrorNamesThePathAndTheCause) {
     std::vector<Case> cases = {
         {missing.string(), ENOENT, ": no such device."},
         {plain.string(), ENOTTY, ": not a serial port."},
+        {"", ENOENT, "No device is set for port 1 (COM1)."},
         // The exclusive flag refuses the open (EBUSY); root passes it and meets the lock.
         {pty.SlavePath(), ::geteuid() == 0 ? EWOULDBLOCK : EBUSY,
          ": busy. Another program is using it."},

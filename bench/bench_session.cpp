@@ -1,7 +1,7 @@
 // Page loads and settings copies through the whole session core (termios component, link,
 // loader, read decoder, copy engine) on a plain poll loop, against a running simulated camera.
 //
-//   bench_session --port PATH [--paced] [--loads N] [--copies N]
+//   bench_session --port PATH [--paced] [--loads N] [--copies N] [--copy-only NAME]
 //
 // Prints rows of the bench/run table: an Easy page load (ten Easy blocks and camera register
 // 0x0151, 11 read exchanges; the best of N loads) and a Camera->PC copy (1024 EEPROM word
@@ -9,7 +9,7 @@
 // 9600 bit/s; and a PC->Camera batch write (the read of word 03FF, the block, the reset; the
 // best of N) beside its own wire minimum. --paced says that the camera on PATH paces its line
 // (r8v5mc-sim --pace): the efficiency target then applies, and a row shows the exchanges of the
-// copy that the machine stalled.
+// copy that the machine stalled. --copy-only prints the copy row alone, under NAME.
 #include "Comm.h"
 #include "CopyEngine.h"
 #include "EasyPage.h"
@@ -233,6 +233,7 @@ int main(int argc, char** argv) {
     std::string port;
     bool paced = false;
     int loads = 100, copies = 3;
+    std::string copyOnly; // the copy row alone, under this name
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--port" && i + 1 < argc)
@@ -243,8 +244,12 @@ int main(int argc, char** argv) {
             loads = std::max(1, std::atoi(argv[++i]));
         else if (a == "--copies" && i + 1 < argc)
             copies = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--copy-only" && i + 1 < argc)
+            copyOnly = argv[++i];
         else {
-            std::fprintf(stderr, "usage: %s --port PATH [--paced] [--loads N] [--copies N]\n",
+            std::fprintf(stderr,
+                         "usage: %s --port PATH [--paced] [--loads N] [--copies N] "
+                         "[--copy-only NAME]\n",
                          argv[0]);
             return 2;
         }
@@ -255,6 +260,12 @@ int main(int argc, char** argv) {
     }
     SetPortPath(1, port);
     const char* how = paced ? "paced 9600 bit/s" : "unpaced";
+    if (!copyOnly.empty()) {
+        const CopyTime copy = CopyToPc(copies);
+        if (copy.ms < 0) return 1;
+        Print(copyOnly.c_str(), copy.ms, kEepromWords, paced);
+        return 0;
+    }
 
     const double easy = EasyLoad(loads);
     if (easy < 0) return 1;

@@ -22,13 +22,16 @@ const char* const kCommSendTooLong = "送信データ長が長すぎる。";
 ECommOpenError::ECommOpenError(int32_t code)
     : ECommError("オープンエラー ErrorCode = " + std::to_string(code)), ErrorCode(code) {}
 
-ECommOpenError::ECommOpenError(int32_t code, const std::string& path, int cause)
+ECommOpenError::ECommOpenError(int32_t code, const std::string& path, int cause, int port)
     : ECommError("オープンエラー ErrorCode = " + std::to_string(code) + "\n" +
-                 OpenFailureText(path, cause)),
+                 OpenFailureText(path, cause, port)),
       ErrorCode(code), Path(path), Cause(cause) {}
 
-std::string OpenFailureText(const std::string& path, int cause) {
-    if (path.empty()) return "No device is set for this port.";
+std::string OpenFailureText(const std::string& path, int cause, int port) {
+    if (path.empty())
+        return port > 0 ? "No device is set for port " + std::to_string(port) + " (COM" +
+                              std::to_string(port) + ")."
+                        : "No device is set for this port.";
     switch (cause) {
     case ENOENT:
     case ENODEV:
@@ -295,7 +298,7 @@ void TComm::Open() {
     if (fd < 0) {
         const int cause = errno;
         ::close(wake);
-        throw ECommOpenError(-1, path, cause);
+        throw ECommOpenError(-1, path, cause, port_);
     }
     // TIOCEXCL does not stop root, nor a second open that came first; the lock does.
     termios t{};
@@ -304,7 +307,7 @@ void TComm::Open() {
         const int cause = errno;
         ::close(fd);
         ::close(wake);
-        throw ECommOpenError(-1, path, cause);
+        throw ECommOpenError(-1, path, cause, port_);
     }
     retryEintr([&] { return ::ioctl(fd, TIOCEXCL); });
 
@@ -333,7 +336,7 @@ void TComm::Open() {
         wakeFd_ = -1;
         closeDevice(fd);
         ::close(wake);
-        throw ECommOpenError(-1, path, e.code().value());
+        throw ECommOpenError(-1, path, e.code().value(), port_);
     }
     setModemLines(fd, TIOCMBIS, TIOCM_DTR);
     raiseRtsIfNoHandshake();
@@ -410,6 +413,11 @@ size_t TComm::Read(uint8_t* buf, size_t count) {
         std::unique_lock lock(mutex_);
         changed_.wait_for(lock, kTotalTimeout,
                           [&] { return !rxQueue_.empty() || gone_ || !IsOpen(); });
+        if (gone_) {
+            // What a dead device left is stale: an answer to it could not be sent anyway.
+            rxQueue_.clear();
+            return 0;
+        }
         n = std::min(count, rxQueue_.size());
         wasFull = rxQueue_.size() >= rxLimit_;
         std::copy_n(rxQueue_.begin(), n, buf);

@@ -40,14 +40,15 @@ public:
 class ECommOpenError : public ECommError {
 public:
     explicit ECommOpenError(int32_t code);
-    ECommOpenError(int32_t code, const std::string& path, int cause);
+    ECommOpenError(int32_t code, const std::string& path, int cause, int port = 0);
     int32_t ErrorCode;
     std::string Path;
     int Cause = 0;
 };
 
-// "PATH: what is wrong." for an errno of a failed open, lock or set-up of a serial device.
-std::string OpenFailureText(const std::string& path, int cause);
+// "PATH: what is wrong." for an errno of a failed open, lock or set-up of a serial device;
+// without a path, which port has no device.
+std::string OpenFailureText(const std::string& path, int cause, int port = 0);
 
 // Code: the errno of the failed call; ETIMEDOUT when a Write could not hand all its bytes to
 // the device within 1000 ms (peer not reading, CTS never raised).
@@ -116,7 +117,8 @@ public:
     // break) at most 1000 ms in all, then throws ECommReadWriteError(ETIMEDOUT).
     void Write(const uint8_t* buf, size_t count) override;
     // Takes up to count queued bytes. With nothing queued it waits up to 1000 ms for some and
-    // returns 0 on time-out, at once if the device is gone.
+    // returns 0 on time-out. Once the device is gone it returns 0 at once and drops what is
+    // still queued, so a handler that resumes after a nested loop sees no stale bytes.
     size_t Read(uint8_t* buf, size_t count) override;
     void SendString(const std::string& text);
     // Puts the line in the break state for 500 ms and returns at once; the watcher ends the

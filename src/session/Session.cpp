@@ -6,6 +6,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <filesystem>
@@ -16,6 +17,7 @@ namespace {
 
 constexpr char kDisconnected[] = "Comm. Disconnected";
 constexpr char kConnecting[] = "Comm. Connecting";
+constexpr char kConnected[] = "Comm. Connected: ";
 // A device node or link created, moved into place, or given its permissions; the watched
 // folder itself going away.
 constexpr uint32_t kFolderEvents =
@@ -53,6 +55,7 @@ Session::Session(EventLoop& loop, SessionObserver& observer, SerialPort* port, T
     sendTimer_ = loop_.MakeTimer(CameraLink::kSendTimerMs, [this] { SendTimerTimer(); });
     cursorTimer_ =
         loop_.MakeTimer(CameraLink::kCursorTimerMs, [this] { link_->cursor_timerTimer(); });
+    retryTimer_ = loop_.MakeTimer(retryMs_, [this] { RetryTimerTimer(); });
 }
 
 Session::~Session() {
@@ -68,6 +71,7 @@ void Session::SetRoom(uint8_t page, Room* room) {
 
 void Session::Close() {
     closed_ = true;
+    retryTimer_->SetEnabled(false);
     unwatchDevice();
     loader_->DropOrders();
     port_->Close();
@@ -77,6 +81,7 @@ template <class Fn> void Session::linkCall(const Fn& fn) {
     try {
         fn();
     } catch (const ECommReadWriteError& e) {
+        if (closed_) return; // closed (the program ends) while a handler of the port ran
         const bool lost = ownComm_ && (ownComm_->DeviceGone() || deviceLost(e.ErrorCode));
         if (disconnected_) {
             if (lost) deviceGone(); // lost again while reconnecting
@@ -85,8 +90,9 @@ template <class Fn> void Session::linkCall(const Fn& fn) {
         if (!lost || !goneCounts()) throw;
         deviceGone();
     } catch (const ECommError&) {
-        // The dead port was closed while a handler of it was still on the stack.
-        if (!disconnected_) throw;
+        // The dead port, or the port at the program's end, was closed while a handler of it
+        // was still on the stack (in a message box's loop).
+        if (!disconnected_ && !closed_) throw;
     }
 }
 
@@ -131,6 +137,8 @@ void Session::ReLoadClick() {
     if (disconnected_) {
         if (link_->LINK_STATUS == 0) return; // nothing to load from until the camera answers
         disconnected_ = false;               // the first ACK of the returned camera
+        retryTimer_->SetEnabled(false);
+        retryMs_ = kRetryFirstMs;
     }
     linkCall([this] { loader_->ReLoadClick(); });
 }
@@ -191,7 +199,7 @@ void Session::deviceGone() {
     resetLink();
     port_->Close(); // no handler of the dead port runs after this
     observer_.LinkUp(false);
-    observer_.StatusText(0, kDisconnected);
+    SetStatusText(0, kDisconnected);
     AnswerLost();
     watchForDevice();
     if (first) {
@@ -201,10 +209,12 @@ void Session::deviceGone() {
                                  (removed ? " was removed." : " stopped working (hang-up).") +
                                  " Waiting for it to come back.";
         loop_.Post([this, text] { observer_.Message(text, "Comm.ERR", 0); });
-        // It may be back already, before the folders were watched. A device lost again while
-        // reconnecting waits for the next change, so one that keeps failing is not retried
-        // in a loop.
+        // It may be back already, before the folders were watched.
         loop_.Post([this] { tryReconnect(); });
+    } else {
+        // Lost again while reconnecting: tried again after the back-off, so that a device
+        // that keeps failing is not retried in a loop.
+        retryLater();
     }
 }
 
@@ -271,10 +281,14 @@ void Session::tryReconnect() {
     try {
         port_->Open();
     } catch (const ECommOpenError&) {
-        return; // not there, or not usable yet (permissions still being set): wait on
+        // Not there, busy in another program for a moment, or not usable yet (permissions
+        // still being set): a folder change or the back-off timer tries again.
+        retryLater();
+        return;
     }
+    retryTimer_->SetEnabled(false);
     unwatchDevice();
-    observer_.StatusText(0, kConnecting);
+    SetStatusText(0, kConnecting);
     enqTicks_ = CameraLink::kCommandTicks;
     sendTimer_->SetEnabled(true);
     linkCall([this] { link_->IdEnq(); });
@@ -283,6 +297,40 @@ void Session::tryReconnect() {
 void Session::AnswerLost() {
     for (Room* room : rooms_)
         if (room) room->OnLinkLost();
+}
+
+// A one-shot timer of the next interval. Never called from the timer's own tick (which only
+// posts the attempt), so the timer it replaces is not running.
+void Session::retryLater() {
+    if (retryTimer_->Enabled() || closed_) return;
+    retryTimer_ = loop_.MakeTimer(retryMs_, [this] { RetryTimerTimer(); });
+    retryTimer_->SetEnabled(true);
+    retryMs_ = std::min(retryMs_ * 2, kRetryMaxMs);
+}
+
+void Session::RetryTimerTimer() {
+    retryTimer_->SetEnabled(false);
+    loop_.Post([this] {
+        if (!disconnected_ || closed_ || port_->IsOpen()) return;
+        watchForDevice(); // a folder on the way may have appeared meanwhile
+        tryReconnect();
+    });
+}
+
+void Session::SetStatusText(int panel, const std::string& text) {
+    if (panel == 0) {
+        if (text == linkState_) return;
+        linkState_ = text;
+    }
+    observer_.StatusText(panel, text);
+}
+
+// Panel 0 follows the link: connecting until the camera answers, then connected with the
+// device's path, disconnected while the device is away.
+void Session::SetPageControlEnabled(bool on) {
+    observer_.LinkUp(on && !disconnected_);
+    if (on && !disconnected_ && link_->LINK_STATUS != 0)
+        SetStatusText(0, kConnected + PortPath(port_->Port()));
 }
 
 void Session::Terminate() {

@@ -21,6 +21,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace r8::ui {
 
 namespace {
@@ -148,7 +150,12 @@ void TFR8V2::buildFrame() {
         if (!settingPage_) RunGuarded([this] { PageControl1Change(); });
     });
 
-    StatusBar1 = new StatusBar({150, 200, 200, 40}, this);
+    // Panels 1 and 2 hold a whole command or answer (up to 30 hexadecimal digits); panel 0,
+    // the link state with the device's path, takes what is left. A text that does not fit
+    // shows whole on hover.
+    const int hexPanel = fontMetrics().horizontalAdvance(QString(30, QChar('0'))) + 16;
+    const int linkPanel = std::max(150, kClientWidth - 2 * hexPanel - 60);
+    StatusBar1 = new StatusBar({linkPanel, hexPanel, hexPanel, 40}, this);
     StatusBar1->setObjectName("StatusBar1");
     setStatusBar(StatusBar1);
 

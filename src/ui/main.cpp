@@ -63,6 +63,19 @@ void Describe(QCommandLineParser& parser, const Options& o) {
     parser.addOptions({o.com1, o.com2, o.simulate, o.trace, o.traceFile});
 }
 
+// Only the tool's own messages belong on stderr. Qt's debug and info output goes, and so do
+// its notices about the environment that change nothing for the operator (no runtime
+// directory, a window system that cannot take a size hint); its other warnings and errors stay.
+QtMessageHandler qtDefaultHandler = nullptr;
+
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtDebugMsg || type == QtInfoMsg) return;
+    if (type == QtWarningMsg &&
+        (text.startsWith("QStandardPaths: ") || text.contains("does not support propagateSizeHints")))
+        return;
+    qtDefaultHandler(type, context, text);
+}
+
 struct CloseFile {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
@@ -83,6 +96,7 @@ int BlockTerminationSignals() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    qtDefaultHandler = qInstallMessageHandler(QuietQtMessages);
     if (AsksForTextOnly(argc, argv)) {
         QCoreApplication text(argc, argv);
         QCoreApplication::setApplicationName("r8v5mc");
@@ -154,7 +168,10 @@ int main(int argc, char* argv[]) {
     }
     FR8V2.show();
     r8::ui::RunGuarded([&] { FR8V2.FormCreate(); });
+    // A signal ends the program with status 0 in every state, also when it came while the
+    // search's give-up box was open (the give-up then asks for status 1 on its way out).
     if (stopped) return 0;
     if (FR8V2.Terminated()) return 1;
-    return app.exec();
+    const int status = app.exec();
+    return stopped ? 0 : status;
 }

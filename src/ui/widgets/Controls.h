@@ -266,6 +266,7 @@ public:
     StatusBar(const std::vector<int>& widths, QWidget* parent = nullptr);
     int PanelCount() const { return static_cast<int>(panels_.size()); }
     QString PanelText(int i) const;
+    // Also the panel's tooltip, so a text wider than its panel can be read whole.
     void SetPanelText(int i, const QString& text);
 
 private:

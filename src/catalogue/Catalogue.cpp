@@ -1,5 +1,6 @@
 #include "Catalogue.h"
 
+#include "DefectSettings.h"
 #include "EasySettings.h"
 #include "IrSettings.h"
 
@@ -11,6 +12,7 @@ namespace {
 
 // One table per tab; a tab that declares settings adds its table here.
 constexpr std::span<const SettingEntry* const> kTables[] = {
+    settings::kDefectSettings,
     settings::kEasySettings,
     settings::kIrSettings,
 };

@@ -7,10 +7,12 @@
 namespace r8::ui {
 
 DefectTab::DefectTab(RoomContext& ctx, std::function<void()> showAdjustInfo)
-    : TabRoom(ctx, "TabSheet5", "Panel6"), showAdjustInfo_(std::move(showAdjustInfo)) {
+    : TabRoom(ctx, "TabSheet5", "Panel6"), showAdjustInfo_(std::move(showAdjustInfo)),
+      writeChain_({}) {
     buildForm();
     bindHandlers();
     registerDecoders();
+    writeChain_ = writeChain();
 }
 
 DefectTab::~DefectTab() = default;

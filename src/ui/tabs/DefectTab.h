@@ -6,6 +6,7 @@
 // the handlers are in defect/DefectHandlers.cpp, the read decoder rows and the answer chains
 // (Trans_end_kizu) in defect/DefectAnswers.cpp.
 #include "TabRoom.h"
+#include "patterns/AnswerChain.h"
 
 #include <functional>
 #include <memory>
@@ -34,28 +35,14 @@ public:
     void OnPageStart() override;
     void Trans_end_kizu();
 
-    // Handlers.
-    void KizuClick();
-    void DefectClick();
+    // Handlers that others run too (the answer handling, the timer); the other controls are
+    // bound to their patterns in defect/DefectHandlers.cpp.
     void kizu_selClick();
-    void KFFXClick();
-    void KFRVClick();
     void kizu_axChange();
-    void kizu_upClick();
-    void kizu_downClick();
-    void kizu_leftClick();
-    void kizu_rightClick();
     void Shape1MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void TimerkizuTimer();
-    void kizu_autoClick();
-    void Kizu_SaveClick();
-    void Kizu_CancelClick();
-    void KizuReadClick();
     void Kizu_AdjustClick();
     void AdjustInfoClick();
-    void VRevKFClick();
-    void VRevKFChangeClick();
-    void SensUpKFOFFClick();
 
     // "Adjust Set": the camera's defect adjust mode; disabled from its send until the answer.
     RadioGroup* AdjustSet;
@@ -104,9 +91,6 @@ private:
     void bindHandlers();
     void registerDecoders();
 
-    // Handler helpers.
-    bool send(std::initializer_list<uint8_t> payload); // false when Trans_chk refuses
-    void stepEdit(Edit* edit, int step, int max);
     int selected() const; // 0 A, 1 B, 2 C, -1 none
 
     // Answer helpers (defect/DefectAnswers.cpp).
@@ -131,12 +115,12 @@ private:
     void cursorAnswered(const AnswerView&) { placeCursor(); }
 
     struct ReadRow;
-    struct WriteRow;
     static const ReadRow kReadRows[];
-    static const WriteRow kWriteRows[];
+    AnswerChain writeChain();
 
     std::function<void()> showAdjustInfo_;
     std::unique_ptr<DebouncedBar> sensKf_;
+    AnswerChain writeChain_;
 };
 
 } // namespace r8::ui

@@ -1,11 +1,13 @@
 // The camera's answers on the "CCD Defect" tab, as two tables: the rows of the read decoder for
-// the defect group (they run for every read answer, whatever tab is on show) and the rows of
-// Trans_end_kizu for the answers to the tab's writes (they run while the tab is on show). Rows
-// that end in a chained read or write are the steps of the save, cancel, selection and search
-// chains: each answer sends the next command, until a step finds nothing left to do.
+// the defect group (they run for every read answer, whatever tab is on show) and the answer
+// chain of Trans_end_kizu for the answers to the tab's writes (it runs while the tab is on
+// show). Rows that end in a chained read or write are the steps of the save, cancel, selection
+// and search chains: each answer sends the next command, until a step finds nothing left to do.
 #include "DefectTab.h"
 
+#include "Catalogue.h"
 #include "DefectSearch.h"
+#include "DefectSettings.h"
 #include "HexText.h"
 #include "patterns/Senders.h"
 #include "widgets/Shape.h"
@@ -47,32 +49,6 @@ const DefectTab::ReadRow DefectTab::kReadRows[] = {
     {0x11, &DefectTab::showKfRev, 0x09, kNone},
 };
 
-// The answer to a write of the defect group. `act` runs first. Then, only while `owner` is
-// disabled (the button that started the chain), the next command of the chain goes out: when
-// Trans_chk allows, or at once for an unchecked step; `release` enables the owner again.
-struct DefectTab::WriteRow {
-    uint8_t item;
-    void (DefectTab::*act)(const AnswerView&);
-    Button* DefectTab::*owner;
-    uint8_t next[3];
-    bool checked;
-    bool release;
-};
-
-const DefectTab::WriteRow DefectTab::kWriteRows[] = {
-    {0x00, nullptr, nullptr, {0x31, kGroup, 0x00}, false, false},
-    {0x01, &DefectTab::positionAnswered, nullptr, {}, false, false},
-    {0x02, nullptr, &DefectTab::Kizu_Save, {0x21, kGroup, 0x15}, true, false},   // save
-    {0x03, nullptr, &DefectTab::Kizu_Cancel, {0x21, kGroup, 0x16}, true, false}, // cancel
-    {0x04, &DefectTab::showKfChange, nullptr, {}, false, false},
-    {0x05, &DefectTab::adjustSetAnswered, nullptr, {}, false, false},
-    {0x09, &DefectTab::searchAnswered, nullptr, {}, false, false},
-    {0x0A, &DefectTab::threePointAnswered, nullptr, {}, false, false},
-    {0x12, &DefectTab::cursorAnswered, nullptr, {}, false, false},
-    {0x15, nullptr, &DefectTab::Kizu_Save, {0x31, kGroup, 0x09}, true, true},
-    {0x16, nullptr, &DefectTab::Kizu_Cancel, {0x31, kGroup, 0x00}, true, false},
-};
-
 void DefectTab::registerDecoders() {
     for (const ReadRow& row : kReadRows)
         ctx_.OnGroup(kGroup, row.item, [this, &row](const AnswerView& a) {
@@ -86,24 +62,46 @@ void DefectTab::registerDecoders() {
         });
 }
 
+// The answers to the tab's writes. The save and cancel chains go on only while the button that
+// started them is disabled.
+AnswerChain DefectTab::writeChain() {
+    const auto whileDisabled = [this](Button* owner, Prefix next) {
+        return [this, owner, next](const AnswerView&) {
+            if (!Enabled(owner) && ctx_.Trans_chk()) SendPayload(ctx_, next);
+        };
+    };
+    const auto run = [this](void (DefectTab::*act)(const AnswerView&)) {
+        return [this, act](const AnswerView& a) { (this->*act)(a); };
+    };
+    return AnswerChain({
+        {kGroup, 0x00,
+         [this](const AnswerView&) {
+             ctx_.Send({0x31, kGroup, 0x00});
+         }},
+        {kGroup, 0x01, run(&DefectTab::positionAnswered)},
+        {kGroup, 0x02, whileDisabled(Kizu_Save, {0x21, kGroup, 0x15})},
+        {kGroup, 0x03, whileDisabled(Kizu_Cancel, {0x21, kGroup, 0x16})},
+        {kGroup, 0x04, run(&DefectTab::showKfChange)},
+        {kGroup, 0x05, run(&DefectTab::adjustSetAnswered)},
+        {kGroup, 0x09, run(&DefectTab::searchAnswered)},
+        {kGroup, 0x0A, run(&DefectTab::threePointAnswered)},
+        {kGroup, 0x12, [this](const AnswerView&) { placeCursor(); }},
+        {kGroup, 0x15,
+         [this, next = whileDisabled(Kizu_Save, {0x31, kGroup, 0x09})](const AnswerView& a) {
+             next(a);
+             Kizu_Save->setEnabled(true); // the save has ended, even when the read was refused
+         }},
+        {kGroup, 0x16, whileDisabled(Kizu_Cancel, {0x31, kGroup, 0x00})},
+    });
+}
+
 void DefectTab::Trans_end_kizu() {
     const AnswerView a = ctx_.Answer();
     if (!a.Good()) {
         ctx_.ShowMessage(" Error ", "ERR", 2);
         return;
     }
-    if (!a.AfterWrite() || a.Group() != kGroup) return;
-    for (const WriteRow& row : kWriteRows) {
-        if (row.item != a.Item()) continue;
-        if (row.act) (this->*row.act)(a);
-        if (row.next[0] == 0) return;
-        Button* owner = row.owner ? this->*row.owner : nullptr;
-        if (owner && Enabled(owner)) return;
-        if (!row.checked || ctx_.Trans_chk()) ctx_.Send({row.next[0], row.next[1], row.next[2]});
-        // The chain has done its part; its button is usable again even when the link refused.
-        if (row.release && owner) owner->setEnabled(true);
-        return;
-    }
+    if (a.AfterWrite()) writeChain_.Advance(a);
 }
 
 void DefectTab::chainRead(uint8_t item) {
@@ -173,19 +171,19 @@ void DefectTab::showMeasurement(const AnswerView& a) {
 }
 
 void DefectTab::showKfChange(const AnswerView& a) {
-    VRevKFChange->SetItemIndex(a.A(4));
+    VRevKFChange->SetItemIndex(ReadValue(settings::kKfChange, a));
 }
 
 void DefectTab::showAdjustSet(const AnswerView& a) {
-    AdjustSet->SetItemIndex(a.A(4));
+    AdjustSet->SetItemIndex(ReadValue(settings::kAdjustSet, a));
     if (AdjustSet->ItemIndex() == 0) SetEnabled({VRevKF, SensKFBar}, false);
     if (AdjustSet->ItemIndex() == 1) chainRead(0x06);
 }
 
-// Item 6: A4 adjust set, A5 KF change, A6 VRev, A9 KF sensitivity.
+// Item 6, the adjust parameters: A4 adjust set, A5 KF change, A6 VRev, A9 KF sensitivity.
 void DefectTab::showAdjustParameters(const AnswerView& a) {
     VRevKF->SetChecked(a.A(6) != 0);
-    SensKFBar->SetPosition(a.A(9));
+    SensKFBar->SetPosition(ReadValue(settings::kKfSens, a));
     if (AdjustSet->ItemIndex() == 1) SetEnabled({VRevKF, SensKFBar}, true);
     AdjustSet->setEnabled(true);
 }
@@ -207,18 +205,18 @@ void DefectTab::showSelection(const AnswerView& a) {
 }
 
 void DefectTab::showKfOff(const AnswerView& a) {
-    SensUpKFOFF->SetItemIndex(a.A(4));
+    SensUpKFOFF->SetItemIndex(ReadValue(settings::kKfOff, a));
 }
 
 void DefectTab::showKfFix(const AnswerView& a) {
     KFFX->setEnabled(false);
-    KFFX->SetChecked(a.A(4) != 0);
+    KFFX->SetChecked(ReadValue(settings::kKfFix, a) != 0);
     KFFX->setEnabled(true);
 }
 
 void DefectTab::showKfRev(const AnswerView& a) {
     KFRV->setEnabled(false);
-    KFRV->SetChecked(a.A(4) != 0);
+    KFRV->SetChecked(ReadValue(settings::kKfRev, a) != 0);
     KFRV->setEnabled(true);
 }
 

@@ -19,11 +19,6 @@ constexpr uint8_t SignedByte(int v) {
     return static_cast<uint8_t>(v & 0xFF);
 }
 
-// A step from value by step (negative: towards 0), kept within 0..max.
-constexpr int Stepped(int value, int step, int max) {
-    return std::clamp(value + step, 0, max);
-}
-
 struct Position {
     int x, y;
 };

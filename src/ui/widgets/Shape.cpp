@@ -27,7 +27,6 @@ void Shape::SetPen(const QColor& colour) {
 
 void Shape::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing, kind_ == Kind::Circle);
     QRect r = rect();
     if (pen_.isValid()) {
         p.setPen(pen_);

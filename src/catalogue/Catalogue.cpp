@@ -1,6 +1,7 @@
 #include "Catalogue.h"
 
 #include "AdjustSettings.h"
+#include "DefectSettings.h"
 #include "EasySettings.h"
 #include "IrSettings.h"
 
@@ -13,6 +14,7 @@ namespace {
 // One table per tab; a tab that declares settings adds its table here.
 constexpr std::span<const SettingEntry* const> kTables[] = {
     settings::kAdjustSettings,
+    settings::kDefectSettings,
     settings::kEasySettings,
     settings::kIrSettings,
 };

@@ -52,7 +52,7 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
 
     Adjust = addRoom<AdjustTab>(kAdjustGroup);
     Debug = addRoom<DebugTab>(kDebugGroup);
-    Defect = addRoom<DefectTab>(kDefectGroup);
+    Defect = addRoom<DefectTab>(kDefectGroup, [this] { ShowAdjustInfo(); });
     // The Copy tab's engine puts the settings block on the line through the link.
     Copy = addRoom<CopyTab>(kCopyGroup,
                             [this](const int32_t* table) { session_->Link().SohCommand(table); });
@@ -266,8 +266,9 @@ void TFR8V2::FormDestroy() {
 // then the port.
 void TFR8V2::closeEvent(QCloseEvent* e) {
     session_->Close();
-    if (switchPanel_) switchPanel_->hide();
-    trafficWindow_->hide();
+    // The side windows go with the main window, so that the program ends whatever is open.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isWindow() && w->isVisible()) w->hide();
     QMainWindow::closeEvent(e);
 }
 
@@ -285,6 +286,10 @@ void TFR8V2::SW1Click() {
 
 void TFR8V2::SetSwitchPanel(TFSR8V2* panel) {
     switchPanel_ = panel;
+}
+
+void TFR8V2::ShowAdjustInfo() {
+    if (adjustInfo_) adjustInfo_->ShowFor(session_->State().TvIsNtsc != 0);
 }
 
 void TFR8V2::SW_push(uint8_t sw) {

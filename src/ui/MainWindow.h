@@ -27,6 +27,7 @@ class EasyTab;
 class LineTab;
 class MaskTab;
 class TFSR8V2;
+class TKizuInfo;
 class TrafficWindow;
 
 class TFR8V2 : public QMainWindow, public SessionObserver {
@@ -54,6 +55,9 @@ public:
     // Shows and focuses the hidden service field.
     void ShowServiceField();
     void SetSwitchPanel(TFSR8V2* panel);
+    void SetAdjustInfoWindow(TKizuInfo* window) { adjustInfo_ = window; }
+    // The defect tab's "Info": the adjust-parameter window for the camera's TV system.
+    void ShowAdjustInfo();
 
     void ReLoadClick() { session_->ReLoadClick(); }
     // After every answer: the Adjust tab's ATW presets follow its "ATW" box.
@@ -132,6 +136,7 @@ private:
     std::array<std::unique_ptr<TabRoom>, kPageGroups> rooms_;
     std::unique_ptr<TrafficWindow> trafficWindow_; // collects from the start, shown on demand
     TFSR8V2* switchPanel_ = nullptr;
+    TKizuInfo* adjustInfo_ = nullptr;
     bool busyCursor_ = false;
     bool settingPage_ = false;
     bool terminated_ = false;

@@ -1,8 +1,15 @@
 #include "SideWindows.h"
 
 #include "MainWindow.h"
+#include "tabs/defect/DefectSearch.h"
 
 namespace r8::ui {
+
+namespace {
+QString Dec2(int v) {
+    return QString::asprintf("%02d", v);
+}
+} // namespace
 
 TFMR8V2::TFMR8V2(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("FMR8V2");
@@ -49,6 +56,38 @@ TKizuInfo::TKizuInfo(QWidget* parent)
     setObjectName("KizuInfo");
     setWindowTitle("Adjust Parameter");
     setFixedSize(168, 120);
+    Edit** fields[3] = {&AdjustX, &AdjustY, &AdjustPk};
+    const char* captions[3] = {"X", "Y", "Pk"};
+    const char* names[3] = {"AdjustX", "AdjustY", "AdjustPk"};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new Label(captions[i], this);
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+        label->setGeometry(24, 14 + 34 * i, 32, 24);
+        Edit* e = new Edit(this);
+        e->setObjectName(names[i]);
+        e->setReadOnly(true);
+        QPalette p = e->palette();
+        p.setColor(QPalette::Base, p.color(QPalette::Button));
+        e->setPalette(p);
+        e->setGeometry(64, 14 + 34 * i, 72, 24);
+        *fields[i] = e;
+    }
+    FormCreate();
+}
+
+void TKizuInfo::FormCreate() {
+    AdjustX->SetText(Dec2(defect::kSearchDx));
+    AdjustY->SetText(Dec2(defect::SearchDy(false)));
+    AdjustPk->SetText(Dec2(defect::kSearchPeak));
+}
+
+void TKizuInfo::ShowFor(bool ntsc) {
+    AdjustY->SetText(Dec2(defect::SearchDy(ntsc)));
+    show();
+    raise();
+    activateWindow();
 }
 
 } // namespace r8::ui

@@ -35,11 +35,19 @@ private:
     TFR8V2& main_;
 };
 
-// Adjust-parameter window of the defect search.
+// Adjust-parameter window: the fixed offsets that the defect search and "Kizu Adjust" apply.
 class TKizuInfo : public QWidget {
     Q_OBJECT
 public:
     explicit TKizuInfo(QWidget* parent = nullptr);
+    // Fills the fields for a PAL camera (the TV system is not known yet).
+    void FormCreate();
+    // Shows the window (not modal) with the vertical offset of the camera's TV system.
+    void ShowFor(bool ntsc);
+
+    Edit* AdjustX;
+    Edit* AdjustY;
+    Edit* AdjustPk;
 };
 
 } // namespace r8::ui

@@ -40,11 +40,6 @@ QString Dec2(int v) {
     return QStringLiteral("%1").arg(v, 2, 10, QChar('0'));
 }
 
-// The control's own enabled state, whatever its panel's.
-bool Enabled(const QWidget* w) {
-    return w->isEnabledTo(w->parentWidget());
-}
-
 // The value of a decimal entry (digits only). Anything else is the operator's typing error,
 // reported by the guarded handler; nothing is sent.
 int DecimalValue(const Edit* edit, const char* what) {

@@ -115,9 +115,9 @@ bool settings on or off; hex settings as up to four hexadecimal digits.
   --help         this text
   --version      the program's version
 
-Exit status: 0 done; 1 the camera answered an error, a value read back differs, or the link
-was lost; 2 usage, port, file or value error (nothing sent); 130 / 143 stopped by SIGINT /
-SIGTERM.
+Exit status: 0 done; 1 the camera answered an error or a value read back differs; 2 usage,
+port, file or value error (nothing sent); 3 no camera answered or the link was lost; 130 / 143
+stopped by SIGINT / SIGTERM.
 )";
 }
 

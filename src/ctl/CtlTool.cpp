@@ -92,7 +92,7 @@ private:
     int ActivePage() const override { return kCopyGroup; }
     void Message(const std::string& text, const std::string& caption, int) override;
     void LinkLost() override {
-        end(kExitCamera, "no camera answered on " + portName() + " (no ACK to the enquiry)");
+        end(kExitNoCamera, "no camera answered on " + portName() + " (no ACK to the enquiry)");
     }
     // Room: every answer of the session comes here.
     PageTable Page() const override { return {}; }
@@ -164,9 +164,9 @@ void CtlJob::say(const std::string& message) const {
 void CtlJob::Message(const std::string& text, const std::string& caption, int) {
     if (caption == "Comm.ERR") {
         if (session_->Link().LINK_STATUS == 0)
-            end(kExitCamera, "no camera answered on " + portName());
+            end(kExitNoCamera, "no camera answered on " + portName());
         else
-            end(kExitCamera,
+            end(kExitNoCamera,
                 "the camera on " + portName() + " stopped answering: the link is lost");
         return;
     }
@@ -279,7 +279,7 @@ int CtlJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
     if (const int code = prepare(); code != kExitDone) return code;
     loop_.OnException = [this](const std::exception& e) {
         const bool open = dynamic_cast<const ECommOpenError*>(&e) != nullptr;
-        end(open ? kExitUsage : kExitCamera,
+        end(open ? kExitUsage : kExitNoCamera,
             portName() + ": " + (open ? "cannot open: " : "") + e.what());
     };
     comm_ = std::make_unique<TComm>();
@@ -317,7 +317,7 @@ int CtlJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
 
 void CtlJob::step() {
     if (comm_->DeviceGone()) {
-        end(kExitCamera, portName() + " went away");
+        end(kExitNoCamera, portName() + " went away");
         return;
     }
     if (stopSignal_) {

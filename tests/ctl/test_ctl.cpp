@@ -3,6 +3,7 @@
 // sent, a profile carried from one camera to another, a set that stops half-way.
 #include "Catalogue.h"
 #include "CtlTool.h"
+#include "HexText.h"
 #include "Session.h"
 #include "SimPeer.h"
 #include "TempDir.h"
@@ -51,17 +52,41 @@ size_t Writes(const CameraSim& camera) {
     return n;
 }
 
-// The range to walk: the catalogue's, or for a setting whose range the camera reports, the
-// simulated camera's.
-std::pair<int, int> RangeOf(const SettingEntry& s) {
-    if (s.name == "phase_level") return {sim::CameraModel::kPhaseMin, sim::CameraModel::kPhaseMax};
-    return {s.min, s.max};
-}
-
 class CtlTest : public ::testing::Test {
 protected:
     void SetUp() override { camera.Start(); }
     void TearDown() override { camera.Stop(); }
+
+    // The range to walk: the catalogue's, or the one the camera reports for the setting.
+    std::pair<int, int> RangeOf(const SettingEntry& s) {
+        if (s.cameraRange.key.size == 0) return {s.min, s.max};
+        std::string hex = "31";
+        for (int i = 0; i < s.cameraRange.key.size; ++i)
+            hex += HexByte(s.cameraRange.key.bytes[static_cast<size_t>(i)]);
+        const Result r = Ctl(camera, {"raw", hex});
+        EXPECT_EQ(r.code, kExitDone) << r.err;
+        auto word = [&r](int at) { // A(at):A(at+1) of "A0 1C 00 ..."
+            return static_cast<int16_t>(
+                ParseHex(r.out.substr(3 * (at - 1), 2) + r.out.substr(3 * at, 2)));
+        };
+        return {word(s.cameraRange.minAt), word(s.cameraRange.maxAt)};
+    }
+
+    // A text just outside the setting's range or choice list.
+    static std::string Beyond(const SettingEntry& s, int hi) {
+        switch (s.kind) {
+        case SettingKind::Choice:
+            return "none of these";
+        case SettingKind::OnOff:
+            return "2";
+        case SettingKind::HexWord:
+            return hi < (s.isSigned ? 0x7FFF : 0xFFFF) ? FormatValue(s, hi + 1) : "10000";
+        case SettingKind::Range:
+            break;
+        }
+        return std::to_string(hi + 1);
+    }
+
     CameraSim camera;
 };
 
@@ -83,10 +108,7 @@ TEST_F(CtlTest, WalksTheWholeCatalogue) {
             EXPECT_EQ(get.out, line);
         }
         const size_t before = Writes(camera);
-        const std::string beyond = s->kind == SettingKind::HexWord && !s->isSigned ? "10000"
-                                   : s->kind == SettingKind::Choice && s->items.back() == "18"
-                                       ? "19"
-                                       : std::to_string(hi + 1);
+        const std::string beyond = Beyond(*s, hi);
         const Result bad = Ctl(camera, {"set", "agc=3", name + "=" + beyond});
         EXPECT_EQ(bad.code, kExitUsage) << name << "=" << beyond;
         EXPECT_NE(bad.err.find("nothing"), std::string::npos) << bad.err;

@@ -6,6 +6,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <filesystem>
@@ -53,6 +54,7 @@ Session::Session(EventLoop& loop, SessionObserver& observer, SerialPort* port, T
     sendTimer_ = loop_.MakeTimer(CameraLink::kSendTimerMs, [this] { SendTimerTimer(); });
     cursorTimer_ =
         loop_.MakeTimer(CameraLink::kCursorTimerMs, [this] { link_->cursor_timerTimer(); });
+    retryTimer_ = loop_.MakeTimer(retryMs_, [this] { RetryTimerTimer(); });
 }
 
 Session::~Session() {
@@ -68,6 +70,7 @@ void Session::SetRoom(uint8_t page, Room* room) {
 
 void Session::Close() {
     closed_ = true;
+    retryTimer_->SetEnabled(false);
     unwatchDevice();
     loader_->DropOrders();
     port_->Close();
@@ -131,6 +134,8 @@ void Session::ReLoadClick() {
     if (disconnected_) {
         if (link_->LINK_STATUS == 0) return; // nothing to load from until the camera answers
         disconnected_ = false;               // the first ACK of the returned camera
+        retryTimer_->SetEnabled(false);
+        retryMs_ = kRetryFirstMs;
     }
     linkCall([this] { loader_->ReLoadClick(); });
 }
@@ -200,10 +205,12 @@ void Session::deviceGone() {
                                  (removed ? " was removed." : " stopped working (hang-up).") +
                                  " Waiting for it to come back.";
         loop_.Post([this, text] { observer_.Message(text, "Comm.ERR", 0); });
-        // It may be back already, before the folders were watched. A device lost again while
-        // reconnecting waits for the next change, so one that keeps failing is not retried
-        // in a loop.
+        // It may be back already, before the folders were watched.
         loop_.Post([this] { tryReconnect(); });
+    } else {
+        // Lost again while reconnecting: tried again after the back-off, so that a device
+        // that keeps failing is not retried in a loop.
+        retryLater();
     }
 }
 
@@ -270,13 +277,35 @@ void Session::tryReconnect() {
     try {
         port_->Open();
     } catch (const ECommOpenError&) {
-        return; // not there, or not usable yet (permissions still being set): wait on
+        // Not there, busy in another program for a moment, or not usable yet (permissions
+        // still being set): a folder change or the back-off timer tries again.
+        retryLater();
+        return;
     }
+    retryTimer_->SetEnabled(false);
     unwatchDevice();
     observer_.StatusText(0, kConnecting);
     enqTicks_ = CameraLink::kCommandTicks;
     sendTimer_->SetEnabled(true);
     linkCall([this] { link_->IdEnq(); });
+}
+
+// A one-shot timer of the next interval. Never called from the timer's own tick (which only
+// posts the attempt), so the timer it replaces is not running.
+void Session::retryLater() {
+    if (retryTimer_->Enabled() || closed_) return;
+    retryTimer_ = loop_.MakeTimer(retryMs_, [this] { RetryTimerTimer(); });
+    retryTimer_->SetEnabled(true);
+    retryMs_ = std::min(retryMs_ * 2, kRetryMaxMs);
+}
+
+void Session::RetryTimerTimer() {
+    retryTimer_->SetEnabled(false);
+    loop_.Post([this] {
+        if (!disconnected_ || closed_ || port_->IsOpen()) return;
+        watchForDevice(); // a folder on the way may have appeared meanwhile
+        tryReconnect();
+    });
 }
 
 void Session::Terminate() {

@@ -51,6 +51,12 @@ public:
     // waits, without polling, for a device to appear at the same path and reconnects by itself
     // (ENQ, ACK, EOT, the active page loaded again). Only for the session's own TComm.
     bool Disconnected() const { return disconnected_; }
+    // While disconnected, an open that failed (the device busy in another program, not there
+    // yet, its permissions not set yet) is tried again on this timer, whose interval doubles
+    // from kRetryFirstMs up to kRetryMaxMs; a folder change still tries at once.
+    static constexpr int kRetryFirstMs = 1000, kRetryMaxMs = 16000;
+    LoopTimer& RetryTimer() { return *retryTimer_; }
+    void RetryTimerTimer();
 
     CameraLink& Link() { return *link_; }
     PageLoader& Loader() { return *loader_; }
@@ -120,6 +126,7 @@ private:
     void unwatchDevice();
     void onDeviceFolderChanged();
     void tryReconnect();
+    void retryLater();
 
     struct Decoder {
         int item;
@@ -135,6 +142,8 @@ private:
     std::unique_ptr<PageLoader> loader_;
     std::unique_ptr<LoopTimer> sendTimer_;
     std::unique_ptr<LoopTimer> cursorTimer_;
+    std::unique_ptr<LoopTimer> retryTimer_;
+    int retryMs_ = kRetryFirstMs; // the interval of the next retry
     std::array<Room*, kPageGroups> rooms_{};
     CameraState state_;
     std::array<std::vector<Decoder>, 256> decoders_;

@@ -3,6 +3,7 @@
 #include "Comm.h"
 #include "CopyEngine.h"
 #include "HexText.h"
+#include "NetAddress.h"
 #include "PollLoop.h"
 #include "Session.h"
 #include "SimPeer.h"
@@ -303,7 +304,13 @@ int CopyJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
 
 void CopyJob::step() {
     if (comm_->DeviceGone()) {
-        end(kExitCamera, portName() + " went away");
+        if (comm_->IsNetwork()) {
+            std::string text = NetFailureText(portName(), comm_->GoneCause());
+            text.pop_back(); // the full stop
+            end(kExitCamera, text);
+        } else {
+            end(kExitCamera, portName() + " went away");
+        }
         return;
     }
     if (stopSignal_) {
@@ -460,7 +467,8 @@ Copies the EEPROM image of an R8V5MC camera to and from a settings file.
   verify FILE    read the camera and list each word that differs: address, file, camera
   diff F1 F2     list the words that differ between two files; no camera
 
-  --port PATH    serial device of the camera (default /dev/ttyS0)
+  --port PATH    serial device of the camera (default /dev/ttyS0), or a serial device
+                 server: socket://HOST:PORT (raw TCP) or rfc2217://HOST:PORT
   --simulate     use a simulated camera instead of a serial device
   --force        let read replace an existing FILE
   --trace        trace the line on stderr: every byte both ways, one line per control
@@ -475,6 +483,11 @@ link was lost; 2 usage, port or file error; 130 / 143 stopped by SIGINT / SIGTER
 }
 
 std::string CheckPort(const std::string& path) {
+    // A network port is checked when it connects; here only its name.
+    if (IsNetworkName(path))
+        return ParseNetAddress(path) ? ""
+                                     : path + ": not a network port name (socket://HOST:PORT "
+                                              "or rfc2217://HOST:PORT)";
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int e = errno;

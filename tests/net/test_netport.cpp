@@ -1,0 +1,104 @@
+// The network port against the simulated camera on TCP (r8v5mc-sim --listen, in process):
+// pages load as on the terminal, a port that refuses is shown once with its cause while the
+// port search goes on, and a lost connection is shown once and connected again on the
+// back-off timer when the camera is back.
+#include "NetRig.h"
+#include "SimPeer.h"
+#include "TcpBridge.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace r8::net::test {
+namespace {
+
+// A loopback port that refuses connections: bound, never listening, kept for the test.
+struct RefusingPort {
+    RefusingPort() {
+        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+    }
+    ~RefusingPort() { ::close(fd); }
+    int fd;
+    uint16_t port;
+};
+
+TEST(NetPort, TheEasyPageLoadsOverTcpAsOnTheTerminal) {
+    sim::CameraSim camera;
+    camera.Start();
+    const std::vector<std::string> direct = LoadEasyPage(camera.SlavePath());
+    sim::TcpBridge bridge(camera.SlavePath(), "127.0.0.1", 0);
+    bridge.Start();
+    EXPECT_EQ(LoadEasyPage(bridge.Url()), direct);
+    ASSERT_EQ(direct.size(), std::size(kEasyPage));
+
+    sim::TcpBridge bridge6(camera.SlavePath(), "::1", 0);
+    try {
+        bridge6.Start();
+    } catch (const std::exception& e) {
+        GTEST_SKIP() << "no IPv6 loopback here: " << e.what();
+    }
+    EXPECT_EQ(bridge6.Url().rfind("socket://[::1]:", 0), 0u);
+    EXPECT_EQ(LoadEasyPage(bridge6.Url()), direct);
+}
+
+TEST(NetPort, ARefusingPortIsShownOnceWithItsCauseWhileTheSearchGoesOn) {
+    const RefusingPort refusing;
+    const std::string name = "socket://127.0.0.1:" + std::to_string(refusing.port);
+    Rig rig(name);
+    rig.session.Start(); // an open that only starts connecting: nothing thrown
+    rig.session.SendTimer().SetEnabled(false);
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.front.messages.empty(); }, kPatienceMs));
+    auto& comm = static_cast<TComm&>(rig.session.Port());
+    for (int tick = 0; tick < 3; ++tick) {
+        rig.session.SendTimerTimer(); // the search closes and opens again: refused again
+        ASSERT_TRUE(rig.loop.RunUntil([&] { return comm.DeviceGone(); }, kPatienceMs));
+        rig.loop.RunUntil([] { return false; }, 20); // room for a wrong second report
+    }
+    ASSERT_EQ(rig.front.messages.size(), 1u);
+    EXPECT_NE(rig.front.messages[0].find(name + ": connection refused."), std::string::npos)
+        << rig.front.messages[0];
+}
+
+TEST(NetPort, ALostConnectionIsShownOnceAndConnectedAgainWhenTheCameraIsBack) {
+    sim::CameraSim camera;
+    camera.Start();
+    auto bridge = std::make_unique<sim::TcpBridge>(camera.SlavePath(), "127.0.0.1", 0);
+    bridge->Start();
+    const uint16_t port = bridge->Port();
+    Rig rig(bridge->Url());
+    EasyRoom room;
+    rig.session.SetRoom(kEasyGroup, &room);
+    ASSERT_TRUE(rig.Connect());
+
+    bridge.reset(); // the camera's end of the connection closes, and nobody listens
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.session.RetryTimer().Enabled(); }, kPatienceMs));
+    ASSERT_EQ(rig.front.messages.size(), 1u);
+    EXPECT_EQ(rig.front.messages[0],
+              "Comm.ERR: Camera disconnected: socket://127.0.0.1:" + std::to_string(port) +
+                  ": connection closed by the server. Connecting again until it answers.");
+    EXPECT_TRUE(rig.session.Disconnected());
+
+    // Refused again: no second message, the next try waits longer.
+    const int firstWait = rig.session.RetryTimer().Interval();
+    rig.session.RetryTimerTimer();
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.session.RetryTimer().Enabled(); }, kPatienceMs));
+    EXPECT_GT(rig.session.RetryTimer().Interval(), firstWait);
+
+    sim::TcpBridge back(camera.SlavePath(), "127.0.0.1", port);
+    back.Start();
+    rig.session.RetryTimerTimer();
+    ASSERT_TRUE(rig.loop.RunUntil(
+        [&] { return !rig.session.Disconnected() && rig.front.panels.back(); }, kPatienceMs));
+    EXPECT_EQ(rig.front.messages.size(), 1u);
+}
+
+} // namespace
+} // namespace r8::net::test

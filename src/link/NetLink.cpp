@@ -336,6 +336,9 @@ void NetLink::Write(const uint8_t* buf, size_t n) {
         bytes.assign(buf, buf + n);
 
     std::lock_guard lock(writeMutex_);
+    // Bytes for a connection that never came about go nowhere, as they would have gone had
+    // they come a moment earlier; the failure itself is reported as the port being gone.
+    if (lost_ && !ready_) return;
     if (lost_) throw ECommReadWriteError(EIO);
     if (!ready_) {
         if (pending_.size() + bytes.size() > kMaxPending) throw ECommReadWriteError(ETIMEDOUT);

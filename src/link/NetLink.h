@@ -37,7 +37,8 @@ public:
     void Run(int wakeFd, const std::atomic<bool>& stop, NetSink& sink);
 
     // Owner's thread. Sends every byte within 1000 ms, or keeps them until the connection is
-    // ready. Throws ECommReadWriteError: EIO once the connection is lost, ETIMEDOUT when the
+    // ready; drops them when the connection failed before it was ready. Throws
+    // ECommReadWriteError: EIO once an established connection is lost, ETIMEDOUT when the
     // server takes nothing for 1000 ms or too much waits for the connection.
     void Write(const uint8_t* buf, size_t n);
 

@@ -86,6 +86,11 @@ template <class Fn> void Session::linkCall(const Fn& fn) {
             if (lost) deviceGone(); // lost again while reconnecting
             return;
         }
+        if (lost && ownComm_->IsNetwork() && !goneCounts()) {
+            // A connection of the port search that ended: the search opens it again.
+            searchConnectFailed();
+            return;
+        }
         if (!lost || !goneCounts()) throw;
         deviceGone();
     } catch (const ECommError&) {

@@ -126,7 +126,7 @@ terminal to open as the camera's serial port; with --listen the second is the ne
   --save-eeprom FILE     write the EEPROM to a settings file when the camera stops
   --trailer HEX          the byte sent after each answer frame (default FF)
   --link PATH            make PATH a symbolic link to the terminal while running
-  --listen [HOST:]PORT   also serve the camera on TCP (raw, one client at a time), on
+  --listen [HOST:]PORT   also serve the camera on TCP (raw; a new client takes over), on
                          127.0.0.1 unless HOST is given ("[::1]:PORT" for IPv6); port 0
                          takes a free port
   --help                 this text

@@ -166,28 +166,31 @@ void TcpBridge::Run() {
             return;
         }
         if (fds[0].revents) return;
+        if (client_ >= 0) {
+            if (fds[2].revents & POLLIN) {
+                const ssize_t n = ::read(terminal_, buf, sizeof buf);
+                if (n > 0) toClient_.insert(toClient_.end(), buf, buf + n);
+            }
+            if (fds[3].revents & (POLLIN | POLLHUP | POLLERR)) {
+                const ssize_t n = ::recv(client_, buf, sizeof buf, 0);
+                if (n > 0) {
+                    toTerminal_.insert(toTerminal_.end(), buf, buf + n);
+                } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                    dropClient();
+                }
+            }
+        }
         if (fds[1].revents & POLLIN) {
             const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-            if (fd >= 0 && (client_ >= 0 || !openTerminal())) {
-                ::close(fd); // the line has its one client, or a tool has the terminal
+            // A new client takes the line over: the old one has most likely gone without
+            // saying so (a tool that reconnects, a network that failed).
+            if (fd >= 0 && client_ >= 0) dropClient();
+            if (fd >= 0 && !openTerminal()) {
+                ::close(fd); // a tool has the terminal
             } else if (fd >= 0) {
                 client_ = fd;
                 const int on = 1;
                 ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-                continue; // poll again with the client watched
-            }
-        }
-        if (client_ < 0) continue;
-        if (fds[2].revents & POLLIN) {
-            const ssize_t n = ::read(terminal_, buf, sizeof buf);
-            if (n > 0) toClient_.insert(toClient_.end(), buf, buf + n);
-        }
-        if (fds[3].revents & (POLLIN | POLLHUP | POLLERR)) {
-            const ssize_t n = ::recv(client_, buf, sizeof buf, 0);
-            if (n > 0) {
-                toTerminal_.insert(toTerminal_.end(), buf, buf + n);
-            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-                dropClient();
             }
         }
         if (client_ >= 0 && !flush(terminal_, toTerminal_, false)) toTerminal_.clear();

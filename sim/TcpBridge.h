@@ -1,9 +1,9 @@
 #pragma once
 // The simulated camera on TCP (raw): a listening socket whose one client at a time is joined
 // byte for byte to the camera's terminal, as a serial device server joins its network port to
-// a serial line. The terminal is taken (opened and locked) only while a client is connected; a
-// second client, or one that comes while a tool has the terminal open, is turned away (closed
-// at once).
+// a serial line. The terminal is taken (opened and locked) only while a client is connected. A
+// new client takes the line over from the one before; one that comes while a tool has the
+// terminal open is turned away (closed at once).
 #include <cstdint>
 #include <string>
 #include <thread>

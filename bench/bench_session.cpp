@@ -1,18 +1,21 @@
 // Page loads and settings copies through the whole session core (termios component, link,
 // loader, read decoder, copy engine) on a plain poll loop, against a running simulated camera.
 //
-//   bench_session --port PATH [--paced] [--loads N] [--copies N]
+//   bench_session --port PATH [--paced] [--loads N] [--copies N] [--ser2net]
 //
 // Prints rows of the bench/run table: an Easy page load (ten Easy blocks and camera register
 // 0x0151, 11 read exchanges; the best of N loads) and a Camera->PC copy (1024 EEPROM word
 // reads; the best of N), each beside the wire minimum of 40 byte-times per read exchange at
 // 9600 bit/s. --paced says that the camera on PATH paces its line (r8v5mc-sim --pace): the
 // efficiency target then applies, and a row shows the exchanges of the copy that the machine
-// stalled.
+// stalled. --ser2net puts Debian's ser2net between (raw TCP on loopback, without its
+// character delay): the session opens socket://127.0.0.1:PORT, ser2net the terminal PATH.
+// --copies 0 leaves the copy out.
 #include "Comm.h"
 #include "CopyEngine.h"
 #include "EasyPage.h"
 #include "PollLoop.h"
+#include "Ser2net.h"
 #include "Session.h"
 #include "Table.h"
 
@@ -23,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -195,6 +199,7 @@ int main(int argc, char** argv) {
     std::string port;
     bool paced = false;
     int loads = 100, copies = 3;
+    bool viaSer2net = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--port" && i + 1 < argc)
@@ -204,9 +209,12 @@ int main(int argc, char** argv) {
         else if (a == "--loads" && i + 1 < argc)
             loads = std::max(1, std::atoi(argv[++i]));
         else if (a == "--copies" && i + 1 < argc)
-            copies = std::max(1, std::atoi(argv[++i]));
+            copies = std::max(0, std::atoi(argv[++i]));
+        else if (a == "--ser2net")
+            viaSer2net = true;
         else {
-            std::fprintf(stderr, "usage: %s --port PATH [--paced] [--loads N] [--copies N]\n",
+            std::fprintf(stderr,
+                         "usage: %s --port PATH [--paced] [--loads N] [--copies N] [--ser2net]\n",
                          argv[0]);
             return 2;
         }
@@ -215,14 +223,35 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: --port PATH (a running r8v5mc-sim) is needed\n", argv[0]);
         return 2;
     }
+    std::unique_ptr<net::test::Ser2net> server;
+    if (viaSer2net) {
+        const std::string program = net::test::FindSer2net();
+        if (program.empty()) {
+            std::fprintf(stderr, "%s: ser2net is not installed\n", argv[0]);
+            return 1;
+        }
+        const std::string log = "/tmp/r8bench-ser2net-" + std::to_string(getpid()) + ".log";
+        server = std::make_unique<net::test::Ser2net>(program, port, net::test::Ser2net::Mode::Raw,
+                                                      "9600n81", log, false);
+        const bool started = server->Start();
+        if (!started)
+            std::fprintf(stderr, "%s: ser2net did not start:\n%s", argv[0], server->Log().c_str());
+        unlink(log.c_str());
+        unlink((log + ".pid").c_str());
+        if (!started) return 1;
+        port = server->Url();
+    }
     SetPortPath(1, port);
-    const char* how = paced ? "paced 9600 bit/s" : "unpaced";
+    const char* how = viaSer2net ? (paced ? "paced, ser2net raw" : "unpaced, ser2net raw")
+                      : paced    ? "paced 9600 bit/s"
+                                 : "unpaced";
 
     const double easy = EasyLoad(loads);
     if (easy < 0) return 1;
     Print((std::string("Easy page load (best), ") + how).c_str(), easy,
           static_cast<int>(std::size(kEasyPage)), paced);
 
+    if (copies == 0) return 0;
     if (paced) StallProbe(10);
     const CopyTime copy = CopyToPc(copies);
     if (copy.ms < 0) return 1;

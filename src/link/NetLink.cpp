@@ -289,6 +289,12 @@ void NetLink::moveBytes(int wakeFd, const std::atomic<bool>& stop, NetSink& sink
             return;
         }
         const ssize_t n = ::recv(sock_, buf, std::min(sizeof buf, room), 0);
+        // Every segment acknowledged at once: a server that holds small writes back until its
+        // last one is acknowledged (Nagle) would otherwise wait for the delayed ACK, 40 ms, on
+        // every answer that comes byte by byte. The kernel forgets this after a while, so it is
+        // set again after each read.
+        const int on = 1;
+        ::setsockopt(sock_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) {
             lose(sink, n == 0 ? 0 : errno);

@@ -1,5 +1,5 @@
 // The network port against the simulated camera on TCP (r8v5mc-sim --listen, in process):
-// pages load as on the terminal, a port that refuses is shown once with its cause while the
+// pages load as on the terminal, each port that refuses is shown once with its cause while the
 // port search goes on, and a lost connection is shown once and connected again on the
 // back-off timer when the camera is back.
 #include "NetRig.h"
@@ -51,22 +51,29 @@ TEST(NetPort, TheEasyPageLoadsOverTcpAsOnTheTerminal) {
     EXPECT_EQ(LoadEasyPage(bridge6.Url()), direct);
 }
 
-TEST(NetPort, ARefusingPortIsShownOnceWithItsCauseWhileTheSearchGoesOn) {
-    const RefusingPort refusing;
-    const std::string name = "socket://127.0.0.1:" + std::to_string(refusing.port);
-    Rig rig(name);
+TEST(NetPort, EachRefusingPortOfTheSearchIsShownOnceWithItsCause) {
+    const RefusingPort refusing1, refusing2;
+    const std::string name1 = "socket://127.0.0.1:" + std::to_string(refusing1.port);
+    const std::string name2 = "rfc2217://127.0.0.1:" + std::to_string(refusing2.port);
+    Rig rig(name1);
+    SetPortPath(2, name2);
     rig.session.Start(); // an open that only starts connecting: nothing thrown
     rig.session.SendTimer().SetEnabled(false);
-    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.front.messages.empty(); }, kPatienceMs));
     auto& comm = static_cast<TComm&>(rig.session.Port());
-    for (int tick = 0; tick < 3; ++tick) {
-        rig.session.SendTimerTimer(); // the search closes and opens again: refused again
+    // Port 1 for the first four attempts, then port 2 for four, then port 1 again.
+    std::vector<uint8_t> opened;
+    for (int tick = 0; tick < 10; ++tick) {
         ASSERT_TRUE(rig.loop.RunUntil([&] { return comm.DeviceGone(); }, kPatienceMs));
         rig.loop.RunUntil([] { return false; }, 20); // room for a wrong second report
+        opened.push_back(comm.Port());
+        rig.session.SendTimerTimer(); // the search closes and opens the next port
     }
-    ASSERT_EQ(rig.front.messages.size(), 1u);
-    EXPECT_NE(rig.front.messages[0].find(name + ": connection refused."), std::string::npos)
+    EXPECT_EQ(opened, (std::vector<uint8_t>{1, 1, 1, 1, 2, 2, 2, 2, 1, 1}));
+    ASSERT_EQ(rig.front.messages.size(), 2u);
+    EXPECT_NE(rig.front.messages[0].find(name1 + ": connection refused."), std::string::npos)
         << rig.front.messages[0];
+    EXPECT_NE(rig.front.messages[1].find(name2 + ": connection refused."), std::string::npos)
+        << rig.front.messages[1];
 }
 
 TEST(NetPort, ALostConnectionIsShownOnceAndConnectedAgainWhenTheCameraIsBack) {

@@ -8,6 +8,7 @@
 #include "NetAddress.h"
 #include "Rfc2217.h"
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,7 @@
 // The network port against the simulated camera on TCP (r8v5mc-sim --listen, in process):
 // pages load as on the terminal, each port that refuses is shown once with its cause while the
-// port search goes on, and a lost connection is shown once and connected again on the
+// port search goes on, a Telnet server that refuses COM-PORT-OPTION is an error that says so,
+// and a lost connection is shown once and connected again on the
 // back-off timer when the camera is back.
 #include "NetRig.h"
 #include "SimPeer.h"
@@ -74,6 +75,39 @@ TEST(NetPort, EachRefusingPortOfTheSearchIsShownOnceWithItsCause) {
         << rig.front.messages[0];
     EXPECT_NE(rig.front.messages[1].find(name2 + ": connection refused."), std::string::npos)
         << rig.front.messages[1];
+}
+
+// A Telnet server that will not do COM-PORT-OPTION: it answers the client's offer with DONT.
+TEST(NetPort, AServerThatRefusesComPortOptionIsAnErrorThatSaysSo) {
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&a), len), 0);
+    ASSERT_EQ(::listen(server, 1), 0);
+    ::getsockname(server, reinterpret_cast<sockaddr*>(&a), &len);
+    const std::string name = "rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+
+    Rig rig(name);
+    rig.session.Start();
+    rig.session.SendTimer().SetEnabled(false);
+    int client = -1;
+    rig.loop.Watch(server, [&] {
+        if (client < 0) client = ::accept4(server, nullptr, nullptr, SOCK_CLOEXEC);
+    });
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return client >= 0; }, kPatienceMs));
+    uint8_t offer[3] = {};
+    ASSERT_EQ(::recv(client, offer, sizeof offer, MSG_WAITALL), 3);
+    EXPECT_EQ(std::vector<uint8_t>(offer, offer + 3), (std::vector<uint8_t>{255, 251, 44}));
+    const uint8_t refusal[] = {255, 254, 44}; // IAC DONT COM-PORT-OPTION
+    ASSERT_EQ(::send(client, refusal, sizeof refusal, MSG_NOSIGNAL), 3);
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.front.messages.empty(); }, kPatienceMs));
+    EXPECT_NE(rig.front.messages[0].find(name + ": the server refused COM-PORT-OPTION"),
+              std::string::npos)
+        << rig.front.messages[0];
+    ::close(client);
+    ::close(server);
 }
 
 TEST(NetPort, ALostConnectionIsShownOnceAndConnectedAgainWhenTheCameraIsBack) {

@@ -1,8 +1,8 @@
 // The network port against the simulated camera on TCP (r8v5mc-sim --listen, in process):
 // pages load as on the terminal, each port that refuses is shown once with its cause while the
 // port search goes on, a Telnet server that refuses COM-PORT-OPTION is an error that says so,
-// and a lost connection is shown once and connected again on the
-// back-off timer when the camera is back.
+// and a lost connection is shown once and connected again on the back-off timer when the
+// camera is back.
 #include "NetRig.h"
 #include "SimPeer.h"
 #include "TcpBridge.h"

@@ -217,6 +217,7 @@ void Session::deviceGone() {
     port_->Close(); // no handler of the dead port runs after this
     observer_.LinkUp(false);
     observer_.StatusText(0, kDisconnected);
+    AnswerLost();
     watchForDevice();
     if (first) {
         std::string text;
@@ -334,6 +335,11 @@ void Session::RetryTimerTimer() {
         watchForDevice(); // a folder on the way may have appeared meanwhile
         tryReconnect();
     });
+}
+
+void Session::AnswerLost() {
+    for (Room* room : rooms_)
+        if (room) room->OnLinkLost();
 }
 
 void Session::Terminate() {

@@ -103,6 +103,8 @@ private:
     void AnswerArrived() override { loader_->AnswerArrived(); }
     void CloseCopyFile() override { observer_.ResetAcknowledged(); }
     void Terminate() override;
+    void Resending(bool block) override { observer_.Resending(block); }
+    void AnswerLost() override;
 
     // TransferHost
     void SetTabPanelsEnabled(bool on) override { observer_.PanelsEnabled(on); }

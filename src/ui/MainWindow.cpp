@@ -54,9 +54,14 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
     // The Copy tab's engine puts the settings block on the line through the link.
     Copy = addRoom<CopyTab>(kCopyGroup,
                             [this](const int32_t* table) { session_->Link().SohCommand(table); });
+    Copy->OnRunning = [this](bool on) { CopyRunning(on); };
     Easy = addRoom<EasyTab>(kEasyGroup);
     Line = addRoom<LineTab>(kLineGroup);
     Mask = addRoom<MaskTab>(kMaskGroup);
+    // The end of the Adjust tab's save chain shows the Copy tab without loading it.
+    Adjust->ShowCopyTab = [this] { SetActivePage(kCopyGroup); };
+    // A raw command that cannot be sent says why where the command would have shown.
+    Debug->ShowStatus = [this](const std::string& text) { StatusText(1, text); };
 
     for (int i = 0; i < kPageGroups; ++i)
         session_->SetRoom(static_cast<uint8_t>(i), rooms_[i].get());
@@ -285,6 +290,20 @@ void TFR8V2::Reset1Click() {
     session_->Send({0xF1});
 }
 
+// While a copy runs its answers must reach the Copy tab, and nothing else may talk to the
+// camera: the other tabs, the load and the reset wait until it ends.
+void TFR8V2::CopyRunning(bool on) {
+    for (int i = 0; i < kPageGroups; ++i)
+        if (i != kCopyGroup) PageControl1->setTabEnabled(i, !on);
+    ReLoad->setEnabled(!on);
+    Reset1->setEnabled(!on);
+    ResetButton->setEnabled(!on);
+}
+
+void TFR8V2::Trans_cstm_hidden() {
+    Adjust->Trans_cstm_hidden();
+}
+
 void TFR8V2::ReloadTimerTimer() {
     ReloadTimer->SetEnabled(false);
     ReLoadClick();
@@ -315,10 +334,6 @@ void TFR8V2::Busy(bool on) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
-}
-
-void TFR8V2::BlockSent() {
-    Copy->BlockSent();
 }
 
 void TFR8V2::ResetAcknowledged() {

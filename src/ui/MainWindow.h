@@ -56,7 +56,8 @@ public:
     void SetSwitchPanel(TFSR8V2* panel);
 
     void ReLoadClick() { session_->ReLoadClick(); }
-    void Trans_cstm_hidden() {}
+    // After every answer: the Adjust tab's ATW presets follow its "ATW" box.
+    void Trans_cstm_hidden();
 
     // SessionObserver
     int ActivePage() const override;
@@ -67,7 +68,6 @@ public:
     void PanelsEnabled(bool on) override;
     void OrderCount(int count) override;
     void AnswerArrived() override { Trans_cstm_hidden(); }
-    void BlockSent() override;
     void ResetAcknowledged() override;
     void LinkLost() override;
     void RefreshCursor() override;
@@ -124,6 +124,7 @@ private:
     void buildMenu();
     void Reset1Click();
     void ReloadTimerTimer();
+    void CopyRunning(bool on);
 
     QtEventLoop loop_{this};
     r8::Trace traffic_; // outlives the session, whose port it traces

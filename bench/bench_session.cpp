@@ -1,7 +1,7 @@
 // Page loads and settings copies through the whole session core (termios component, link,
 // loader, read decoder, copy engine) on a plain poll loop, against a running simulated camera.
 //
-//   bench_session --port PATH [--paced] [--loads N] [--copies N] [--copy-only NAME]
+//   bench_session --port PATH [--paced] [--loads N] [--copies N] [--copy-only NAME] [--ser2net]
 //
 // Prints rows of the bench/run table: an Easy page load (ten Easy blocks and camera register
 // 0x0151, 11 read exchanges; the best of N loads) and a Camera->PC copy (1024 EEPROM word
@@ -9,11 +9,14 @@
 // 9600 bit/s; and a PC->Camera batch write (the read of word 03FF, the block, the reset; the
 // best of N) beside its own wire minimum. --paced says that the camera on PATH paces its line
 // (r8v5mc-sim --pace): the efficiency target then applies, and a row shows the exchanges of the
-// copy that the machine stalled. --copy-only prints the copy row alone, under NAME.
+// copy that the machine stalled. --copy-only prints the copy row alone, under NAME. --ser2net
+// puts Debian's ser2net between (raw TCP on loopback, without its character delay): the session
+// opens socket://127.0.0.1:PORT, ser2net the terminal PATH. --copies 0 leaves the copy out.
 #include "Comm.h"
 #include "CopyEngine.h"
 #include "EasyPage.h"
 #include "PollLoop.h"
+#include "Ser2net.h"
 #include "Session.h"
 #include "Table.h"
 
@@ -24,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -234,6 +238,7 @@ int main(int argc, char** argv) {
     bool paced = false;
     int loads = 100, copies = 3;
     std::string copyOnly; // the copy row alone, under this name
+    bool viaSer2net = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--port" && i + 1 < argc)
@@ -243,13 +248,15 @@ int main(int argc, char** argv) {
         else if (a == "--loads" && i + 1 < argc)
             loads = std::max(1, std::atoi(argv[++i]));
         else if (a == "--copies" && i + 1 < argc)
-            copies = std::max(1, std::atoi(argv[++i]));
+            copies = std::max(0, std::atoi(argv[++i]));
         else if (a == "--copy-only" && i + 1 < argc)
             copyOnly = argv[++i];
+        else if (a == "--ser2net")
+            viaSer2net = true;
         else {
             std::fprintf(stderr,
                          "usage: %s --port PATH [--paced] [--loads N] [--copies N] "
-                         "[--copy-only NAME]\n",
+                         "[--copy-only NAME] [--ser2net]\n",
                          argv[0]);
             return 2;
         }
@@ -258,8 +265,28 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: --port PATH (a running r8v5mc-sim) is needed\n", argv[0]);
         return 2;
     }
+    std::unique_ptr<net::test::Ser2net> server;
+    if (viaSer2net) {
+        const std::string program = net::test::FindSer2net();
+        if (program.empty()) {
+            std::fprintf(stderr, "%s: ser2net is not installed\n", argv[0]);
+            return 1;
+        }
+        const std::string log = "/tmp/r8bench-ser2net-" + std::to_string(getpid()) + ".log";
+        server = std::make_unique<net::test::Ser2net>(program, port, net::test::Ser2net::Mode::Raw,
+                                                      "9600n81", log, false);
+        const bool started = server->Start();
+        if (!started)
+            std::fprintf(stderr, "%s: ser2net did not start:\n%s", argv[0], server->Log().c_str());
+        unlink(log.c_str());
+        unlink((log + ".pid").c_str());
+        if (!started) return 1;
+        port = server->Url();
+    }
     SetPortPath(1, port);
-    const char* how = paced ? "paced 9600 bit/s" : "unpaced";
+    const char* how = viaSer2net ? (paced ? "paced, ser2net raw" : "unpaced, ser2net raw")
+                      : paced    ? "paced 9600 bit/s"
+                                 : "unpaced";
     if (!copyOnly.empty()) {
         const CopyTime copy = CopyToPc(copies);
         if (copy.ms < 0) return 1;
@@ -272,6 +299,7 @@ int main(int argc, char** argv) {
     Print((std::string("Easy page load (best), ") + how).c_str(), easy,
           static_cast<double>(std::size(kEasyPage)) * kExchangeMs, paced);
 
+    if (copies == 0) return 0;
     if (paced) StallProbe(10);
     const CopyTime copy = CopyToPc(copies);
     if (copy.ms < 0) return 1;

@@ -19,6 +19,8 @@ struct SimOptions {
     std::string saveEepromFile; // settings file the EEPROM is written to when the program ends
     uint8_t trailer = 0xFF;     // the byte after each answer frame
     std::string linkPath;       // symbolic link to the slave side, removed again by Stop
+    std::string listenHost;     // with listenPort >= 0: also serve the line on TCP (raw)
+    int listenPort = -1;        // 0 takes a free port
 };
 
 struct SimArgs {

@@ -10,8 +10,9 @@ cd "$(dirname "$0")/.."
 
 # fonts-ipafont-gothic: a font with the Japanese characters of the tool's message texts.
 # dpkg-dev and file: the Debian package's library dependencies (dpkg-shlibdeps).
+# ser2net: the serial device server the network port tests run against.
 packages="cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev clang libclang-rt-14-dev
-    fonts-ipafont-gothic dpkg-dev file"
+    fonts-ipafont-gothic dpkg-dev file ser2net"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

@@ -12,6 +12,13 @@
 //
 // Line: fully raw (no echo, no signals, no output processing; every byte value is data),
 // CLOCAL | CREAD, exclusive (TIOCEXCL and flock), DTR raised while open.
+//
+// A path "socket://HOST:PORT" or "rfc2217://HOST:PORT" is a network port (NetLink): Open only
+// starts the connection and returns; the watcher resolves, connects and then moves bytes as
+// for a device. Bytes written before the connection is ready go out once it is. A connection
+// that fails or ends counts as the device gone, with its cause (GoneCause). The line settings
+// of an rfc2217 port are sent when it connects; changing them while open has no effect there.
+#include "NetLink.h"
 #include "SerialPort.h"
 
 #include <atomic>
@@ -103,7 +110,7 @@ private:
     std::thread thread_;
 };
 
-class TComm : public SerialPort {
+class TComm : public SerialPort, private NetSink {
 public:
     TComm();
     ~TComm() override;
@@ -112,7 +119,7 @@ public:
 
     void Open() override;
     void Close() override;
-    bool IsOpen() const override { return fd_ >= 0; }
+    bool IsOpen() const override { return fd_ >= 0 || netOpen_; }
     // Returns once every byte is handed to the device; waits for room (and for the end of a
     // break) at most 1000 ms in all, then throws ECommReadWriteError(ETIMEDOUT).
     void Write(const uint8_t* buf, size_t count) override;
@@ -123,7 +130,7 @@ public:
     void SendString(const std::string& text);
     // Puts the line in the break state for 500 ms and returns at once; the watcher ends the
     // break, and a Write meanwhile waits for that. Throws ECommReadWriteError with the errno
-    // when the break cannot be set (EBADF on a closed port).
+    // when the break cannot be set (EBADF on a closed port, ENOTSUP on a network port).
     void SendBreak();
     // False when closed or gone. A device without modem lines (pseudo-terminal) reads as on.
     bool DsrState() const override;
@@ -178,6 +185,10 @@ public:
     bool DeviceGone() const;
     // Bytes waiting in the receive queue.
     size_t InQueueCount() const;
+    // The open port is a network port.
+    bool IsNetwork() const { return netOpen_; }
+    // Why a network port was lost (see NetFailureText); 0 otherwise.
+    int GoneCause() const;
 
     // Line speed the current settings give (after -1 / BaudRateUserDefined resolution and
     // the mapping to termios rates); 0 when the device speed is left unchanged.
@@ -185,6 +196,13 @@ public:
 
 private:
     friend class TCommWatch;
+    void openNetwork(const std::string& path);
+    rfc2217::LineRequest lineRequest() const;
+    // NetSink, on the watcher thread.
+    size_t RoomInQueue() const override { return roomInQueue(); }
+    void HandOver(const uint8_t* data, size_t n) override { handOver(data, n); }
+    void Lost(int) override { markGone(); }
+
     template <class Change> void changeLine(Change change);
     void raiseRtsIfNoHandshake();
     bool DoCommReceive();
@@ -211,6 +229,8 @@ private:
     TCommEventMask eventMask_;
 
     std::atomic<int> fd_{-1};
+    std::atomic<bool> netOpen_{false};
+    std::unique_ptr<NetLink> net_;
     int eventFd_ = -1;
     int wakeFd_ = -1;
     std::unique_ptr<TCommWatch> watch_;

@@ -1,6 +1,7 @@
 #include "Session.h"
 
 #include "Comm.h"
+#include "NetAddress.h"
 #include "TracingPort.h"
 
 #include <sys/inotify.h>
@@ -87,6 +88,11 @@ template <class Fn> void Session::linkCall(const Fn& fn) {
             if (lost) deviceGone(); // lost again while reconnecting
             return;
         }
+        if (lost && ownComm_->IsNetwork() && !goneCounts()) {
+            // A connection of the port search that ended: the search opens it again.
+            searchConnectFailed();
+            return;
+        }
         if (!lost || !goneCounts()) throw;
         deviceGone();
     } catch (const ECommError&) {
@@ -156,9 +162,12 @@ void Session::Post(std::function<void()> fn) {
 }
 
 void Session::onPortEvents() {
-    if (ownComm_->IsOpen() && ownComm_->DeviceGone() && goneCounts()) {
-        deviceGone();
-        return;
+    if (ownComm_->IsOpen() && ownComm_->DeviceGone()) {
+        if (goneCounts()) {
+            deviceGone();
+            return;
+        }
+        if (ownComm_->IsNetwork()) searchConnectFailed();
     }
     ++dispatchDepth_;
     const auto leave = [this] {
@@ -191,10 +200,21 @@ void Session::resetLink() {
     l.Cursor_set(0);
 }
 
+// A network port of the search could not connect (its Open only started the connection): shown
+// once per port name, as an open error of the search is.
+void Session::searchConnectFailed() {
+    const std::string path = PortPath(port_->Port());
+    if (!openReported_.insert(path).second) return;
+    loop_.Post([error = std::make_exception_ptr(ECommOpenError(-1, path, ownComm_->GoneCause()))] {
+        std::rethrow_exception(error);
+    });
+}
+
 void Session::deviceGone() {
     const bool first = !disconnected_;
     disconnected_ = true;
     const std::string path = PortPath(port_->Port());
+    const int netCause = ownComm_ && ownComm_->IsNetwork() ? ownComm_->GoneCause() : 0;
     sendTimer_->SetEnabled(false);
     resetLink();
     port_->Close(); // no handler of the dead port runs after this
@@ -203,11 +223,17 @@ void Session::deviceGone() {
     AnswerLost();
     watchForDevice();
     if (first) {
-        std::error_code ec;
-        const bool removed = !std::filesystem::exists(path, ec);
-        const std::string text = "Camera disconnected: " + path +
-                                 (removed ? " was removed." : " stopped working (hang-up).") +
-                                 " Waiting for it to come back.";
+        std::string text;
+        if (IsNetworkName(path)) {
+            text = "Camera disconnected: " + NetFailureText(path, netCause) +
+                   " Connecting again until it answers.";
+        } else {
+            std::error_code ec;
+            const bool removed = !std::filesystem::exists(path, ec);
+            text = "Camera disconnected: " + path +
+                   (removed ? " was removed." : " stopped working (hang-up).") +
+                   " Waiting for it to come back.";
+        }
         loop_.Post([this, text] { observer_.Message(text, "Comm.ERR", 0); });
         // It may be back already, before the folders were watched.
         loop_.Post([this] { tryReconnect(); });
@@ -222,6 +248,8 @@ void Session::watchForDevice() {
     if (inotifyFd_ < 0 || closed_) return;
     namespace fs = std::filesystem;
     const fs::path path = PortPath(port_->Port());
+    // A network port has no folder to watch: the back-off timer alone tries it again.
+    if (IsNetworkName(path)) return;
     std::vector<fs::path> folders{path.parent_path()};
     // A link (a /dev/serial/by-id name, a re-linked terminal) may stay while its target's
     // folder gets the device back.

@@ -50,7 +50,9 @@ public:
     // The camera's device went away after the link was up (hang-up, I/O error, end of file).
     // Reported once; the port is closed and nothing of the dead link runs. The session then
     // waits, without polling, for a device to appear at the same path and reconnects by itself
-    // (ENQ, ACK, EOT, the active page loaded again). Only for the session's own TComm.
+    // (ENQ, ACK, EOT, the active page loaded again). Only for the session's own TComm. A
+    // network port (socket://, rfc2217://) is reported with its cause and connected again on
+    // the back-off timer below.
     bool Disconnected() const { return disconnected_; }
     // While disconnected, an open that failed (the device busy in another program, not there
     // yet, its permissions not set yet) is tried again on this timer, whose interval doubles
@@ -122,6 +124,7 @@ private:
     bool goneCounts() const;
     void onPortEvents();
     void deviceGone();
+    void searchConnectFailed();
     void resetLink();
     void watchForDevice();
     void unwatchDevice();

@@ -44,8 +44,12 @@ bool AsksForTextOnly(int argc, char* argv[]) {
 }
 
 struct Options {
-    QCommandLineOption com1{"com1", "Device of serial port 1 (default /dev/ttyS0).", "PATH"};
-    QCommandLineOption com2{"com2", "Device of serial port 2 (default /dev/ttyS1).", "PATH"};
+    QCommandLineOption com1{"com1",
+                            "Device of serial port 1 (default /dev/ttyS0), or socket://HOST:PORT "
+                            "or rfc2217://HOST:PORT for a serial device server.",
+                            "PATH"};
+    QCommandLineOption com2{
+        "com2", "Device of serial port 2 (default /dev/ttyS1), or a network port.", "PATH"};
     QCommandLineOption simulate{
         "simulate", "Start a simulated camera on a pseudo-terminal and put it on port 1."};
     QCommandLineOption trace{"trace", "Write the traffic on the camera line to stderr: every byte "

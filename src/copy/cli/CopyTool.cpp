@@ -3,6 +3,7 @@
 #include "Comm.h"
 #include "CopyEngine.h"
 #include "HexText.h"
+#include "NetAddress.h"
 #include "PollLoop.h"
 #include "Session.h"
 #include "SimPeer.h"
@@ -362,7 +363,13 @@ int CopyJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
 
 void CopyJob::step() {
     if (comm_->DeviceGone()) {
-        end(kExitNoCamera, portName() + " went away");
+        if (comm_->IsNetwork()) {
+            std::string text = NetFailureText(portName(), comm_->GoneCause());
+            text.pop_back(); // the full stop
+            end(kExitNoCamera, text);
+        } else {
+            end(kExitNoCamera, portName() + " went away");
+        }
         return;
     }
     if (stopSignal_) {
@@ -526,7 +533,8 @@ Copies the EEPROM image of an R8V5MC camera to and from a settings file.
                  (FILE must be a whole image: words 0000 to 03FE)
   diff F1 F2     list the words that differ between two files; no camera
 
-  --port PATH    serial device of the camera (default /dev/ttyS0)
+  --port PATH    serial device of the camera (default /dev/ttyS0), or a serial device
+                 server: socket://HOST:PORT (raw TCP) or rfc2217://HOST:PORT
   --simulate     use a simulated camera instead of a serial device
   --force        let read replace an existing FILE
   --trace        trace the line on stderr: every byte both ways, one line per control
@@ -542,6 +550,11 @@ Exit status: 0 done; 1 the camera answered an error, or verify or diff found a d
 }
 
 std::string CheckPort(const std::string& path) {
+    // A network port is checked when it connects; here only its name.
+    if (IsNetworkName(path))
+        return ParseNetAddress(path) ? ""
+                                     : path + ": not a network port name (socket://HOST:PORT "
+                                              "or rfc2217://HOST:PORT)";
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int e = errno;

@@ -255,6 +255,7 @@ void TFR8V2::FormDestroy() {
 void TFR8V2::closeEvent(QCloseEvent* e) {
     session_->Close();
     if (switchPanel_) switchPanel_->hide();
+    if (maskPreview_) maskPreview_->hide();
     trafficWindow_->hide();
     QMainWindow::closeEvent(e);
 }
@@ -273,6 +274,16 @@ void TFR8V2::SW1Click() {
 
 void TFR8V2::SetSwitchPanel(TFSR8V2* panel) {
     switchPanel_ = panel;
+}
+
+void TFR8V2::SetMaskPreview(TFMR8V2* preview) {
+    maskPreview_ = preview;
+    Mask->ShowPreview = [preview] {
+        preview->show();
+        preview->raise();
+    };
+    Mask->PreviewMask = [preview](int mask, const MaskView& view) { preview->SetMask(mask, view); };
+    Mask->UpdatePreview();
 }
 
 void TFR8V2::SW_push(uint8_t sw) {

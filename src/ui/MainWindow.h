@@ -26,6 +26,7 @@ class CopyTab;
 class EasyTab;
 class LineTab;
 class MaskTab;
+class TFMR8V2;
 class TFSR8V2;
 class TrafficWindow;
 
@@ -54,6 +55,8 @@ public:
     // Shows and focuses the hidden service field.
     void ShowServiceField();
     void SetSwitchPanel(TFSR8V2* panel);
+    // The MASK tab shows its masks in this window.
+    void SetMaskPreview(TFMR8V2* preview);
 
     void ReLoadClick() { session_->ReLoadClick(); }
     void Trans_cstm_hidden() {}
@@ -131,6 +134,7 @@ private:
     std::array<std::unique_ptr<TabRoom>, kPageGroups> rooms_;
     std::unique_ptr<TrafficWindow> trafficWindow_; // collects from the start, shown on demand
     TFSR8V2* switchPanel_ = nullptr;
+    TFMR8V2* maskPreview_ = nullptr;
     bool busyCursor_ = false;
     bool settingPage_ = false;
     bool terminated_ = false;

@@ -1,11 +1,32 @@
 #include "SideWindows.h"
 
 #include "MainWindow.h"
+#include "MaskPanel.h"
 
 namespace r8::ui {
 
-TFMR8V2::TFMR8V2(QWidget* parent) : QWidget(parent, Qt::Window) {
+TFMR8V2::TFMR8V2(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
     setObjectName("FMR8V2");
+    setWindowTitle("R8V2-Mask");
+    setFixedSize(263, 184);
+    Panel9 = new MaskPanel(this);
+    Panel9->setObjectName("Panel9");
+    Panel9->setGeometry(30, 33, 207, 128);
+    for (int n = 0; n < 2; ++n) {
+        Legend[n] = new Label({}, this);
+        Legend[n]->setGeometry(30 + 108 * n, 10, 100, 18);
+        Legend[n]->setStyleSheet(QString("color: %1").arg(MaskPanel::Colour(n).name()));
+        SetMask(n, {});
+    }
+}
+
+void TFMR8V2::SetMask(int mask, const MaskView& view) {
+    Panel9->SetMask(mask, view);
+    QString text = QString("MASK%1").arg(mask + 1);
+    if (view.state != MaskSwitch::Unknown) text += view.state == MaskSwitch::On ? " ON" : " OFF";
+    Legend[mask]->SetCaption(text);
 }
 
 TFSR8V2::TFSR8V2(TFR8V2& main, QWidget* parent)

@@ -1,0 +1,159 @@
+#include "MaskGroup.h"
+
+#include "HexText.h"
+#include "patterns/Senders.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace r8::ui {
+namespace {
+
+constexpr uint8_t kSet = 0x21;
+constexpr uint8_t kMaskFunction = 0x57;
+constexpr int kStepMin = 1, kStepMax = 8;
+
+QString Hex2(uint8_t v) {
+    return QString::fromStdString(HexByte(v));
+}
+
+// The control name of mask n: "MASK_HS" and 0 give "MASK_HS1".
+QString Named(const char* stem, int mask) {
+    return QString("%1%2").arg(stem).arg(mask + 1);
+}
+
+} // namespace
+
+MaskGroup::MaskGroup(RoomContext& ctx, QWidget* parent, int mask, int x, int y)
+    : Mask(mask), ctx_(ctx) {
+    build(parent, x, y);
+    MASK_OFF->OnClick = [this] { MASK_OFFClick(); };
+    MASK_ON->OnClick = [this] { MASK_ONClick(); };
+    MASK_U->OnClick = [this] { MoveClick(MaskMove::Up); };
+    MASK_D->OnClick = [this] { MoveClick(MaskMove::Down); };
+    MASK_L->OnClick = [this] { MoveClick(MaskMove::Left); };
+    MASK_R->OnClick = [this] { MoveClick(MaskMove::Right); };
+    MASK_SP->OnClick = [this](UpDown::Direction) {
+        MASK_un->SetText(QString::number(MASK_SP->Position()));
+    };
+    for (Edit* e : {MASK_HS, MASK_HE, MASK_VS, MASK_VE})
+        e->OnChange = [this] { changed(); };
+    ctx_.OnGroup(kMaskFunction, mask, [this](const AnswerView& a) {
+        show({a.A(6), a.A(7), a.A(8), a.A(9)});
+    });
+}
+
+void MaskGroup::build(QWidget* parent, int x, int y) {
+    Group = new GroupBox(Named("MASK", Mask), parent);
+    Group->setObjectName(Mask == 0 ? "GroupBox2" : "GroupBox11");
+    Group->setGeometry(x, y, 340, 200);
+    QWidget* g = Group;
+    auto name = [this](QWidget* w, const char* stem) { w->setObjectName(Named(stem, Mask)); };
+    auto edit = [&](const char* stem, const char* caption, int left) {
+        (new Label(caption, g))->setGeometry(left, 22, 60, 16);
+        auto* e = new Edit(g);
+        e->SetMaxLength(2);
+        e->setGeometry(left, 40, 40, 22);
+        name(e, stem);
+        return e;
+    };
+    MASK_HS = edit("MASK_HS", "H Start", 12);
+    MASK_HE = edit("MASK_HE", "H End", 82);
+    MASK_VS = edit("MASK_VS", "V Start", 152);
+    MASK_VE = edit("MASK_VE", "V End", 222);
+    auto button = [&](const char* stem, const char* caption, int left, int top, int w) {
+        auto* b = new Button(caption, g);
+        b->setGeometry(left, top, w, 26);
+        name(b, stem);
+        return b;
+    };
+    MASK_OFF = button("MASK_OFF", "OFF", 12, 78, 64);
+    MASK_ON = button("MASK_ON", "ON", 82, 78, 64);
+    MASK_U = button("MASK_U", "U", 230, 76, 34);
+    MASK_L = button("MASK_L", "L", 192, 108, 34);
+    MASK_R = button("MASK_R", "R", 268, 108, 34);
+    MASK_D = button("MASK_D", "D", 230, 140, 34);
+
+    (new Label("Step", g))->setGeometry(12, 118, 40, 16);
+    MASK_un = new Edit(g, "1");
+    MASK_un->setReadOnly(true);
+    MASK_un->setGeometry(52, 114, 28, 22);
+    name(MASK_un, "MASK_un");
+    MASK_SP = new UpDown(g);
+    MASK_SP->SetMin(kStepMin);
+    MASK_SP->SetMax(kStepMax);
+    MASK_SP->SetPosition(kStepMin);
+    MASK_SP->setGeometry(80, 114, 16, 22);
+    name(MASK_SP, "MASK_SP");
+    MASK_EEP = new CheckBox("EEPROM Write", g);
+    MASK_EEP->setGeometry(12, 160, 120, 22);
+    name(MASK_EEP, "MASK_EEP");
+}
+
+void MaskGroup::MASK_OFFClick() {
+    if (!ctx_.Trans_chk()) return;
+    send(false, nullptr);
+}
+
+void MaskGroup::MASK_ONClick() {
+    if (!ctx_.Trans_chk()) return;
+    const MaskRect r = typedRect();
+    send(true, &r);
+}
+
+// Moving a mask also switches it on.
+void MaskGroup::MoveClick(MaskMove move) {
+    if (!ctx_.Trans_chk()) return;
+    const MaskRect r = MovedMask(typedRect(), move, MASK_SP->Position());
+    show(r);
+    send(true, &r);
+}
+
+MaskView MaskGroup::View() const {
+    return {rect(), sent_};
+}
+
+std::optional<MaskRect> MaskGroup::rect() const {
+    const auto hs = MaskCoordinate(MASK_HS->Text().toStdString());
+    const auto he = MaskCoordinate(MASK_HE->Text().toStdString());
+    const auto vs = MaskCoordinate(MASK_VS->Text().toStdString());
+    const auto ve = MaskCoordinate(MASK_VE->Text().toStdString());
+    if (!hs || !he || !vs || !ve) return std::nullopt;
+    return MaskRect{*hs, *he, *vs, *ve};
+}
+
+MaskRect MaskGroup::typedRect() const {
+    if (auto r = rect()) return *r;
+    for (const Edit* e : {MASK_HS, MASK_HE, MASK_VS, MASK_VE})
+        if (!MaskCoordinate(e->Text().toStdString()))
+            throw std::runtime_error("\"" + e->Text().toStdString() + "\" in " +
+                                     e->objectName().toStdString() +
+                                     " is not a hexadecimal coordinate: nothing was sent");
+    return {};
+}
+
+void MaskGroup::show(const MaskRect& r) {
+    MASK_HS->SetText(Hex2(r.hs));
+    MASK_HE->SetText(Hex2(r.he));
+    MASK_VS->SetText(Hex2(r.vs));
+    MASK_VE->SetText(Hex2(r.ve));
+}
+
+// P3 mask, P4 on, P5 "EEPROM Write", then the rectangle when switching on.
+void MaskGroup::send(bool on, const MaskRect* r) {
+    const Prefix head = {kSet, kMaskFunction, static_cast<uint8_t>(Mask),
+                         static_cast<uint8_t>(on ? 1 : 0),
+                         static_cast<uint8_t>(MASK_EEP->Checked() ? 1 : 0)};
+    if (r)
+        SendPayload(ctx_, head, {r->hs, r->he, r->vs, r->ve});
+    else
+        SendPayload(ctx_, head);
+    sent_ = on ? MaskSwitch::On : MaskSwitch::Off;
+    changed();
+}
+
+void MaskGroup::changed() const {
+    if (Changed) Changed();
+}
+
+} // namespace r8::ui

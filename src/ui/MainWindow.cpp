@@ -58,6 +58,11 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
     Line = addRoom<LineTab>(kLineGroup);
     Mask = addRoom<MaskTab>(kMaskGroup);
 
+    // The Line procedures go on through the lens answers, which the Easy tab decodes.
+    Line->Lens_answer = [this] { Easy->Lens->Lens_answer(); };
+    Easy->Lens->DigitalZoomSetOnLine = [this] { Line->DigitalZoomSet(); };
+    Easy->Lens->LensAdjustAnswered = [this](uint8_t done) { Line->LensAdjustAnswer(done); };
+
     for (int i = 0; i < kPageGroups; ++i)
         session_->SetRoom(static_cast<uint8_t>(i), rooms_[i].get());
     session_->OnResolution(

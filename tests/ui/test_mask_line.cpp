@@ -3,9 +3,14 @@
 #include "MaskPanel.h"
 #include "SideWindows.h"
 #include "SimWindow.h"
+#include "patterns/SendWhenFree.h"
+#include "tabs/LineTab.h"
 #include "tabs/MaskTab.h"
 #include "tabs/mask/MaskGroup.h"
 
+#include <QFontInfo>
+
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -184,6 +189,159 @@ TEST_F(MaskWindow, ThePreviewButtonShowsTheWindow) {
     EXPECT_EQ(preview.windowTitle(), "R8V2-Mask");
     EXPECT_EQ(preview.size(), QSize(263, 184));
     EXPECT_EQ(preview.Panel9->geometry(), QRect(30, 33, 207, 128));
+}
+
+class LineWindow : public SimWindow {
+protected:
+    void SetUp() override {
+        SimWindow::SetUp();
+        ShowPage(kLineGroup);
+    }
+    ui::LineTab& L() { return *window->Line; }
+    // Enabled states: IRISAdjustSet, IRISAdjustExit, BiasNum, BiasSpinButton, AdjustGo.
+    std::string States() {
+        std::string s;
+        const std::vector<QWidget*> ws = {L().IRISAdjustSet, L().IRISAdjustExit, L().BiasNum,
+                                          L().BiasSpinButton, L().AdjustGo};
+        for (QWidget* w : ws)
+            s += w->isEnabled() ? '1' : '0';
+        return s;
+    }
+    // Starts a procedure with the camera holding its replies, then lets them out one at a
+    // time: each row names the command that went out and the states while it waits for its
+    // answer; the last row, the states once the procedure has nothing more to send.
+    struct Step {
+        const char* sent;
+        const char* states;
+    };
+    void RunHeld(ui::Button* start, const std::vector<Step>& steps) {
+        camera.Hold();
+        Mark();
+        start->click();
+        for (size_t i = 0; i < steps.size(); ++i) {
+            SCOPED_TRACE(i);
+            const bool last = i + 1 == steps.size();
+            if (last) {
+                camera.Resume();
+                ASSERT_TRUE(RunUntil([&] { return Idle(); }));
+            } else {
+                ASSERT_TRUE(RunUntil([&] { return camera.Held() == 1; }));
+                ASSERT_TRUE(RunUntil([&] { return SentSinceMark().size() == i + 1; }));
+                EXPECT_EQ(Payloads({SentSinceMark().back()}, {steps[i].sent})[0], steps[i].sent);
+            }
+            EXPECT_EQ(States(), steps[i].states);
+            if (!last) camera.Release(1);
+        }
+        EXPECT_EQ(SentSinceMark().size(), steps.size() - 1) << "nothing more";
+    }
+};
+
+TEST_F(LineWindow, LoadingThePageReadsTheBiasAndSendsNothingElse) {
+    camera.WithModel([](sim::CameraModel& m) { m.Set(sim::Setting::IrisBias, 0x5C); });
+    const std::vector<std::string> reads = {"310A01", "310A40", "3153"};
+    EXPECT_EQ(Exchange([&] { window->ReLoadClick(); }, reads), reads);
+    EXPECT_EQ(L().BiasNum->Text(), "5C");
+    EXPECT_EQ(States(), "10001") << "idle";
+}
+
+TEST_F(LineWindow, LensAdjustmentStepsUntilTheCameraAnswersOne) {
+    // The simulated camera answers the adjustment 0, 0, 1.
+    RunHeld(L().AdjustGo, {{"21450600", "10000"},
+                           {"21450400", "00000"},
+                           {"2146", "00000"},
+                           {"21450401", "00000"},
+                           {"2146", "00000"},
+                           {"21450401", "00000"},
+                           {"", "10001"}});
+}
+
+TEST_F(LineWindow, IrisAdjustmentSetsTheBiasUntilExit) {
+    RunHeld(L().IRISAdjustSet, {{"21450600", "00001"}, {"21480300", "00001"}, {"", "01110"}});
+    struct Entry {
+        const char* text;  // typed into BiasNum, or "" for none
+        const char* spin;  // "down", "up" or ""
+        const char* shown; // BiasNum afterwards
+        std::vector<std::string> sent;
+    } entries[] = {
+        {"0A", "", "0A", {"21530A"}},
+        {"", "down", "0B", {"21530B"}},   // the lower arrow raises
+        {"", "up", "0A", {"21530A"}},     // the upper arrow lowers
+        {"FF", "down", "FF", {"2153FF"}}, // stays at FF
+        {"00", "up", "00", {"215300"}},   // stays at 00
+        {"7", "", "7", {}},               // one digit is no entry
+        {"7G", "down", "7G", {}},         // not hexadecimal: nothing sent, nothing stepped
+    };
+    for (const Entry& e : entries) {
+        SCOPED_TRACE(std::string(e.text) + e.spin);
+        EXPECT_EQ(Exchange(
+                      [&] {
+                          if (*e.text) L().BiasNum->SetText(e.text);
+                          if (std::string(e.spin) == "down") L().BiasSpinButton->OnDownClick();
+                          if (std::string(e.spin) == "up") L().BiasSpinButton->OnUpClick();
+                      },
+                      e.sent),
+                  e.sent);
+        EXPECT_EQ(L().BiasNum->Text().toStdString(), e.shown);
+    }
+    int bias = 0;
+    camera.WithModel([&](sim::CameraModel& m) { bias = m.Get(sim::Setting::IrisBias); });
+    EXPECT_EQ(bias, 0x00);
+    RunHeld(L().IRISAdjustExit, {{"21480301", "01110"}, {"", "10001"}});
+}
+
+// Trans_chk refuses when the digital zoom answer comes (a page load step is under way): the
+// next step waits and goes out once the link is free, instead of leaving the procedure stuck.
+TEST_F(LineWindow, AStepTheLinkRefusesGoesOutWhenItIsFree) {
+    camera.Hold();
+    Mark();
+    L().AdjustGo->click();
+    ASSERT_TRUE(RunUntil([&] { return camera.Held() == 1; }));
+    // The answer finds a page sequence at its last step; the sequence ends with it.
+    window->Loader().TransStep = 99;
+    camera.Release(1);
+    ASSERT_TRUE(RunUntil([&] { return L().ChainStep->Pending() || SentSinceMark().size() == 2; }));
+    EXPECT_EQ(window->Loader().TransStep, 0);
+    EXPECT_EQ(States(), "10000") << "the adjustment is asked for, not started";
+    L().ChainStep->Tick();
+    camera.Resume();
+    ASSERT_TRUE(RunUntil([&] { return Idle() && L().AdjustGo->isEnabled(); }));
+    const std::vector<std::string> chain = {"21450600", "21450400", "2146",
+                                            "21450401", "2146",     "21450401"};
+    EXPECT_EQ(Payloads(SentSinceMark(), chain), chain);
+    EXPECT_FALSE(L().ChainStep->Pending());
+    EXPECT_EQ(States(), "10001");
+}
+
+TEST_F(LineWindow, PushSwitchWindowSendsTheSwitchNumbers) {
+    ui::TFSR8V2 panel(*window);
+    EXPECT_EQ(panel.windowTitle(), "R8V2-SW");
+    EXPECT_EQ(panel.size(), QSize(261, 187));
+    EXPECT_EQ(QFontInfo(panel.font()).pixelSize(), 12);
+    const std::pair<ui::Button*, const char*> presses[] = {{panel.push_right, "213200"},
+                                                           {panel.push_left, "213201"},
+                                                           {panel.push_down, "213202"},
+                                                           {panel.push_up, "213203"}};
+    const char* captions[] = {"Pre", "Enter", "Down", "Up"};
+    int k = 0;
+    for (const auto& [button, sent] : presses) {
+        EXPECT_EQ(button->text(), captions[k++]);
+        EXPECT_EQ(button->size(), QSize(49, 25));
+        EXPECT_EQ(QFontInfo(button->font()).pixelSize(), 13);
+        EXPECT_EQ(Exchange([&] { button->click(); }, {sent}), std::vector<std::string>{sent});
+    }
+    // Left of the cross is "Pre", right is "Enter".
+    EXPECT_LT(panel.push_right->x(), panel.push_up->x());
+    EXPECT_GT(panel.push_left->x(), panel.push_up->x());
+
+    // During a load a press sends nothing.
+    camera.Hold();
+    Mark();
+    window->ReLoadClick();
+    panel.push_right->click();
+    camera.Resume();
+    ASSERT_TRUE(RunUntil([&] { return Idle(); }));
+    for (const auto& s : SentSinceMark())
+        EXPECT_FALSE(s.starts_with("2132")) << s;
 }
 
 // The camera's range fills the panel; start and end may come in either order.

@@ -1,9 +1,156 @@
 #include "LineTab.h"
 
+#include "HexText.h"
+#include "patterns/SendWhenFree.h"
+
 namespace r8::ui {
+namespace {
 
-LineTab::LineTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet4", "Panel5") {}
+constexpr uint8_t kSet = 0x21;
+constexpr uint8_t kLens = 0x45;
+constexpr uint8_t kLensAdjustStep = 0x46;
+constexpr uint8_t kIris = 0x48;
+constexpr uint8_t kIrisItem = 0x03;
+constexpr uint8_t kBias = 0x53;
 
-void LineTab::Trans_end_line() {}
+// The control's own enabled state, whatever its panel's (a page load disables the panel).
+bool Enabled(const QWidget* w) {
+    return w->isEnabledTo(w->parentWidget());
+}
+
+} // namespace
+
+LineTab::LineTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet4", "Panel5") {
+    build();
+    ChainStep = std::make_unique<SendWhenFree>(ctx_, Sheet(), "LineStepTimer");
+    IRISAdjustSet->OnClick = [this] { IRISAdjustSetClick(); };
+    IRISAdjustExit->OnClick = [this] { IRISAdjustExitClick(); };
+    AdjustGo->OnClick = [this] { AdjustGoClick(); };
+    BiasNum->OnChange = [this] { BiasNumChange(); };
+    BiasSpinButton->OnDownClick = [this] { BiasSpinButtonDownClick(); };
+    BiasSpinButton->OnUpClick = [this] { BiasSpinButtonUpClick(); };
+    ctx_.OnGroup(kBias, [this](const AnswerView& a) {
+        BiasNum->SetText(QString::fromStdString(HexByte(a.A(3))));
+    });
+    TabPanel()->setEnabled(false);
+}
+
+LineTab::~LineTab() = default;
+
+void LineTab::build() {
+    IRISAdjust = new GroupBox("IRIS Adjust", Body());
+    IRISAdjust->setObjectName("IRISAdjust");
+    IRISAdjust->setGeometry(16, 16, 300, 96);
+    Bias = new GroupBox("Bias", IRISAdjust);
+    Bias->setObjectName("Bias");
+    Bias->setGeometry(12, 24, 90, 56);
+    BiasNum = new Edit(Bias);
+    BiasNum->setObjectName("BiasNum");
+    BiasNum->SetMaxLength(2);
+    BiasNum->setGeometry(12, 22, 32, 22);
+    BiasSpinButton = new SpinButton(Bias);
+    BiasSpinButton->setObjectName("BiasSpinButton");
+    BiasSpinButton->setGeometry(46, 22, 16, 22);
+    IRISAdjustSet = new Button("Set", IRISAdjust);
+    IRISAdjustSet->setObjectName("IRISAdjustSet");
+    IRISAdjustSet->setGeometry(120, 40, 72, 26);
+    IRISAdjustExit = new Button("Exit", IRISAdjust);
+    IRISAdjustExit->setObjectName("IRISAdjustExit");
+    IRISAdjustExit->setGeometry(204, 40, 72, 26);
+
+    LensAdjust = new GroupBox("Lens Adjust", Body());
+    LensAdjust->setObjectName("LensAdjust");
+    LensAdjust->setGeometry(16, 128, 300, 72);
+    AdjustGo = new Button("Adjust Go", LensAdjust);
+    AdjustGo->setObjectName("AdjustGo");
+    AdjustGo->setGeometry(12, 28, 100, 26);
+
+    SetEnabled({BiasNum, BiasSpinButton, IRISAdjustExit}, false);
+}
+
+void LineTab::IRISAdjustSetClick() {
+    if (!ctx_.Trans_chk()) return;
+    IRISAdjustSet->setEnabled(false);
+    ctx_.Send({kSet, kLens, 0x06, 0x00}); // digital zoom off
+}
+
+void LineTab::IRISAdjustExitClick() {
+    if (!ctx_.Trans_chk()) return;
+    ctx_.Send({kSet, kIris, kIrisItem, 0x01});
+}
+
+void LineTab::AdjustGoClick() {
+    if (!ctx_.Trans_chk()) return;
+    AdjustGo->setEnabled(false);
+    ctx_.Send({kSet, kLens, 0x06, 0x00}); // digital zoom off
+}
+
+// A complete entry of two hexadecimal digits; anything else sends nothing.
+void LineTab::BiasNumChange() {
+    if (!ctx_.Trans_chk()) return;
+    const int v = CompleteHexValue(BiasNum);
+    if (v < 0) return;
+    ctx_.Send({kSet, kBias, static_cast<uint8_t>(v)});
+}
+
+void LineTab::BiasSpinButtonDownClick() {
+    stepBias(+1);
+}
+
+void LineTab::BiasSpinButtonUpClick() {
+    stepBias(-1);
+}
+
+// The new text goes out through BiasNumChange; at 00 and FF the number stays. A text that is
+// not hexadecimal is left alone.
+void LineTab::stepBias(int by) {
+    const std::string text = BiasNum->Text().toStdString();
+    for (char c : text)
+        if (HexDigitValue(c) < 0) return;
+    const int value = ParseHex(text) & 0xFF;
+    const int next = by > 0 ? (value == 0xFF ? value : value + 1) : (value == 0 ? 0 : value - 1);
+    BiasNum->SetText(QString::fromStdString(HexByte(static_cast<uint8_t>(next))));
+}
+
+void LineTab::DigitalZoomSet() {
+    if (!Enabled(IRISAdjustSet)) {
+        ChainStep->Send({kSet, kIris, kIrisItem, 0x00}); // start the IRIS adjustment
+    } else if (!Enabled(AdjustGo)) {
+        ChainStep->Send({kSet, kLens, 0x04, 0x00}, // start the lens adjustment
+                        [this] { IRISAdjustSet->setEnabled(false); });
+    }
+}
+
+void LineTab::LensAdjustAnswer(uint8_t done) {
+    if (done == 1) {
+        SetEnabled({AdjustGo, IRISAdjustSet}, true);
+    } else if (done == 0) {
+        ChainStep->Send({kSet, kLensAdjustStep});
+    }
+}
+
+void LineTab::irisRunning(bool on) {
+    SetEnabled({BiasNum, BiasSpinButton, IRISAdjustExit}, on);
+    if (!on) IRISAdjustSet->setEnabled(true);
+    AdjustGo->setEnabled(!on);
+}
+
+void LineTab::Trans_end_line() {
+    const AnswerView a = ctx_.Answer();
+    if (!a.Good() || !a.AfterWrite()) return;
+    switch (a.Group()) {
+    case kLens:
+        if (Lens_answer) Lens_answer();
+        return;
+    case kLensAdjustStep:
+        ChainStep->Send({kSet, kLens, 0x04, 0x01}); // is the adjustment done?
+        return;
+    case kIris:
+        if (a.Item() == kIrisItem && a.A(4) <= 1) irisRunning(a.A(4) == 0);
+        return;
+    default:
+        return;
+    }
+}
 
 } // namespace r8::ui

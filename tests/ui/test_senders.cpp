@@ -1,5 +1,6 @@
 // The control senders on a fake room context: when each sends, what it sends, and when it
 // keeps quiet.
+#include "FakeContext.h"
 #include "QtTestEnv.h"
 #include "patterns/Senders.h"
 
@@ -13,36 +14,7 @@ namespace {
 
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new test::QtEnvironment);
 
-class FakeContext : public RoomContext {
-public:
-    bool Trans_chk() const override { return step == 0 && !busy; }
-    int32_t TransStep() const override { return step; }
-    CommandFrame& SendFrame() override { return frame; }
-    void StxCommand(int n) override {
-        if (busy) return; // a busy link sends nothing
-        std::string s;
-        for (int i = 1; i <= n; ++i) {
-            static const char* d = "0123456789ABCDEF";
-            s += d[frame[static_cast<size_t>(i)] >> 4];
-            s += d[frame[static_cast<size_t>(i)] & 15];
-        }
-        sent.push_back(s);
-    }
-    AnswerView Answer() const override { return AnswerView(frame.data() + 1, frame.data() + 1); }
-    CameraState& State() override { return state; }
-    void ReLoadClick() override {}
-    int ActivePage() const override { return kEasyGroup; }
-    void ShowMessage(const std::string&, const std::string&, int) override {}
-    void OnGroup(uint8_t, int, GroupDecoder) override {}
-    void OnResolution(std::function<void(bool)>) override {}
-    void OnTvSystem(std::function<void(bool)>) override {}
-
-    int32_t step = 0;
-    bool busy = false;
-    CommandFrame frame{};
-    CameraState state;
-    std::vector<std::string> sent;
-};
+using test::FakeContext;
 
 using Sent = std::vector<std::string>;
 

@@ -124,7 +124,35 @@ void SendOnCompleteHex(RoomContext& ctx, Edit* edit, Prefix prefix, HexEntry opt
         if (v < 0) return;
         if (options.when && !options.when()) return;
         if (options.before) options.before();
-        SendPayload(ctx, prefix, {Low(v >> 8), Low(v)});
+        Prefix payload = prefix;
+        if (options.bytes == 2) payload.push_back(Low(v >> 8));
+        payload.push_back(Low(v));
+        payload.insert(payload.end(), options.after.begin(), options.after.end());
+        SendPayload(ctx, payload);
+    };
+}
+
+void SendOnCompleteHexGroup(RoomContext& ctx, std::vector<Edit*> edits,
+                            std::function<Prefix(const std::vector<int>&)> build,
+                            std::function<bool()> when) {
+    auto send = [&ctx, edits, build = std::move(build), when = std::move(when)] {
+        if (!ctx.Trans_chk()) return;
+        if (when && !when()) return;
+        std::vector<int> values;
+        for (const Edit* e : edits) {
+            values.push_back(CompleteHexValue(e));
+            if (values.back() < 0) return;
+        }
+        SendPayload(ctx, build(values));
+    };
+    for (Edit* e : edits)
+        e->OnChange = send;
+}
+
+void SendBuilt(RoomContext& ctx, Handler& event, Build build) {
+    event = [&ctx, build = std::move(build)] {
+        if (!ctx.Trans_chk()) return;
+        if (const auto payload = build()) SendPayload(ctx, *payload);
     };
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 namespace r8::ui {
@@ -71,13 +72,28 @@ void SendDisabling(RoomContext& ctx, Button* button, Prefix payload, std::vector
 void SendInterlocked(RoomContext& ctx, RadioGroup* group, RadioGroup* partner, Prefix prefix);
 
 // An edit that acts only on complete entry: exactly MaxLength hexadecimal digits, sent as a
-// 16-bit value high byte first. Anything else, including characters that are not hexadecimal
-// digits, sends nothing. `when` must also hold; `before` runs just before the send.
+// 16-bit value high byte first (or one byte), then the bytes `after`. Anything else, including
+// characters that are not hexadecimal digits, sends nothing. `when` must also hold; `before`
+// runs just before the send.
 struct HexEntry {
-    std::function<bool()> when;
-    std::function<void()> before;
+    std::function<bool()> when{};
+    std::function<void()> before{};
+    Prefix after{}; // bytes after the value: prefix, value, after
+    int bytes = 2;  // the value's width on the wire: 2 (high byte first) or 1
 };
 void SendOnCompleteHex(RoomContext& ctx, Edit* edit, Prefix prefix, HexEntry options = {});
+
+// Several edits that make one command: a change of any of them sends build(values), the values
+// in the order of `edits`, once every one holds a complete hexadecimal entry; nothing otherwise.
+// `when`, if given, must also hold (false while a read-back fills the edits one by one).
+void SendOnCompleteHexGroup(RoomContext& ctx, std::vector<Edit*> edits,
+                            std::function<Prefix(const std::vector<int>& values)> build,
+                            std::function<bool()> when = {});
+
+// A payload worked out when the event fires; std::nullopt means there is nothing to send.
+using Build = std::function<std::optional<Prefix>()>;
+// Binds the event (a control's OnClick or OnChange member) to: Trans_chk, build, send.
+void SendBuilt(RoomContext& ctx, Handler& event, Build build);
 
 // The value of a complete hexadecimal entry, or -1.
 int CompleteHexValue(const Edit* edit);

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
@@ -199,6 +200,21 @@ public:
     void SetText(const QString& t);
     void SetMaxLength(int n);      // 0 = no limit
     void SetPasswordChar(QChar c); // QChar() = none
+    Handler OnChange;
+};
+
+// A multi-line text of lines. Every change of the text, by the operator or from code (each
+// Clear and each AddLine), fires OnChange; setting the text it already holds fires nothing.
+class Memo : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit Memo(QWidget* parent = nullptr);
+    QStringList Lines() const;
+    void SetLines(const QStringList& lines);
+    void Clear();
+    void AddLine(const QString& line);
+    bool ReadOnly() const { return isReadOnly(); }
+    void SetReadOnly(bool on) { setReadOnly(on); }
     Handler OnChange;
 };
 

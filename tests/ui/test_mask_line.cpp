@@ -299,16 +299,16 @@ TEST_F(LineWindow, AStepTheLinkRefusesGoesOutWhenItIsFree) {
     // The answer finds a page sequence at its last step; the sequence ends with it.
     window->Loader().TransStep = 99;
     camera.Release(1);
-    ASSERT_TRUE(RunUntil([&] { return L().ChainStep->Pending() || SentSinceMark().size() == 2; }));
+    ASSERT_TRUE(RunUntil([&] { return L().NextStep->Pending() || SentSinceMark().size() == 2; }));
     EXPECT_EQ(window->Loader().TransStep, 0);
     EXPECT_EQ(States(), "10000") << "the adjustment is asked for, not started";
-    L().ChainStep->Tick();
+    L().NextStep->Tick();
     camera.Resume();
     ASSERT_TRUE(RunUntil([&] { return Idle() && L().AdjustGo->isEnabled(); }));
     const std::vector<std::string> chain = {"21450600", "21450400", "2146",
                                             "21450401", "2146",     "21450401"};
     EXPECT_EQ(Payloads(SentSinceMark(), chain), chain);
-    EXPECT_FALSE(L().ChainStep->Pending());
+    EXPECT_FALSE(L().NextStep->Pending());
     EXPECT_EQ(States(), "10001");
 }
 

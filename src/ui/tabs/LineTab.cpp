@@ -1,6 +1,7 @@
 #include "LineTab.h"
 
 #include "HexText.h"
+#include "patterns/HexSpin.h"
 #include "patterns/SendWhenFree.h"
 
 namespace r8::ui {
@@ -20,13 +21,33 @@ bool Enabled(const QWidget* w) {
 
 } // namespace
 
-LineTab::LineTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet4", "Panel5") {
+LineTab::LineTab(RoomContext& ctx)
+    : TabRoom(ctx, "TabSheet4", "Panel5"),
+      chain_({
+          // Digital zoom off, the lens adjustment: Lens_answer takes them on.
+          {kLens, kAnyItem,
+           [this](const AnswerView&) {
+               if (Lens_answer) Lens_answer();
+           }},
+          // A lens adjustment step ended: ask whether the adjustment is complete.
+          {kLensAdjustStep, kAnyItem,
+           [this](const AnswerView&) {
+               NextStep->Send({kSet, kLens, 0x04, 0x01});
+           }},
+          // The IRIS adjustment started (0) or ended (1).
+          {kIris, kIrisItem,
+           [this](const AnswerView& a) {
+               if (a.A(4) <= 1) irisRunning(a.A(4) == 0);
+           }},
+      }) {
     build();
-    ChainStep = std::make_unique<SendWhenFree>(ctx_, Sheet(), "LineStepTimer");
+    NextStep = std::make_unique<SendWhenFree>(ctx_, Sheet(), "LineStepTimer");
     IRISAdjustSet->OnClick = [this] { IRISAdjustSetClick(); };
     IRISAdjustExit->OnClick = [this] { IRISAdjustExitClick(); };
     AdjustGo->OnClick = [this] { AdjustGoClick(); };
-    BiasNum->OnChange = [this] { BiasNumChange(); };
+    SendOnCompleteHex(ctx_, BiasNum, {kSet, kBias}, {.bytes = 1}); // BiasNumChange
+    biasSpin_ = std::make_unique<HexSpin>(BiasNum, BiasSpinButton,
+                                          SpinRule{.min = 0, .max = 0xFF, .edge = Edge::Hold});
     BiasSpinButton->OnDownClick = [this] { BiasSpinButtonDownClick(); };
     BiasSpinButton->OnUpClick = [this] { BiasSpinButtonUpClick(); };
     ctx_.OnGroup(kBias, [this](const AnswerView& a) {
@@ -85,39 +106,20 @@ void LineTab::AdjustGoClick() {
     ctx_.Send({kSet, kLens, 0x06, 0x00}); // digital zoom off
 }
 
-// A complete entry of two hexadecimal digits; anything else sends nothing.
-void LineTab::BiasNumChange() {
-    if (!ctx_.Trans_chk()) return;
-    const int v = CompleteHexValue(BiasNum);
-    if (v < 0) return;
-    ctx_.Send({kSet, kBias, static_cast<uint8_t>(v)});
-}
-
 void LineTab::BiasSpinButtonDownClick() {
-    stepBias(+1);
+    biasSpin_->Up();
 }
 
 void LineTab::BiasSpinButtonUpClick() {
-    stepBias(-1);
-}
-
-// The new text goes out through BiasNumChange; at 00 and FF the number stays. A text that is
-// not hexadecimal is left alone.
-void LineTab::stepBias(int by) {
-    const std::string text = BiasNum->Text().toStdString();
-    for (char c : text)
-        if (HexDigitValue(c) < 0) return;
-    const int value = ParseHex(text) & 0xFF;
-    const int next = by > 0 ? (value == 0xFF ? value : value + 1) : (value == 0 ? 0 : value - 1);
-    BiasNum->SetText(QString::fromStdString(HexByte(static_cast<uint8_t>(next))));
+    biasSpin_->Down();
 }
 
 void LineTab::DigitalZoomSet() {
     if (!Enabled(IRISAdjustSet)) {
-        ChainStep->Send({kSet, kIris, kIrisItem, 0x00}); // start the IRIS adjustment
+        NextStep->Send({kSet, kIris, kIrisItem, 0x00}); // start the IRIS adjustment
     } else if (!Enabled(AdjustGo)) {
-        ChainStep->Send({kSet, kLens, 0x04, 0x00}, // start the lens adjustment
-                        [this] { IRISAdjustSet->setEnabled(false); });
+        NextStep->Send({kSet, kLens, 0x04, 0x00}, // start the lens adjustment
+                       [this] { IRISAdjustSet->setEnabled(false); });
     }
 }
 
@@ -125,7 +127,7 @@ void LineTab::LensAdjustAnswer(uint8_t done) {
     if (done == 1) {
         SetEnabled({AdjustGo, IRISAdjustSet}, true);
     } else if (done == 0) {
-        ChainStep->Send({kSet, kLensAdjustStep});
+        NextStep->Send({kSet, kLensAdjustStep});
     }
 }
 
@@ -137,20 +139,7 @@ void LineTab::irisRunning(bool on) {
 
 void LineTab::Trans_end_line() {
     const AnswerView a = ctx_.Answer();
-    if (!a.Good() || !a.AfterWrite()) return;
-    switch (a.Group()) {
-    case kLens:
-        if (Lens_answer) Lens_answer();
-        return;
-    case kLensAdjustStep:
-        ChainStep->Send({kSet, kLens, 0x04, 0x01}); // is the adjustment done?
-        return;
-    case kIris:
-        if (a.Item() == kIrisItem && a.A(4) <= 1) irisRunning(a.A(4) == 0);
-        return;
-    default:
-        return;
-    }
+    if (a.Good() && a.AfterWrite()) chain_.Advance(a);
 }
 
 } // namespace r8::ui

@@ -1,11 +1,13 @@
 #pragma once
 #include "TabRoom.h"
+#include "patterns/AnswerChain.h"
 
 #include <functional>
 #include <memory>
 
 namespace r8::ui {
 
+class HexSpin;
 class SendWhenFree;
 
 // The production line's two procedures. Both switch the camera's digital zoom off first and
@@ -32,7 +34,6 @@ public:
     void IRISAdjustSetClick();
     void IRISAdjustExitClick();
     void AdjustGoClick();
-    void BiasNumChange();
     // The bias counts the other way round: the lower arrow raises it, the upper one lowers it.
     void BiasSpinButtonDownClick();
     void BiasSpinButtonUpClick();
@@ -56,12 +57,15 @@ public:
     GroupBox* LensAdjust;
     Button* AdjustGo;
     // Keeps a procedure's next command until the link takes it.
-    std::unique_ptr<SendWhenFree> ChainStep;
+    std::unique_ptr<SendWhenFree> NextStep;
 
 private:
     void build();
-    void stepBias(int by);
     void irisRunning(bool on);
+
+    std::unique_ptr<HexSpin> biasSpin_;
+    // The answers to this tab's own commands; the lens answers go on in Lens_answer.
+    AnswerChain chain_;
 };
 
 } // namespace r8::ui

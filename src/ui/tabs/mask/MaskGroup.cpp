@@ -1,10 +1,10 @@
 #include "MaskGroup.h"
 
 #include "HexText.h"
-#include "patterns/Senders.h"
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace r8::ui {
 namespace {
@@ -27,12 +27,14 @@ QString Named(const char* stem, int mask) {
 MaskGroup::MaskGroup(RoomContext& ctx, QWidget* parent, int mask, int x, int y)
     : Mask(mask), ctx_(ctx) {
     build(parent, x, y);
-    MASK_OFF->OnClick = [this] { MASK_OFFClick(); };
-    MASK_ON->OnClick = [this] { MASK_ONClick(); };
-    MASK_U->OnClick = [this] { MoveClick(MaskMove::Up); };
-    MASK_D->OnClick = [this] { MoveClick(MaskMove::Down); };
-    MASK_L->OnClick = [this] { MoveClick(MaskMove::Left); };
-    MASK_R->OnClick = [this] { MoveClick(MaskMove::Right); };
+    SendBuilt(ctx_, MASK_OFF->OnClick, [this] { return MASK_OFFClick(); });
+    SendBuilt(ctx_, MASK_ON->OnClick, [this] { return MASK_ONClick(); });
+    const std::pair<Button*, MaskMove> moves[] = {{MASK_U, MaskMove::Up},
+                                                  {MASK_D, MaskMove::Down},
+                                                  {MASK_L, MaskMove::Left},
+                                                  {MASK_R, MaskMove::Right}};
+    for (const auto& [button, move] : moves)
+        SendBuilt(ctx_, button->OnClick, [this, move] { return MoveClick(move); });
     MASK_SP->OnClick = [this](UpDown::Direction) {
         MASK_un->SetText(QString::number(MASK_SP->Position()));
     };
@@ -90,23 +92,20 @@ void MaskGroup::build(QWidget* parent, int x, int y) {
     name(MASK_EEP, "MASK_EEP");
 }
 
-void MaskGroup::MASK_OFFClick() {
-    if (!ctx_.Trans_chk()) return;
-    send(false, nullptr);
+Prefix MaskGroup::MASK_OFFClick() {
+    return payload(false, nullptr);
 }
 
-void MaskGroup::MASK_ONClick() {
-    if (!ctx_.Trans_chk()) return;
+Prefix MaskGroup::MASK_ONClick() {
     const MaskRect r = typedRect();
-    send(true, &r);
+    return payload(true, &r);
 }
 
 // Moving a mask also switches it on.
-void MaskGroup::MoveClick(MaskMove move) {
-    if (!ctx_.Trans_chk()) return;
+Prefix MaskGroup::MoveClick(MaskMove move) {
     const MaskRect r = MovedMask(typedRect(), move, MASK_SP->Position());
     show(r);
-    send(true, &r);
+    return payload(true, &r);
 }
 
 MaskView MaskGroup::View() const {
@@ -139,17 +138,16 @@ void MaskGroup::show(const MaskRect& r) {
     MASK_VE->SetText(Hex2(r.ve));
 }
 
-// P3 mask, P4 on, P5 "EEPROM Write", then the rectangle when switching on.
-void MaskGroup::send(bool on, const MaskRect* r) {
-    const Prefix head = {kSet, kMaskFunction, static_cast<uint8_t>(Mask),
-                         static_cast<uint8_t>(on ? 1 : 0),
-                         static_cast<uint8_t>(MASK_EEP->Checked() ? 1 : 0)};
-    if (r)
-        SendPayload(ctx_, head, {r->hs, r->he, r->vs, r->ve});
-    else
-        SendPayload(ctx_, head);
+// P3 mask, P4 on, P5 "EEPROM Write", then the rectangle when switching on. The payload goes
+// out at once: the switch shown in the preview is the one sent.
+Prefix MaskGroup::payload(bool on, const MaskRect* r) {
+    const auto mask = static_cast<uint8_t>(Mask);
+    const auto eeprom = static_cast<uint8_t>(MASK_EEP->Checked() ? 1 : 0);
+    Prefix p = r ? Prefix{kSet, kMaskFunction, mask, 1, eeprom, r->hs, r->he, r->vs, r->ve}
+                 : Prefix{kSet, kMaskFunction, mask, static_cast<uint8_t>(on ? 1 : 0), eeprom};
     sent_ = on ? MaskSwitch::On : MaskSwitch::Off;
     changed();
+    return p;
 }
 
 void MaskGroup::changed() const {

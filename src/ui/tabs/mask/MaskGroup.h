@@ -4,6 +4,7 @@
 // (0 or 1) names its controls with the digit n + 1 (MASK_HS1, MASK_ON2, ...).
 #include "MaskGeometry.h"
 #include "Room.h"
+#include "patterns/Senders.h"
 #include "widgets/Controls.h"
 
 #include <functional>
@@ -16,10 +17,11 @@ public:
     // Builds the group on parent at (x, y) and registers the read decoder of its rectangle.
     MaskGroup(RoomContext& ctx, QWidget* parent, int mask, int x, int y);
 
-    // MASK_OFFnClick, MASK_ONnClick and MASK_Un/Dn/Ln/RnClick.
-    void MASK_OFFClick();
-    void MASK_ONClick();
-    void MoveClick(MaskMove move);
+    // The payloads of MASK_OFFnClick, MASK_ONnClick and MASK_Un/Dn/Ln/RnClick, worked out when
+    // Trans_chk has accepted the click. A move writes the new rectangle into the edits.
+    Prefix MASK_OFFClick();
+    Prefix MASK_ONClick();
+    Prefix MoveClick(MaskMove move);
 
     // What the preview shows of this mask.
     MaskView View() const;
@@ -49,7 +51,7 @@ private:
     // The four edits as bytes; an edit that holds no value is reported to the operator.
     MaskRect typedRect() const;
     void show(const MaskRect& r);
-    void send(bool on, const MaskRect* r);
+    Prefix payload(bool on, const MaskRect* r);
     void changed() const;
 
     RoomContext& ctx_;

@@ -1,7 +1,9 @@
 #include "EasyLens.h"
 
 #include "EasyPage.h"
+#include "EasySettings.h"
 #include "HexText.h"
+#include "patterns/Bind.h"
 
 #include <QLayout>
 #include <QString>
@@ -16,7 +18,6 @@ namespace {
 constexpr uint8_t kRead = 0x31;
 constexpr uint8_t kSet = 0x21;
 constexpr uint8_t kLens = 0x45;
-constexpr uint8_t kAlarmGroup = 0x51;
 constexpr uint8_t kPositionGroup = 0x52;
 constexpr int kEasyPage = 4;
 constexpr int kLinePage = 5;
@@ -177,11 +178,11 @@ void EasyLens::bindHandlers() {
     focusStep = std::make_unique<DebouncedBar>(
         ctx_, FocusStepBar, [this](int pos) { FocusStep->SetText(Hex4(pos)); }, "FocusStepTimer");
     // ZoomSpeedBarChange / ZoomSpeedTimerTimer
-    zoomSpeed = std::make_unique<DebouncedBar>(ctx_, ZoomSpeedBar, Prefix{kSet, kLens, 0x05},
-                                               "ZoomSpeedTimer");
+    zoomSpeed = std::make_unique<DebouncedBar>(ctx_, ZoomSpeedBar,
+                                               WritePrefix(settings::kZoomSpeed), "ZoomSpeedTimer");
     // FocusSpeedBarChange / FocusSpeedTimerTimer
-    focusSpeed = std::make_unique<DebouncedBar>(ctx_, FocusSpeedBar, Prefix{kSet, kLens, 0x07},
-                                                "FocusSpeedTimer");
+    focusSpeed = std::make_unique<DebouncedBar>(
+        ctx_, FocusSpeedBar, WritePrefix(settings::kFocusSpeed), "FocusSpeedTimer");
     // Positions shown from an answer start no debounce (they would be sent back).
     zoomStep->ArmWhen = [this] { return !showing_; };
     focusStep->ArmWhen = [this] { return Enabled(FocusStepBar) && !showing_; };
@@ -198,7 +199,7 @@ void EasyLens::bindHandlers() {
     FocusSpinButton->OnUpClick = [this] { spinHex(FocusStep, FocusStepBar, +1); };
     FocusSpinButton->OnDownClick = [this] { spinHex(FocusStep, FocusStepBar, -1); };
 
-    SendOnClick(ctx_, AutoFocus, {kSet, kLens, 0x02}); // AutoFocusClick
+    SendOnClick(ctx_, AutoFocus, WritePrefix(settings::kAutoFocus)); // AutoFocusClick
     // OnePushAFClick: ticked, the focus-move set waits for the search to end.
     OnePushAF->OnClick = [this] {
         if (!ctx_.Trans_chk()) return;
@@ -212,8 +213,8 @@ void EasyLens::bindHandlers() {
         if (ticked()) SetEnabled(readSet(), false);
         ctx_.Send({kRead, kLens, 0x00});
     };
-    SendDisablingSelf(ctx_, DigitalZoom, {kSet, kLens, 0x06}); // DigitalZoomClick
-    SendOnClick(ctx_, PushSW, {kSet, kPositionGroup, 0x02});   // PushSWClick
+    SendDisablingSelf(ctx_, DigitalZoom, WritePrefix(settings::kDigitalZoom)); // DigitalZoomClick
+    SendOnClick(ctx_, PushSW, WritePrefix(settings::kPushSw));                 // PushSWClick
 
     // PositionSpinButtonUpClick / PositionSpinButtonDownClick
     PositionSpinButton->OnUpClick = [this] { spinDecimal(PositionNo, "position", +1, 1, 64); };
@@ -242,25 +243,23 @@ void EasyLens::bindHandlers() {
     AlarmNo->OnChange = [this] {
         if (!ctx_.Trans_chk() || AlarmNo->Text().size() != 2) return;
         const auto a = static_cast<uint8_t>(DecimalValue(AlarmNo, "alarm"));
-        ctx_.Send({kSet, kAlarmGroup, a});
+        SendPayload(ctx_, WritePrefix(settings::kAlarmNo), {a});
     };
 }
 
 void EasyLens::registerDecoders() {
     ctx_.OnGroup(kLens, [this](const AnswerView&) { Lens_answer(); });
-    ctx_.OnGroup(kAlarmGroup, [this](const AnswerView& a) { AlarmNo->SetText(Dec2(a.A(3))); });
+    OnSettingAnswer(ctx_, settings::kAlarmNo, [this](int v) { AlarmNo->SetText(Dec2(v)); });
     ctx_.OnGroup(kPositionGroup, 0,
                  [this](const AnswerView& a) { PositionNo->SetText(Dec2(a.A(4))); });
     // A stored position loaded while CurrentCheck waits (PosLoad disabled): follow the lens.
     ctx_.OnGroup(kPositionGroup, 1, [this](const AnswerView&) {
         if (!Enabled(PosLoad)) ctx_.Send({kRead, kLens, 0x00});
     });
-    ctx_.OnGroup(kPositionGroup, 2, [this](const AnswerView& a) { showPushSW(a.A(4)); });
+    OnSettingAnswer(ctx_, settings::kPushSw, [this](int v) { showPushSW(v); });
 
-    ctx_.OnGroup(kEasyBlock, 6, [this](const AnswerView& a) {
-        AlarmNo->SetText(Dec2(a.A(14)));
-        Lens_page_item(6);
-    });
+    OnSettingPage(ctx_, settings::kAlarmNo, [this](int v) { AlarmNo->SetText(Dec2(v)); });
+    ctx_.OnGroup(kEasyBlock, 6, [this](const AnswerView&) { Lens_page_item(6); });
     ctx_.OnGroup(kEasyBlock, 7, [this](const AnswerView&) {
         Lens_page_item(0);
         Lens_page_item(1);

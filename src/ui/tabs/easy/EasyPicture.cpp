@@ -1,6 +1,8 @@
 #include "EasyPicture.h"
 
 #include "EasyPage.h"
+#include "EasySettings.h"
+#include "patterns/Bind.h"
 
 #include "HexText.h"
 
@@ -46,6 +48,7 @@ GroupBox* MakeGroup(QWidget* parent, const QString& caption, const QRect& at) {
 EasyPicture::EasyPicture(RoomContext& ctx, QWidget* panel) : ctx_(ctx) {
     buildControls(panel);
     bindSenders();
+    bindSettings();
     registerDecoders();
     // The second item names the fixed shutter of the camera's video standard.
     ctx_.OnTvSystem([this](bool pal) {
@@ -136,60 +139,98 @@ void EasyPicture::buildControls(QWidget* panel) {
 
 void EasyPicture::bindSenders() {
     RoomContext& c = ctx_;
-    // Debounced bars: the change arms the timer, the tick sends the position of that moment.
-    // The white balance levels are sent at once on the tick; a busy link drops them.
-    auto debounce = [&c](TrackBar* bar, Prefix prefix, const char* timer,
-                         Bar::OnBusy busy = Bar::OnBusy::Retry) {
-        return std::make_unique<Bar>(c, bar, std::move(prefix), timer, busy);
-    };
-    agc = debounce(AGCBar, {0x21, 0x1A, 0x01}, "AGCTimer");       // AGCBarChange, AGCTimerTimer
-    sens = debounce(SENSBar, {0x21, 0x1A, 0x02}, "SENSTimer");    // SENSBarChange, SENSTimerTimer
-    r = debounce(Rgain, {0x21, 0x1B, 0x02}, "RTimer");            // RgainChange, RTimerTimer
-    b = debounce(BGain, {0x21, 0x1B, 0x03}, "BTimer");            // BGainChange, BTimerTimer
-    hGain = debounce(HGainBar, {0x21, 0x47, 0x00}, "HGainTimer"); // HGainBarChange, HGainTimerTimer
-    vGain = debounce(VGainBar, {0x21, 0x47, 0x01}, "VGainTimer"); // VGainBarChange, VGainTimerTimer
-    blcSens = debounce(BLCSensBar, {0x21, 0x50}, "BLCSensTimer"); // BLCSensBarChange, ..TimerTimer
-    // PeakOnBarChange / PeakOnTimerTimer
-    peakOn = debounce(PeakOnBar, {0x21, 0x48, 0x00, 0x01}, "PeakOnTimer");
-    // ALCAutoBarChange / ALCAutoTimerTimer, ALCFixBarChange / ALCFixTimerTimer
-    alcAuto = debounce(ALCAutoBar, {0x21, 0x48, 0x01, 0x01, 0x00}, "ALCAutoTimer");
-    alcFix = debounce(ALCFixBar, {0x21, 0x48, 0x01, 0x01, 0x01}, "ALCFixTimer");
-    // AESAutoBarChange / AESAutoTimerTimer
-    aesAuto = debounce(AESAutoBar, {0x21, 0x48, 0x02, 0x01, 0x00}, "AESAutoTimer");
-    // ATWBarChange / ATWBarTimerTimer, AWBBarChange / AWBBarTimerTimer
-    atw = debounce(ATWBar, {0x21, 0x1B, 0x05}, "ATWBarTimer", Bar::OnBusy::Drop);
-    awb = debounce(AWBBar, {0x21, 0x1B, 0x06}, "AWBBarTimer", Bar::OnBusy::Drop);
     // PhaseBarChange / PhaseTimerTimer: the tick writes the position into PhaseLevel, whose
     // change sends it.
     phase = std::make_unique<Bar>(
         c, PhaseBar, [this](int p) { PhaseLevel->SetText(QString::fromStdString(HexWord(p))); },
         "PhaseTimer");
-    SendOnCompleteHex(c, PhaseLevel, {0x21, 0x1C, 0x01}); // PhaseLevelChange
-
-    // Immediate senders.
-    SendOnClick(c, Priority, {0x21, 0x1A, 0x05});               // PriorityClick
-    SendOnClick(c, Freeze, {0x21, 0x1A, 0x03});                 // FreezeClick
-    SendOnClick(c, Select, {0x21, 0x1A, 0x04});                 // SelectClick
-    SendOnClick(c, wb_select, {0x21, 0x1B, 0x00});              // wb_selectClick
-    SendOnClick(c, HRev, {0x21, 0x1D, 0x05});                   // HRevClick
-    SendOnClick(c, VRev, {0x21, 0x1D, 0x04});                   // VRevClick
-    SendOnClick(c, RevSet, {0x21, 0x1D, 0x06});                 // RevSetClick
-    SendOnClick(c, PosiNega, {0x21, 0x1D, 0x07});               // PosiNegaClick
-    SendOnClick(c, Preset, {0x21, 0x20, 0x02});                 // PresetClick
-    SendOnClick(c, PresetSet, {0x21, 0x20, 0x00});              // PresetSetClick
-    SendOnChange(c, AESFixBox, {0x21, 0x48, 0x02, 0x01, 0x01}); // AESFixBoxChange
-    SendOnClick(c, Gamma, {0x21, 0x59, 0x00});                  // GammaClick
-
-    // Self-disabling: the answer enables them again.
-    SendDisablingSelf(c, Sync, {0x21, 0x1C, 0x00});                      // SyncClick
-    SendDisablingSelf(c, Initial, {0x21, 0x49});                         // InitialClick
+    SendOnClick(c, RevSet, {0x21, 0x1D, 0x06});                          // RevSetClick
+    SendOnClick(c, PresetSet, {0x21, 0x20, 0x00});                       // PresetSetClick
     SendDisabling(c, AWB, {0x21, 0x1B, 0x04}, {AWB, wb_select, AWBBar}); // AWBClick
+}
 
-    // Interlocked pairs BLC/PEAK and ALC/AES.
-    SendInterlocked(c, BLC, PEAK, {0x21, 0x18, 0x00});       // BLCClick
-    SendInterlocked(c, PEAK, BLC, {0x21, 0x48, 0x00, 0x00}); // PEAKClick
-    SendInterlocked(c, ALC, AES, {0x21, 0x48, 0x01, 0x00});  // ALCClick
-    SendInterlocked(c, AES, ALC, {0x21, 0x48, 0x02, 0x00});  // AESClick
+// Each control of a plain setting: its sender and its read-back. The page load shows several
+// settings from one Easy block; their read-backs are bound in the order of the block's bytes.
+void EasyPicture::bindSettings() {
+    using namespace settings;
+    using Busy = Bar::OnBusy;
+    RoomContext& c = ctx_;
+
+    // Easy block 2.
+    Bind(c, kVRev, VRev); // VRevClick
+    Bind(c, kHRev, HRev); // HRevClick
+
+    // Easy block 3. Interlocked pair BLC/PEAK (and ALC/AES below): BLCClick and the pair rule.
+    SendInterlocked(c, BLC, PEAK, WritePrefix(kBlc));
+    OnSettingRead(c, kBlc, [this](int v) { pairRule(BLC, v); });
+
+    // Easy block 4. The white balance levels are sent at once on the tick; a busy link drops
+    // them.
+    SendOnClick(c, wb_select, WritePrefix(kWhiteBalance)); // wb_selectClick
+    OnSettingRead(c, kWhiteBalance, [this](int v) {
+        wb_select->SetItemIndex(v);
+        showWhiteBalanceMode(v);
+    });
+    atw = Bind(c, kAtwLevel, ATWBar, "ATWBarTimer", Busy::Drop); // ATWBarChange, ..TimerTimer
+    awb = Bind(c, kAwbLevel, AWBBar, "AWBBarTimer", Busy::Drop); // AWBBarChange, ..TimerTimer
+    r = Bind(c, kRGain, Rgain, "RTimer");                        // RgainChange, RTimerTimer
+    b = Bind(c, kBGain, BGain, "BTimer");                        // BGainChange, BTimerTimer
+    c.OnGroup(kEasyBlock, 4, [this](const AnswerView& a) {
+        if (a.A(15) == 0) showAwbDone();
+    });
+
+    // Easy block 5.
+    SendDisablingSelf(c, Sync, WritePrefix(kPhase)); // SyncClick
+    c.OnGroup(0x1C, 0, [this](const AnswerView& a) { showPhaseRange(a, 4); });
+    c.OnGroup(kEasyBlock, 5, [this](const AnswerView& a) { showPhaseRange(a, 4); });
+    SendOnCompleteHex(c, PhaseLevel, WritePrefix(kPhaseLevel)); // PhaseLevelChange
+    OnSettingRead(c, kPhaseLevel, [this](int v) { showPhase(static_cast<int16_t>(v)); });
+    blcSens = Bind(c, kBlcSens, BLCSensBar, "BLCSensTimer"); // BLCSensBarChange, ..TimerTimer
+    agc = Bind(c, kAgc, AGCBar, "AGCTimer");                 // AGCBarChange, AGCTimerTimer
+    sens = Bind(c, kSens, SENSBar, "SENSTimer");             // SENSBarChange, SENSTimerTimer
+    SendOnClick(c, Freeze, WritePrefix(kFreeze));            // FreezeClick
+    OnSettingAnswer(c, kFreeze, [this](int v) {
+        Freeze->SetItemIndex(v);
+        showFreeze(v);
+        lensEnableUpdate();
+    });
+    OnSettingPage(c, kFreeze, [this](int v) {
+        Freeze->SetItemIndex(v);
+        showFreeze(v);
+    });
+    SendDisablingSelf(c, Initial, WritePrefix(kInitial)); // InitialClick
+    OnSettingAnswer(c, kInitial, [this](int v) {
+        Initial->SetItemIndex(v);
+        lensEnableUpdate();
+    });
+    OnSettingPage(c, kInitial, [this](int v) { Initial->SetItemIndex(v); });
+
+    // Easy block 6.
+    SendInterlocked(c, PEAK, BLC, WritePrefix(kPeak)); // PEAKClick
+    OnSettingRead(c, kPeak, [this](int v) { pairRule(PEAK, v); });
+    peakOn = Bind(c, kPeakLevel, PeakOnBar, "PeakOnTimer"); // PeakOnBarChange, ..TimerTimer
+    SendInterlocked(c, ALC, AES, WritePrefix(kAlc));        // ALCClick
+    OnSettingRead(c, kAlc, [this](int v) { pairRule(ALC, v); });
+    alcAuto = Bind(c, kAlcAuto, ALCAutoBar, "ALCAutoTimer"); // ALCAutoBarChange, ..TimerTimer
+    alcFix = Bind(c, kAlcFixed, ALCFixBar, "ALCFixTimer");   // ALCFixBarChange, ..TimerTimer
+    SendInterlocked(c, AES, ALC, WritePrefix(kAes));         // AESClick
+    OnSettingRead(c, kAes, [this](int v) { pairRule(AES, v); });
+    aesAuto = Bind(c, kAesAuto, AESAutoBar, "AESAutoTimer"); // AESAutoBarChange, ..TimerTimer
+    Bind(c, kShutterFixed, AESFixBox);                       // AESFixBoxChange
+    hGain = Bind(c, kHGain, HGainBar, "HGainTimer");         // HGainBarChange, HGainTimerTimer
+    vGain = Bind(c, kVGain, VGainBar, "VGainTimer");         // VGainBarChange, VGainTimerTimer
+
+    // Easy block 8. Every preset answer shows the preset, whatever its item.
+    SendOnClick(c, Preset, WritePrefix(kPreset)); // PresetClick
+    c.OnGroup(0x20, [this](const AnswerView& a) { showPreset(a.A(4)); });
+    OnSettingPage(c, kPreset, [this](int v) { showPreset(v); });
+    Bind(c, kFieldFrame, Select); // SelectClick
+    Bind(c, kPosiNega, PosiNega); // PosiNegaClick
+    Bind(c, kPriority, Priority); // PriorityClick
+
+    // Easy block 9.
+    Bind(c, kGamma, Gamma); // GammaClick
+    c.OnGroup(kEasyBlock, 9, [this](const AnswerView&) { lensEnableUpdate(); });
 }
 
 void EasyPicture::EnableWhiteBalanceControls() {
@@ -278,108 +319,15 @@ void EasyPicture::lensEnableUpdate() {
     if (Lens_enable_update) Lens_enable_update();
 }
 
+// Read answers that are not a plain setting's value.
 void EasyPicture::registerDecoders() {
     RoomContext& c = ctx_;
     c.OnGroup(0x0C, [this](const AnswerView& a) {
         if (a.U16(3) == 0x0151 && a.A(5) != 0)
             SetEnabled({wb_select, AWB, ATWBar, AWBBar, WB}, false);
     });
-    c.OnGroup(0x18, 0, [this](const AnswerView& a) { pairRule(BLC, a.A(4)); });
-    c.OnGroup(0x1A, 1, [this](const AnswerView& a) { AGCBar->SetPosition(a.A(4)); });
-    c.OnGroup(0x1A, 2, [this](const AnswerView& a) { SENSBar->SetPosition(a.A(4)); });
-    c.OnGroup(0x1A, 3, [this](const AnswerView& a) {
-        Freeze->SetItemIndex(a.A(4));
-        showFreeze(a.A(4));
-        lensEnableUpdate();
-    });
-    c.OnGroup(0x1A, 4, [this](const AnswerView& a) { Select->SetItemIndex(a.A(4)); });
-    c.OnGroup(0x1B, 0, [this](const AnswerView& a) {
-        wb_select->SetItemIndex(a.A(4));
-        showWhiteBalanceMode(a.A(4));
-    });
-    c.OnGroup(0x1B, 2, [this](const AnswerView& a) { Rgain->SetPosition(a.A(4)); });
-    c.OnGroup(0x1B, 3, [this](const AnswerView& a) { BGain->SetPosition(a.A(4)); });
     c.OnGroup(0x1B, 4, [this](const AnswerView& a) {
         if (a.A(4) == 0) showAwbDone();
-    });
-    c.OnGroup(0x1B, 5, [this](const AnswerView& a) { ATWBar->SetPosition(a.A(4)); });
-    c.OnGroup(0x1B, 6, [this](const AnswerView& a) { AWBBar->SetPosition(a.A(4)); });
-    c.OnGroup(0x1C, 0, [this](const AnswerView& a) { showPhaseRange(a, 4); });
-    c.OnGroup(0x1C, 1, [this](const AnswerView& a) { showPhase(a.S16(4)); });
-    c.OnGroup(0x1D, 4, [this](const AnswerView& a) { VRev->SetChecked(a.A(4) != 0); });
-    c.OnGroup(0x1D, 5, [this](const AnswerView& a) { HRev->SetChecked(a.A(4) != 0); });
-    c.OnGroup(0x1D, 7, [this](const AnswerView& a) { PosiNega->SetItemIndex(a.A(4)); });
-    c.OnGroup(0x20, [this](const AnswerView& a) { showPreset(a.A(4)); });
-    c.OnGroup(0x47, 0, [this](const AnswerView& a) { HGainBar->SetPosition(a.A(4)); });
-    c.OnGroup(0x47, 1, [this](const AnswerView& a) { VGainBar->SetPosition(a.A(4)); });
-    c.OnGroup(0x48, 0, [this](const AnswerView& a) {
-        if (a.A(4) == 0) pairRule(PEAK, a.A(5));
-        if (a.A(4) == 1) PeakOnBar->SetPosition(a.A(5));
-    });
-    c.OnGroup(0x48, 1, [this](const AnswerView& a) {
-        if (a.A(4) == 0) pairRule(ALC, a.A(5));
-        if (a.A(4) != 1) return;
-        if (a.A(5) == 0) ALCAutoBar->SetPosition(a.A(6));
-        if (a.A(5) == 1) ALCFixBar->SetPosition(a.A(6));
-    });
-    c.OnGroup(0x48, 2, [this](const AnswerView& a) {
-        if (a.A(4) == 0) pairRule(AES, a.A(5));
-        if (a.A(4) != 1) return;
-        if (a.A(5) == 0) AESAutoBar->SetPosition(a.A(6));
-        if (a.A(5) == 1) AESFixBox->SetItemIndex(a.A(6));
-    });
-    c.OnGroup(0x49, [this](const AnswerView& a) {
-        Initial->SetItemIndex(a.A(3));
-        lensEnableUpdate();
-    });
-    c.OnGroup(0x50, [this](const AnswerView& a) { BLCSensBar->SetPosition(a.A(3)); });
-
-    // Easy blocks: only this part's fields.
-    c.OnGroup(kEasyBlock, 2, [this](const AnswerView& a) {
-        VRev->SetChecked(a.A(14) != 0);
-        HRev->SetChecked(a.A(15) != 0);
-    });
-    c.OnGroup(kEasyBlock, 3, [this](const AnswerView& a) { pairRule(BLC, a.A(15)); });
-    c.OnGroup(kEasyBlock, 4, [this](const AnswerView& a) {
-        wb_select->SetItemIndex(a.A(10));
-        showWhiteBalanceMode(a.A(10));
-        ATWBar->SetPosition(a.A(11));
-        AWBBar->SetPosition(a.A(12));
-        Rgain->SetPosition(a.A(13));
-        BGain->SetPosition(a.A(14));
-        if (a.A(15) == 0) showAwbDone();
-    });
-    c.OnGroup(kEasyBlock, 5, [this](const AnswerView& a) {
-        showPhaseRange(a, 4);
-        showPhase(a.S16(9));
-        BLCSensBar->SetPosition(a.A(11));
-        AGCBar->SetPosition(a.A(12));
-        SENSBar->SetPosition(a.A(13));
-        Freeze->SetItemIndex(a.A(14));
-        showFreeze(a.A(14));
-        Initial->SetItemIndex(a.A(15));
-    });
-    c.OnGroup(kEasyBlock, 6, [this](const AnswerView& a) {
-        pairRule(PEAK, a.A(4));
-        PeakOnBar->SetPosition(a.A(5));
-        pairRule(ALC, a.A(6));
-        ALCAutoBar->SetPosition(a.A(7));
-        ALCFixBar->SetPosition(a.A(8));
-        pairRule(AES, a.A(9));
-        AESAutoBar->SetPosition(a.A(10));
-        AESFixBox->SetItemIndex(a.A(11));
-        HGainBar->SetPosition(a.A(12));
-        VGainBar->SetPosition(a.A(13));
-    });
-    c.OnGroup(kEasyBlock, 8, [this](const AnswerView& a) {
-        showPreset(a.A(8));
-        Select->SetItemIndex(a.A(10));
-        PosiNega->SetItemIndex(a.A(11));
-        Priority->SetItemIndex(a.A(12));
-    });
-    c.OnGroup(kEasyBlock, 9, [this](const AnswerView& a) {
-        Gamma->SetItemIndex(a.A(11));
-        lensEnableUpdate();
     });
 }
 

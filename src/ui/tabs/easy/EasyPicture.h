@@ -83,6 +83,7 @@ public:
 private:
     void buildControls(QWidget* panel);
     void bindSenders();
+    void bindSettings();
     void registerDecoders();
 
     // BLC, PEAK, ALC and AES: the partner and the dependants of each.

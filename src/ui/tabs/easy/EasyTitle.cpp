@@ -1,7 +1,8 @@
 #include "EasyTitle.h"
 
 #include "EasyPage.h"
-#include "patterns/Senders.h"
+#include "EasySettings.h"
+#include "patterns/Bind.h"
 
 #include <QGridLayout>
 
@@ -53,7 +54,7 @@ void EasyTitle::buildTitle(QWidget* panel) {
     CName = Named(new Edit(TitleGroup), "CName", 8, 18, 212, 21);
     CName->SetMaxLength(kTitleLength);
     Ctitlepos = Named(new ComboBox({"Up", "Down"}, TitleGroup), "Ctitlepos", 8, 44, 72, 21);
-    SendOnChange(ctx_, Ctitlepos, {0x21, kTitle, 0x03}); // CtitleposChange
+    SendOnChange(ctx_, Ctitlepos, WritePrefix(settings::kTitlePosition)); // CtitleposChange
     SetTitle = Named(new Button("Set", TitleGroup), "SetTitle", 148, 43, 72, 23);
     SetTitle->OnClick = [this] { SetTitleClick(); };
 }
@@ -88,7 +89,7 @@ void EasyTitle::buildMark(QWidget* panel) {
     MarkGroup = new GroupBox("Mark", panel);
     MarkGroup->setGeometry(476, 376, 228, 80);
     Mark = Named(new RadioGroup(" ", {"OFF", "ON"}, 1, MarkGroup), "Mark", 8, 12, 72, 62);
-    SendOnClick(ctx_, Mark, {0x21, kMark, 0x00}); // MarkClick
+    SendOnClick(ctx_, Mark, WritePrefix(settings::kMark)); // MarkClick
 
     struct Move {
         Button*& button;
@@ -117,12 +118,12 @@ void EasyTitle::buildMark(QWidget* panel) {
 
 void EasyTitle::registerDecoders() {
     ctx_.OnGroup(kTitle, 1, [this](const AnswerView& a) { Title_show(a.A(4), CodesAt(a, 5)); });
-    ctx_.OnGroup(kTitle, 3, [this](const AnswerView& a) { Ctitlepos->SetItemIndex(a.A(4)); });
+    OnSettingAnswer(ctx_, settings::kTitlePosition, [this](int v) { Ctitlepos->SetItemIndex(v); });
     ctx_.OnGroup(kAreas, [this](const AnswerView& a) {
         AreaMask mask = MaskAt(a, 3);
         BLC_area_bits(mask, 1);
     });
-    ctx_.OnGroup(kMark, 0, [this](const AnswerView& a) { showMark(a.A(4)); });
+    OnSettingAnswer(ctx_, settings::kMark, [this](int v) { showMark(v); });
     // The core has stored the six limits.
     ctx_.OnGroup(kMark, 1, [this](const AnswerView&) { Mark_enable_update(); });
 

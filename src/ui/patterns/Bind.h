@@ -1,0 +1,37 @@
+#pragma once
+// Binds a control to a plain setting of the catalogue, in one line: the control sends its
+// value with the setting's write and shows the setting's read-back (the answer to its read,
+// when the window shows that, and its byte in the tab's page load). The send follows the
+// control's pattern in Senders.h; the read-back sets the control from code, so the control
+// event rules (no send during a page load, a debounced bar re-arms) hold as for any decoder.
+//
+// A control whose read-back does more than show the value (an interlocked pair, a group that
+// enables others) takes the setting's WritePrefix for its sender and OnSettingAnswer /
+// OnSettingPage for its own show function.
+#include "SettingEntry.h"
+#include "patterns/Senders.h"
+
+#include <functional>
+#include <memory>
+
+namespace r8::ui {
+
+// 21 key: the payload before the value.
+Prefix WritePrefix(const SettingEntry& s);
+
+// show(value) runs for each good read answer to the setting's read (nothing when the entry is
+// PageOnly) / for each page answer that holds the setting / for both.
+void OnSettingAnswer(RoomContext& ctx, const SettingEntry& s, std::function<void(int)> show);
+void OnSettingPage(RoomContext& ctx, const SettingEntry& s, std::function<void(int)> show);
+void OnSettingRead(RoomContext& ctx, const SettingEntry& s, std::function<void(int)> show);
+
+// A debounced bar (position), a radio group (item index), a check box (1/0), a drop-down list
+// (item index). The bar's debouncer is returned for the part to keep.
+std::unique_ptr<DebouncedBar> Bind(RoomContext& ctx, const SettingEntry& s, TrackBar* bar,
+                                   const char* timerName,
+                                   DebouncedBar::OnBusy busy = DebouncedBar::OnBusy::Retry);
+void Bind(RoomContext& ctx, const SettingEntry& s, RadioGroup* group);
+void Bind(RoomContext& ctx, const SettingEntry& s, CheckBox* box);
+void Bind(RoomContext& ctx, const SettingEntry& s, ComboBox* box);
+
+} // namespace r8::ui

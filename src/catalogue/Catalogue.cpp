@@ -2,6 +2,7 @@
 
 #include "EasySettings.h"
 #include "IrSettings.h"
+#include "LineSettings.h"
 
 #include <array>
 
@@ -13,6 +14,7 @@ namespace {
 constexpr std::span<const SettingEntry* const> kTables[] = {
     settings::kEasySettings,
     settings::kIrSettings,
+    settings::kLineSettings,
 };
 
 constexpr size_t CountAll() {

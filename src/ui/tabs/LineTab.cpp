@@ -1,6 +1,8 @@
 #include "LineTab.h"
 
 #include "HexText.h"
+#include "LineSettings.h"
+#include "patterns/Bind.h"
 #include "patterns/HexSpin.h"
 #include "patterns/SendWhenFree.h"
 
@@ -12,7 +14,6 @@ constexpr uint8_t kLens = 0x45;
 constexpr uint8_t kLensAdjustStep = 0x46;
 constexpr uint8_t kIris = 0x48;
 constexpr uint8_t kIrisItem = 0x03;
-constexpr uint8_t kBias = 0x53;
 
 // The control's own enabled state, whatever its panel's (a page load disables the panel).
 bool Enabled(const QWidget* w) {
@@ -45,13 +46,14 @@ LineTab::LineTab(RoomContext& ctx)
     IRISAdjustSet->OnClick = [this] { IRISAdjustSetClick(); };
     IRISAdjustExit->OnClick = [this] { IRISAdjustExitClick(); };
     AdjustGo->OnClick = [this] { AdjustGoClick(); };
-    SendOnCompleteHex(ctx_, BiasNum, {kSet, kBias}, {.bytes = 1}); // BiasNumChange
+    // BiasNumChange: two hexadecimal digits, sent as one byte.
+    SendOnCompleteHex(ctx_, BiasNum, WritePrefix(settings::kIrisBias), {.bytes = 1});
     biasSpin_ = std::make_unique<HexSpin>(BiasNum, BiasSpinButton,
                                           SpinRule{.min = 0, .max = 0xFF, .edge = Edge::Hold});
     BiasSpinButton->OnDownClick = [this] { BiasSpinButtonDownClick(); };
     BiasSpinButton->OnUpClick = [this] { BiasSpinButtonUpClick(); };
-    ctx_.OnGroup(kBias, [this](const AnswerView& a) {
-        BiasNum->SetText(QString::fromStdString(HexByte(a.A(3))));
+    OnSettingRead(ctx_, settings::kIrisBias, [this](int v) {
+        BiasNum->SetText(QString::fromStdString(HexByte(static_cast<uint8_t>(v))));
     });
     TabPanel()->setEnabled(false);
 }

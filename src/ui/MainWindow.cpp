@@ -283,7 +283,10 @@ void TFR8V2::SetSwitchPanel(TFSR8V2* panel) {
 
 void TFR8V2::SetMaskPreview(TFMR8V2* preview) {
     maskPreview_ = preview;
-    Mask->ShowPreview = [preview] {
+    // The first time, the preview opens beside the main window; later where the operator left it.
+    Mask->ShowPreview = [this, preview, placed = false]() mutable {
+        if (!placed) preview->move(frameGeometry().topRight() + QPoint(8, 0));
+        placed = true;
         preview->show();
         preview->raise();
     };

@@ -175,7 +175,8 @@ TEST_F(MaskWindow, ACoordinateThatIsNotHexadecimalSendsNothingAndSaysSo) {
     for (ui::Button* b : {g.MASK_ON, g.MASK_U, g.MASK_L})
         EXPECT_EQ(Exchange([&] { b->click(); }, {}), std::vector<std::string>{});
     ASSERT_EQ(sink.shown.size(), 3u);
-    EXPECT_TRUE(sink.shown[0].text.contains("G1"));
+    EXPECT_EQ(sink.shown[0].text,
+              "MASK1 V End: \"G1\" is not a hexadecimal number. Nothing was sent.");
     EXPECT_EQ(g.MASK_VE->Text(), "G1") << "a refused move leaves the edits alone";
     EXPECT_EQ(Exchange([&] { g.MASK_OFF->click(); }, {"2157000000"}),
               std::vector<std::string>{"2157000000"})

@@ -56,6 +56,7 @@ void MaskGroup::build(QWidget* parent, int x, int y) {
         auto* e = new Edit(g);
         e->SetMaxLength(2);
         e->setGeometry(left, 40, 40, 22);
+        e->setAccessibleName(caption);
         name(e, stem);
         return e;
     };
@@ -125,9 +126,10 @@ MaskRect MaskGroup::typedRect() const {
     if (auto r = rect()) return *r;
     for (const Edit* e : {MASK_HS, MASK_HE, MASK_VS, MASK_VE})
         if (!MaskCoordinate(e->Text().toStdString()))
-            throw std::runtime_error("\"" + e->Text().toStdString() + "\" in " +
-                                     e->objectName().toStdString() +
-                                     " is not a hexadecimal coordinate: nothing was sent");
+            throw std::runtime_error((Group->title() + " " + e->accessibleName() + ": \"" +
+                                      e->Text() +
+                                      "\" is not a hexadecimal number. Nothing was sent.")
+                                         .toStdString());
     return {};
 }
 

@@ -86,6 +86,8 @@ SimArgs ParseSimArgs(const std::vector<std::string>& args) {
             count(o.dropEvery);
         } else if (name == "--noise-every") {
             count(o.noiseEvery);
+        } else if (name == "--lens-adjust-zeros") {
+            count(o.lensAdjustZeros);
         } else if (name == "--eeprom") {
             if (needValue()) o.eepromFile = value;
         } else if (name == "--save-eeprom") {
@@ -122,6 +124,7 @@ terminal to open as the camera's serial port; with --listen the second is the ne
   --drop-every N         leave out every Nth answer frame (its ACK is still sent)
   --noise-every N        send noise bytes before every Nth answer frame
   --silent-start         do not answer the first ENQ
+  --lens-adjust-zeros N  the lens adjustment answers 0 N times, then 1 (default 2)
   --eeprom FILE          load the EEPROM from a settings file
   --save-eeprom FILE     write the EEPROM to a settings file when the camera stops
   --trailer HEX          the byte sent after each answer frame (default FF)

@@ -4,6 +4,7 @@
 #include "DefectSettings.h"
 #include "EasySettings.h"
 #include "IrSettings.h"
+#include "LineSettings.h"
 
 #include <array>
 
@@ -17,6 +18,7 @@ constexpr std::span<const SettingEntry* const> kTables[] = {
     settings::kDefectSettings,
     settings::kEasySettings,
     settings::kIrSettings,
+    settings::kLineSettings,
 };
 
 constexpr size_t CountAll() {

@@ -65,6 +65,11 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
     // A raw command that cannot be sent says why where the command would have shown.
     Debug->ShowStatus = [this](const std::string& text) { StatusText(1, text); };
 
+    // The Line procedures go on through the lens answers, which the Easy tab decodes.
+    Line->Lens_answer = [this] { Easy->Lens->Lens_answer(); };
+    Easy->Lens->DigitalZoomSetOnLine = [this] { Line->DigitalZoomSet(); };
+    Easy->Lens->LensAdjustAnswered = [this](uint8_t done) { Line->LensAdjustAnswer(done); };
+
     for (int i = 0; i < kPageGroups; ++i)
         session_->SetRoom(static_cast<uint8_t>(i), rooms_[i].get());
     session_->OnResolution(
@@ -290,6 +295,19 @@ void TFR8V2::SetSwitchPanel(TFSR8V2* panel) {
 
 void TFR8V2::ShowAdjustInfo() {
     if (adjustInfo_) adjustInfo_->ShowFor(session_->State().TvIsNtsc != 0);
+}
+
+void TFR8V2::SetMaskPreview(TFMR8V2* preview) {
+    maskPreview_ = preview;
+    // The first time, the preview opens beside the main window; later where the operator left it.
+    Mask->ShowPreview = [this, preview, placed = false]() mutable {
+        if (!placed) preview->move(frameGeometry().topRight() + QPoint(8, 0));
+        placed = true;
+        preview->show();
+        preview->raise();
+    };
+    Mask->PreviewMask = [preview](int mask, const MaskView& view) { preview->SetMask(mask, view); };
+    Mask->UpdatePreview();
 }
 
 void TFR8V2::SW_push(uint8_t sw) {

@@ -26,6 +26,7 @@ class CopyTab;
 class EasyTab;
 class LineTab;
 class MaskTab;
+class TFMR8V2;
 class TFSR8V2;
 class TKizuInfo;
 class TrafficWindow;
@@ -58,6 +59,8 @@ public:
     void SetAdjustInfoWindow(TKizuInfo* window) { adjustInfo_ = window; }
     // The defect tab's "Info": the adjust-parameter window for the camera's TV system.
     void ShowAdjustInfo();
+    // The MASK tab shows its masks in this window.
+    void SetMaskPreview(TFMR8V2* preview);
 
     void ReLoadClick() { session_->ReLoadClick(); }
     // After every answer: the Adjust tab's ATW presets follow its "ATW" box.
@@ -137,6 +140,7 @@ private:
     std::unique_ptr<TrafficWindow> trafficWindow_; // collects from the start, shown on demand
     TFSR8V2* switchPanel_ = nullptr;
     TKizuInfo* adjustInfo_ = nullptr;
+    TFMR8V2* maskPreview_ = nullptr;
     bool busyCursor_ = false;
     bool settingPage_ = false;
     bool terminated_ = false;

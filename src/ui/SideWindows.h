@@ -7,12 +7,19 @@
 namespace r8::ui {
 
 class TFR8V2;
+class MaskPanel;
+struct MaskView;
 
-// Mask preview: created with the application, never shown.
+// Mask preview: the two privacy masks drawn over the picture area, shown from the MASK tab.
 class TFMR8V2 : public QWidget {
     Q_OBJECT
 public:
     explicit TFMR8V2(QWidget* parent = nullptr);
+    // Draws mask n (0, 1) and names its state in the legend above the panel.
+    void SetMask(int mask, const MaskView& view);
+
+    MaskPanel* Panel9;
+    Label* Legend[2];
 };
 
 // Push-switch panel: the camera's four push switches, shown from the "&SW" menu item.

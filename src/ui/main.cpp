@@ -154,6 +154,7 @@ int main(int argc, char* argv[]) {
     r8::ui::TKizuInfo KizuInfo;
     FR8V2.SetSwitchPanel(&FSR8V2);
     FR8V2.SetAdjustInfoWindow(&KizuInfo);
+    FR8V2.SetMaskPreview(&FMR8V2);
     if (parser.isSet(o.trace)) FR8V2.Traffic().AddSink(r8::Trace::ToStream(stderr));
     if (traceFile) FR8V2.Traffic().AddSink(r8::Trace::ToStream(traceFile.get()));
     // A signal may come while the start-up still runs in a message box's loop (an open error):

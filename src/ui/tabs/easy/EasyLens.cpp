@@ -340,11 +340,10 @@ void EasyLens::lensItem(uint8_t item, const LensData& d, uint8_t command) {
         if (ticked()) readLens(1);
         break;
     case 4: // lens adjust (Line tab)
-        if (d.value == 1) {
-            if (LensAdjustReadyOnLine) LensAdjustReadyOnLine();
-        } else if (d.value == 0 && ctx_.Trans_chk()) {
+        if (LensAdjustAnswered)
+            LensAdjustAnswered(d.value);
+        else if (d.value == 0 && ctx_.Trans_chk())
             ctx_.Send({kSet, 0x46});
-        }
         break;
     case 5:
         if (readAnswer) ZoomSpeedBar->SetPosition(d.value);

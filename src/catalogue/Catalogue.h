@@ -48,8 +48,9 @@ struct ParsedValue {
     std::string error; // why the text is refused, when value is empty
 };
 // Parses text as the entry's kind and checks it against lo..hi: decimal for a range; an item
-// text (any case) or its index for a choice; on/off, 1/0 for on/off; one to four hexadecimal
-// digits for a word (a signed word takes the two's complement: FFFF is -1).
+// text (any case) for a choice, or its index unless the items are numbers; on/off or 1/0 for
+// on/off; one to four hexadecimal digits for a word (a signed word takes the two's complement:
+// FFFF is -1).
 ParsedValue ParseValue(const SettingEntry& s, std::string_view text, int lo, int hi);
 inline ParsedValue ParseValue(const SettingEntry& s, std::string_view text) {
     return ParseValue(s, text, s.min, s.max);

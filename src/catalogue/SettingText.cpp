@@ -36,6 +36,12 @@ std::optional<int> HexWordText(std::string_view t, bool isSigned) {
     return isSigned ? static_cast<int16_t>(v) : v;
 }
 
+bool NumberedItems(const SettingEntry& s) {
+    for (const auto& item : s.items)
+        if (Decimal(item)) return true;
+    return false;
+}
+
 } // namespace
 
 std::string_view KindName(SettingKind kind) {
@@ -95,7 +101,8 @@ ParsedValue ParseValue(const SettingEntry& s, std::string_view text, int lo, int
     case SettingKind::Choice:
         for (size_t i = 0; i < s.items.size() && !v; ++i)
             if (SameText(text, s.items[i])) v = static_cast<int>(i);
-        if (!v) v = Decimal(text);
+        // An index only where no item text is a number ("1" of the IR levels is index 0).
+        if (!v && !NumberedItems(s)) v = Decimal(text);
         break;
     case SettingKind::OnOff:
         if (SameText(text, "on") || text == "1") v = 1;

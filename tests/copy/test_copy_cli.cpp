@@ -181,7 +181,7 @@ struct HeldCamera {
 // ENQ, the two reads of the Copy page.
 constexpr size_t kStartUnits = 3;
 
-TEST(CopyCommand, AnUnansweredCameraEndsWithExitOneAtTheSecondTimeOut) {
+TEST(CopyCommand, AnUnansweredCameraEndsWithItsOwnExitCodeAtTheSecondTimeOut) {
     HeldCamera h;
     int ticks = 0;
     const int code = RunCopyTool(h.Args("read", "camera.dat"), h.io, -1, [&](Session& s) {
@@ -198,7 +198,7 @@ TEST(CopyCommand, AnUnansweredCameraEndsWithExitOneAtTheSecondTimeOut) {
         ++ticks;
     });
     EXPECT_EQ(ticks, 42);
-    EXPECT_EQ(code, kExitCamera);
+    EXPECT_EQ(code, kExitNoCamera);
     EXPECT_NE(h.Err().find("stopped answering: the link is lost"), std::string::npos) << h.Err();
     EXPECT_FALSE(std::filesystem::exists(h.dir.File("camera.dat")));
 }

@@ -105,7 +105,7 @@ private:
     void Message(const std::string& text, const std::string& caption, int) override;
     void ResetAcknowledged() override { engine_->CloseCopyFile(); }
     void LinkLost() override {
-        end(kExitCamera, "no camera answered on " + portName() + " (no ACK to the enquiry)");
+        end(kExitNoCamera, "no camera answered on " + portName() + " (no ACK to the enquiry)");
     }
 
     // CopyReport
@@ -148,9 +148,9 @@ private:
 void CopyJob::Message(const std::string& text, const std::string& caption, int) {
     if (caption == "Comm.ERR") {
         if (session_->Link().LINK_STATUS == 0)
-            end(kExitCamera, "no camera answered on " + portName());
+            end(kExitNoCamera, "no camera answered on " + portName());
         else
-            end(kExitCamera,
+            end(kExitNoCamera,
                 "the camera on " + portName() + " stopped answering: the link is lost");
         return;
     }
@@ -258,7 +258,7 @@ int CopyJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
     began_ = Clock::now();
     loop_.OnException = [this](const std::exception& e) {
         const bool open = dynamic_cast<const ECommOpenError*>(&e) != nullptr;
-        end(open ? kExitUsage : kExitCamera,
+        end(open ? kExitUsage : kExitNoCamera,
             portName() + ": " + (open ? "cannot open: " : "") + e.what());
     };
     comm_ = std::make_unique<TComm>();
@@ -303,7 +303,7 @@ int CopyJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
 
 void CopyJob::step() {
     if (comm_->DeviceGone()) {
-        end(kExitCamera, portName() + " went away");
+        end(kExitNoCamera, portName() + " went away");
         return;
     }
     if (stopSignal_) {
@@ -341,7 +341,7 @@ void CopyJob::start() {
             break;
         }
     } catch (const ECommError& e) {
-        end(kExitCamera, portName() + ": " + e.what());
+        end(kExitNoCamera, portName() + ": " + e.what());
         return;
     }
     if (!ok) started_ = finished_; // refused for now: try again at the next step
@@ -469,8 +469,9 @@ Copies the EEPROM image of an R8V5MC camera to and from a settings file.
   --help         this text
   --version      the program's version
 
-Exit status: 0 done; 1 the camera answered an error, verify or diff found a difference, or the
-link was lost; 2 usage, port or file error; 130 / 143 stopped by SIGINT / SIGTERM.
+Exit status: 0 done; 1 the camera answered an error, or verify or diff found a difference;
+2 usage, port or file error (nothing sent); 3 no camera answered or the link was lost;
+130 / 143 stopped by SIGINT / SIGTERM.
 )";
 }
 

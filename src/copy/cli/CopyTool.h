@@ -1,8 +1,9 @@
 #pragma once
 // r8v5mc-copy: the settings copy from the command line. Reads a camera's EEPROM image into a
 // settings file, writes a file into a camera, verifies a camera against a file and compares
-// two files. Exit codes: 0 done; 1 the camera answered an error, a verify difference or the
-// link was lost; 2 usage, port or file error; 130 / 143 after SIGINT / SIGTERM.
+// two files. Exit codes: ExitCodes.h.
+#include "ExitCodes.h"
+
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -11,14 +12,6 @@
 namespace r8 {
 
 class Session;
-
-enum ExitCode : int {
-    kExitDone = 0,
-    kExitCamera = 1,
-    kExitUsage = 2,
-    kExitInterrupt = 130,
-    kExitTerminate = 143,
-};
 
 struct CopyArgs {
     enum class Op { None, Read, Write, Verify, Diff };

@@ -1,0 +1,124 @@
+#include "CtlArgs.h"
+
+namespace r8 {
+
+namespace {
+
+// "--name value" or "--name=value"; false (and error set) when the value is missing.
+bool OptionValue(const std::vector<std::string>& args, size_t& i, const std::string& name,
+                 std::string& value, std::string& error, const char* what) {
+    const std::string& a = args[i];
+    if (a.size() > name.size())
+        value = a.substr(name.size() + 1);
+    else if (i + 1 < args.size())
+        value = args[++i];
+    else
+        value.clear();
+    if (value.empty()) error = name + " needs " + what;
+    return error.empty();
+}
+
+bool IsOption(const std::string& a, const std::string& name) {
+    return a == name || a.starts_with(name + "=");
+}
+
+} // namespace
+
+CtlArgs ParseCtlArgs(const std::vector<std::string>& args) {
+    CtlArgs r;
+    std::vector<std::string> words;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            r.help = true;
+        } else if (a == "--version") {
+            r.version = true;
+        } else if (a == "--json") {
+            r.json = true;
+        } else if (a == "--simulate") {
+            r.simulate = true;
+        } else if (a == "--trace") {
+            r.trace = true;
+        } else if (IsOption(a, "--port")) {
+            OptionValue(args, i, "--port", r.port, r.error, "a device path");
+        } else if (IsOption(a, "--trace-file")) {
+            OptionValue(args, i, "--trace-file", r.traceFile, r.error, "a file");
+        } else if (IsOption(a, "--page")) {
+            OptionValue(args, i, "--page", r.page, r.error, "a page name");
+        } else if (a.starts_with("-") && a != "-") {
+            r.error = "unknown option " + a;
+        } else {
+            words.push_back(a);
+        }
+        if (!r.error.empty()) return r;
+    }
+    if (r.help || r.version) return r;
+    if (words.empty()) {
+        r.error = "no command given (list, get, set, dump, apply or raw)";
+        return r;
+    }
+    const std::string command = words[0];
+    r.words.assign(words.begin() + 1, words.end());
+    const size_t n = r.words.size();
+    if (command == "list" || command == "dump") {
+        r.op = command == "list" ? CtlArgs::Op::List : CtlArgs::Op::Dump;
+        if (n != 0) r.error = command + " takes no arguments (--page NAME for one page)";
+    } else if (command == "get") {
+        r.op = CtlArgs::Op::Get;
+        if (n == 0) r.error = "get needs one or more setting names";
+    } else if (command == "set") {
+        r.op = CtlArgs::Op::Set;
+        if (n == 0) r.error = "set needs one or more NAME=VALUE";
+    } else if (command == "apply") {
+        r.op = CtlArgs::Op::Apply;
+        if (n != 1) r.error = "apply takes one file (- for standard input)";
+    } else if (command == "raw") {
+        r.op = CtlArgs::Op::Raw;
+        if (n == 0) r.error = "raw needs the command's payload bytes in hexadecimal";
+    } else {
+        r.error = "unknown command " + command;
+    }
+    if (r.error.empty() && !r.page.empty() && r.op != CtlArgs::Op::List &&
+        r.op != CtlArgs::Op::Dump)
+        r.error = "--page goes with list and dump only";
+    return r;
+}
+
+std::string CtlUsage(const std::string& program) {
+    const std::string p = program;
+    return "Usage: " + p + " [options] list [--page NAME]\n       " + p +
+           " [options] get NAME...\n       " + p + " [options] set NAME=VALUE...\n       " + p +
+           " [options] dump [--page NAME]\n       " + p + " [options] apply FILE\n       " + p +
+           R"( [options] raw HEX...
+Lists, reads and sets the settings of an R8V5MC camera by name.
+
+  list           every setting: name, kind, current value, range or choices
+  get NAME...    NAME=VALUE for each setting named
+  set NAME=VALUE...
+                 checks every value first (nothing is sent if one is refused), then sends
+                 them in order and reads each back
+  dump           every setting as NAME=VALUE lines, a profile for apply
+  apply FILE     sets the settings of a profile (NAME=VALUE lines, # comments)
+  raw HEX...     sends one command (payload bytes P1.., e.g. 31 1A 01) and prints the
+                 answer A1..A15, for service work
+
+Values: int settings in decimal; choices by the window's item text (any case) or index;
+bool settings on or off; hex settings as up to four hexadecimal digits.
+
+  --page NAME    list or dump one page: easy, mask, adjust, debug, defect, line
+  --json         print JSON instead of text
+  --port PATH    serial device of the camera (default /dev/ttyS0)
+  --simulate     use a simulated camera instead of a serial device
+  --trace        trace the line on stderr: every byte both ways, one line per control
+                 byte or frame, with the time to the millisecond and the CRC checked
+  --trace-file FILE  the same trace into FILE
+  --help         this text
+  --version      the program's version
+
+Exit status: 0 done; 1 the camera answered an error or a value read back differs; 2 usage,
+port, file or value error (nothing sent); 3 no camera answered or the link was lost; 130 / 143
+stopped by SIGINT / SIGTERM.
+)";
+}
+
+} // namespace r8

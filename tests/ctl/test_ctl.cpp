@@ -1,0 +1,217 @@
+// r8v5mc-ctl against the simulated camera on a pseudo-terminal, through the real termios
+// component: every catalogued setting set and read back, values refused before anything is
+// sent, a profile carried from one camera to another, a set that stops half-way.
+#include "Catalogue.h"
+#include "CtlTool.h"
+#include "HexText.h"
+#include "Session.h"
+#include "SimPeer.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace r8 {
+namespace {
+
+using sim::CameraSim;
+
+struct Result {
+    int code = -1;
+    std::string out, err;
+};
+
+// Runs r8v5mc-ctl in this process on the camera's terminal.
+Result Ctl(CameraSim& camera, std::vector<std::string> words,
+           const std::function<void(Session&)>& onStep = {}) {
+    words.insert(words.begin(), {"--port", camera.SlavePath()});
+    const CtlArgs args = ParseCtlArgs(words);
+    EXPECT_EQ(args.error, "");
+    char* out = nullptr;
+    char* err = nullptr;
+    size_t outSize = 0, errSize = 0;
+    std::FILE* o = open_memstream(&out, &outSize);
+    std::FILE* e = open_memstream(&err, &errSize);
+    Result r;
+    r.code = RunCtlTool(args, ToolStreams{o, e}, -1, onStep);
+    std::fclose(o);
+    std::fclose(e);
+    r.out.assign(out, outSize);
+    r.err.assign(err, errSize);
+    std::free(out);
+    std::free(err);
+    return r;
+}
+
+size_t Writes(const CameraSim& camera) {
+    size_t n = 0;
+    for (const auto& p : camera.Commands())
+        n += p[0] == 0x21 ? 1 : 0;
+    return n;
+}
+
+class CtlTest : public ::testing::Test {
+protected:
+    void SetUp() override { camera.Start(); }
+    void TearDown() override { camera.Stop(); }
+
+    // The range to walk: the catalogue's, or the one the camera reports for the setting.
+    std::pair<int, int> RangeOf(const SettingEntry& s) {
+        if (s.cameraRange.key.size == 0) return {s.min, s.max};
+        std::string hex = "31";
+        for (int i = 0; i < s.cameraRange.key.size; ++i)
+            hex += HexByte(s.cameraRange.key.bytes[static_cast<size_t>(i)]);
+        const Result r = Ctl(camera, {"raw", hex});
+        EXPECT_EQ(r.code, kExitDone) << r.err;
+        auto word = [&r](int at) { // A(at):A(at+1) of "A0 1C 00 ..."
+            return static_cast<int16_t>(
+                ParseHex(r.out.substr(3 * (at - 1), 2) + r.out.substr(3 * at, 2)));
+        };
+        return {word(s.cameraRange.minAt), word(s.cameraRange.maxAt)};
+    }
+
+    // A text just outside the setting's range or choice list.
+    static std::string Beyond(const SettingEntry& s, int hi) {
+        switch (s.kind) {
+        case SettingKind::Choice:
+            return "none of these";
+        case SettingKind::OnOff:
+            return "2";
+        case SettingKind::HexWord:
+            return hi < (s.isSigned ? 0x7FFF : 0xFFFF) ? FormatValue(s, hi + 1) : "10000";
+        case SettingKind::Range:
+            break;
+        }
+        return std::to_string(hi + 1);
+    }
+
+    CameraSim camera;
+};
+
+// For every entry: minimum, maximum and a middle value are set, each read back by the set and
+// then by get; one value beyond the range (or the choice list) is refused with nothing sent.
+TEST_F(CtlTest, WalksTheWholeCatalogue) {
+    for (const SettingEntry* s : Catalogue()) {
+        const std::string name(s->name);
+        SCOPED_TRACE(name);
+        const auto [lo, hi] = RangeOf(*s);
+        for (int v : {lo, hi, lo + (hi - lo) / 2}) {
+            const std::string text = FormatValue(*s, v);
+            const std::string line = name + "=" + text + "\n";
+            const Result set = Ctl(camera, {"set", name + "=" + text});
+            ASSERT_EQ(set.code, kExitDone) << set.err;
+            EXPECT_EQ(set.out, line);
+            const Result get = Ctl(camera, {"get", name});
+            ASSERT_EQ(get.code, kExitDone) << get.err;
+            EXPECT_EQ(get.out, line);
+        }
+        const size_t before = Writes(camera);
+        const std::string beyond = Beyond(*s, hi);
+        const Result bad = Ctl(camera, {"set", "agc=3", name + "=" + beyond});
+        EXPECT_EQ(bad.code, kExitUsage) << name << "=" << beyond;
+        EXPECT_NE(bad.err.find("nothing"), std::string::npos) << bad.err;
+        EXPECT_EQ(Writes(camera), before);
+    }
+}
+
+// dump, then apply onto a second camera: every setting of the second equals the first.
+TEST_F(CtlTest, DumpAppliedToAnotherCameraMakesItsSettingsEqual) {
+    using sim::Setting;
+    camera.WithModel([](sim::CameraModel& m) {
+        m.Set(Setting::Agc, 2);
+        m.Set(Setting::WbMode, 1);
+        m.Set(Setting::Phase, -100);
+        m.Set(Setting::Blc, 1);
+        m.Set(Setting::AesFix, 6);
+        m.Set(Setting::HRev, 1);
+        m.Set(Setting::IrLevelExt, 17);
+        m.Set(Setting::TitlePos, 1);
+    });
+    const Result dump = Ctl(camera, {"dump"});
+    ASSERT_EQ(dump.code, kExitDone) << dump.err;
+    EXPECT_NE(dump.out.find("phase_level=FF9C\n"), std::string::npos);
+    EXPECT_NE(dump.out.find("shutter_fixed=1/4000\n"), std::string::npos);
+
+    sim::test::TempDir dir;
+    const std::string profile = dir.File("camera.profile");
+    std::ofstream(profile) << "# from the first camera\n\n" << dump.out;
+    CameraSim second;
+    second.Start();
+    const Result before = Ctl(second, {"dump"});
+    EXPECT_NE(before.out, dump.out);
+    const Result apply = Ctl(second, {"apply", profile});
+    EXPECT_EQ(apply.code, kExitDone) << apply.err;
+    const Result after = Ctl(second, {"dump"});
+    EXPECT_EQ(after.out, dump.out);
+    second.Stop();
+}
+
+// The camera reads back another value than the one sent: the set stops there, prints what
+// holds and names what was sent and what was not.
+TEST_F(CtlTest, SetThatStopsHalfWaySaysWhatWasSent) {
+    camera.Hold();
+    bool changed = false;
+    const Result r = Ctl(camera, {"set", "agc=3", "sens=5", "gamma=1.0"}, [&](Session&) {
+        if (camera.Held() == 0) return;
+        const auto commands = camera.Commands();
+        if (!changed && !commands.empty() && commands.back()[0] == 0x21 &&
+            commands.back()[1] == 0x1A && commands.back()[2] == 0x02) {
+            // The sens write has been carried out; its read will find another value.
+            camera.WithModel([](sim::CameraModel& m) { m.Set(sim::Setting::Sens, 7); });
+            changed = true;
+        }
+        camera.Release(camera.Held());
+    });
+    camera.Resume();
+    EXPECT_EQ(r.code, kExitCamera);
+    EXPECT_EQ(r.out, "agc=3\n");
+    EXPECT_NE(r.err.find("sens=5: the camera reads back 7"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("sent and read back: agc; sent, not confirmed: sens; not sent: gamma"),
+              std::string::npos)
+        << r.err;
+    for (const auto& p : camera.Commands())
+        EXPECT_FALSE(p[0] == 0x21 && p[1] == 0x59) << "gamma was sent";
+}
+
+// Profiles and arguments that are refused before the port is touched; raw frames both ways.
+TEST_F(CtlTest, RefusedInputSendsNothingAndRawShowsTheAnswer) {
+    sim::test::TempDir dir;
+    const std::string profile = dir.File("bad.profile");
+    std::ofstream(profile) << "agc=2\n# comment\nwhite_balance=grey\n";
+    const Result file = Ctl(camera, {"apply", profile});
+    EXPECT_EQ(file.code, kExitUsage);
+    EXPECT_NE(file.err.find("bad.profile:3: \"grey\" is not a value of white_balance"),
+              std::string::npos)
+        << file.err;
+    EXPECT_EQ(Ctl(camera, {"get", "agc", "nonsense"}).code, kExitUsage);
+    EXPECT_EQ(Ctl(camera, {"set", "agc"}).code, kExitUsage);
+    EXPECT_EQ(Ctl(camera, {"list", "--page", "nowhere"}).code, kExitUsage);
+    EXPECT_EQ(Ctl(camera, {"raw", "31", "1"}).code, kExitUsage);
+    EXPECT_TRUE(camera.Commands().empty());
+
+    struct Case {
+        std::vector<std::string> words;
+        int code;
+        std::string out;
+    };
+    const Case raws[] = {
+        {{"raw", "31", "1A", "01"}, kExitDone, "A0 1A 01 04 00 00 00 00 00 00 00 00 00 00 00\n"},
+        {{"raw", "311A01", "--json"},
+         kExitDone,
+         "{\"command\": \"311A01\", \"answer\": \"A01A01040000000000000000000000\"}\n"},
+        {{"raw", "21 20 00"}, kExitDone, "ACK (no answer frame)\n"},
+        {{"raw", "31", "99"}, kExitCamera, "A1 99 00 00 00 00 00 00 00 00 00 00 00 00 00\n"},
+    };
+    for (const Case& c : raws) {
+        const Result r = Ctl(camera, c.words);
+        EXPECT_EQ(r.code, c.code) << r.err;
+        EXPECT_EQ(r.out, c.out);
+    }
+    const Result json = Ctl(camera, {"get", "agc", "white_balance", "h_rev", "--json"});
+    EXPECT_EQ(json.out, "{\"agc\": 4, \"white_balance\": \"ATW\", \"h_rev\": false}\n");
+}
+
+} // namespace
+} // namespace r8

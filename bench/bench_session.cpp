@@ -1,18 +1,22 @@
 // Page loads and settings copies through the whole session core (termios component, link,
 // loader, read decoder, copy engine) on a plain poll loop, against a running simulated camera.
 //
-//   bench_session --port PATH [--paced] [--loads N] [--copies N]
+//   bench_session --port PATH [--paced] [--loads N] [--copies N] [--copy-only NAME] [--ser2net]
 //
 // Prints rows of the bench/run table: an Easy page load (ten Easy blocks and camera register
 // 0x0151, 11 read exchanges; the best of N loads) and a Camera->PC copy (1024 EEPROM word
 // reads; the best of N), each beside the wire minimum of 40 byte-times per read exchange at
-// 9600 bit/s. --paced says that the camera on PATH paces its line (r8v5mc-sim --pace): the
-// efficiency target then applies, and a row shows the exchanges of the copy that the machine
-// stalled.
+// 9600 bit/s; and a PC->Camera batch write (the read of word 03FF, the block, the reset; the
+// best of N) beside its own wire minimum. --paced says that the camera on PATH paces its line
+// (r8v5mc-sim --pace): the efficiency target then applies, and a row shows the exchanges of the
+// copy that the machine stalled. --copy-only prints the copy row alone, under NAME. --ser2net
+// puts Debian's ser2net between (raw TCP on loopback, without its character delay): the session
+// opens socket://127.0.0.1:PORT, ser2net the terminal PATH. --copies 0 leaves the copy out.
 #include "Comm.h"
 #include "CopyEngine.h"
 #include "EasyPage.h"
 #include "PollLoop.h"
+#include "Ser2net.h"
 #include "Session.h"
 #include "Table.h"
 
@@ -23,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,7 +35,13 @@ namespace {
 
 using namespace r8;
 constexpr int kPatienceMs = 120000;
-constexpr double kExchangeMs = 40.0 * 10.0 / 9600.0 * 1e3;
+constexpr double kByteMs = 10.0 / 9600.0 * 1e3;
+constexpr double kExchangeMs = 40.0 * kByteMs;
+// A batch write on the wire: the read of word 03FF (one read exchange); the block, the camera's
+// ACK and its answer with the byte after it; the reset and its ACK. Our own ACKs go out while
+// the camera sends the byte after its answer.
+constexpr double kBatchMs =
+    kExchangeMs + (kBlockFrameSize + 1 + kCommandFrameSize + 1 + kCommandFrameSize + 1) * kByteMs;
 // Lateness beyond this is a stall of the machine, not the work of an exchange.
 constexpr double kStallMs = 2.0;
 
@@ -49,6 +60,10 @@ struct Front : SessionObserver, CopyReport {
     void PanelsEnabled(bool on) override { loads += on; }
     void AnswerArrived() override { answers.push_back(Now()); }
     void LinkLost() override { failed = true; }
+    // The reset that ends a batch write.
+    void ResetAcknowledged() override {
+        if (engine) engine->CloseCopyFile();
+    }
     void CopyProgress(int, int) override {}
     void CopyDone() override { ++copies; }
     void CopyFailed(const CopyFailure& f) override {
@@ -57,6 +72,7 @@ struct Front : SessionObserver, CopyReport {
     }
 
     int page;
+    CopyEngine* engine = nullptr;
     std::vector<double> answers; // when each answer came, in seconds
     int loads = 0;
     int copies = 0;
@@ -153,6 +169,33 @@ CopyTime CopyToPc(int copies) {
     return best;
 }
 
+// One PC->Camera batch write of a whole image, the best of `copies`, in milliseconds.
+double BatchWrite(int copies) {
+    Rig rig(kCopyGroup);
+    CopyEngine engine(
+        rig.session, [&](const int32_t* table) { rig.session.Link().SohCommand(table); },
+        rig.front);
+    rig.session.SetRoom(kCopyGroup, &engine);
+    rig.front.engine = &engine;
+    rig.session.Start();
+    if (!rig.Run([&] { return rig.front.loads == 1; })) return -1;
+    WordImage words{};
+    for (int k = 0; k < kEepromWords; ++k)
+        words[static_cast<size_t>(k)] = (k * 0x9E37 + 0xAB) & 0xFFFF;
+    SettingsFile file;
+    if (!ParseSettingsText(SettingsFileText(words.data()), file).empty()) return -1;
+    double best = -1;
+    for (int k = 0; k < copies; ++k) {
+        const double t0 = Now();
+        if (!engine.ptocOk2Click("bench image", file) ||
+            !rig.Run([&] { return rig.front.copies == k + 1; }))
+            return -1;
+        const double ms = (Now() - t0) * 1e3;
+        if (best < 0 || ms < best) best = ms;
+    }
+    return best;
+}
+
 // The machine alone: how often a plain 1 ms sleep wakes more than 2 ms late over `seconds`,
 // with none of our programs involved. A paced exchange waits on a dozen such wake-ups.
 void StallProbe(double seconds) {
@@ -172,9 +215,8 @@ void StallProbe(double seconds) {
     bench::Row("Machine: 1 ms sleeps over 2 ms late (10 s)", measured, reference, "", "", "");
 }
 
-void Print(const char* what, double ms, int exchanges, bool paced) {
+void Print(const char* what, double ms, double minimum, bool paced) {
     using bench::Fixed;
-    const double minimum = exchanges * kExchangeMs;
     const int decimals = ms < 10 ? 3 : ms < 1000 ? 1 : 0;
     const std::string measured = Fixed(ms, decimals, "ms");
     const std::string reference = Fixed(minimum, minimum < 1000 ? 1 : 0, "ms") + " wire min";
@@ -195,6 +237,8 @@ int main(int argc, char** argv) {
     std::string port;
     bool paced = false;
     int loads = 100, copies = 3;
+    std::string copyOnly; // the copy row alone, under this name
+    bool viaSer2net = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--port" && i + 1 < argc)
@@ -204,9 +248,15 @@ int main(int argc, char** argv) {
         else if (a == "--loads" && i + 1 < argc)
             loads = std::max(1, std::atoi(argv[++i]));
         else if (a == "--copies" && i + 1 < argc)
-            copies = std::max(1, std::atoi(argv[++i]));
+            copies = std::max(0, std::atoi(argv[++i]));
+        else if (a == "--copy-only" && i + 1 < argc)
+            copyOnly = argv[++i];
+        else if (a == "--ser2net")
+            viaSer2net = true;
         else {
-            std::fprintf(stderr, "usage: %s --port PATH [--paced] [--loads N] [--copies N]\n",
+            std::fprintf(stderr,
+                         "usage: %s --port PATH [--paced] [--loads N] [--copies N] "
+                         "[--copy-only NAME] [--ser2net]\n",
                          argv[0]);
             return 2;
         }
@@ -215,19 +265,46 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: --port PATH (a running r8v5mc-sim) is needed\n", argv[0]);
         return 2;
     }
+    std::unique_ptr<net::test::Ser2net> server;
+    if (viaSer2net) {
+        const std::string program = net::test::FindSer2net();
+        if (program.empty()) {
+            std::fprintf(stderr, "%s: ser2net is not installed\n", argv[0]);
+            return 1;
+        }
+        const std::string log = "/tmp/r8bench-ser2net-" + std::to_string(getpid()) + ".log";
+        server = std::make_unique<net::test::Ser2net>(program, port, net::test::Ser2net::Mode::Raw,
+                                                      "9600n81", log, false);
+        const bool started = server->Start();
+        if (!started)
+            std::fprintf(stderr, "%s: ser2net did not start:\n%s", argv[0], server->Log().c_str());
+        unlink(log.c_str());
+        unlink((log + ".pid").c_str());
+        if (!started) return 1;
+        port = server->Url();
+    }
     SetPortPath(1, port);
-    const char* how = paced ? "paced 9600 bit/s" : "unpaced";
+    const char* how = viaSer2net ? (paced ? "paced, ser2net raw" : "unpaced, ser2net raw")
+                      : paced    ? "paced 9600 bit/s"
+                                 : "unpaced";
+    if (!copyOnly.empty()) {
+        const CopyTime copy = CopyToPc(copies);
+        if (copy.ms < 0) return 1;
+        Print(copyOnly.c_str(), copy.ms, kEepromWords, paced);
+        return 0;
+    }
 
     const double easy = EasyLoad(loads);
     if (easy < 0) return 1;
     Print((std::string("Easy page load (best), ") + how).c_str(), easy,
-          static_cast<int>(std::size(kEasyPage)), paced);
+          static_cast<double>(std::size(kEasyPage)) * kExchangeMs, paced);
 
+    if (copies == 0) return 0;
     if (paced) StallProbe(10);
     const CopyTime copy = CopyToPc(copies);
     if (copy.ms < 0) return 1;
-    Print((std::string("Camera->PC copy (1024 exch.), ") + how).c_str(), copy.ms, kEepromWords,
-          paced);
+    Print((std::string("Camera->PC copy (1024 exch.), ") + how).c_str(), copy.ms,
+          kEepromWords * kExchangeMs, paced);
     if (paced) {
         // How much of the gap to the wire the machine's stalls explain.
         char count[32];
@@ -239,5 +316,8 @@ int main(int argc, char** argv) {
                    bench::Fixed(copy.stalls.lostMs, 0, "ms") + " lost in them",
                    bench::Fixed(net, 2, "%"), ">= 99 %", bench::Verdict(credible && net >= 99.0));
     }
+    const double batch = BatchWrite(copies);
+    if (batch < 0) return 1;
+    Print((std::string("PC->Camera batch write, ") + how).c_str(), batch, kBatchMs, paced);
     return 0;
 }

@@ -20,10 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     r8::SettingsFile file;
     const std::string error = r8::ParseSettingsText(text, file);
     if (!error.empty()) {
-        Check(error == "no records" || error.starts_with("line "));
+        Check(error == "the file is empty" || error.starts_with("no records") ||
+              error.starts_with("line "));
+        // A message quotes the file's bytes escaped: nothing in it reaches a terminal raw.
+        for (const char c : error)
+            Check(static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F);
         return 0;
     }
-    Check(!file.records.empty());
+    Check(!file.records.empty() && file.hasEnd);
     Check(file.records.size() * 30 <= size);
     for (size_t i = 0; i + 1 < file.records.size(); ++i)
         Check(file.records[i][0] != 0xF1); // only the last record may end the file

@@ -82,6 +82,7 @@ void CameraModel::Reset() {
     awbSteps_ = 0;
     afSearching_ = false;
     lensAdjustSteps_ = 0;
+    lensAdjusting_ = false;
     irisAdjusting_ = false;
     menuOpen_ = false;
     menuItem_ = 0;

@@ -62,6 +62,8 @@ public:
     uint8_t RamByte(uint16_t address) const { return ram_.at(address - kRamBase); }
 
     int Get(Setting s) const { return live_[IndexOf(s)]; }
+    // How many times the lens adjustment answers 0 (its start included) before it answers 1.
+    void SetLensAdjustZeros(int n);
     // Sets a live value as a write command would, without the range check.
     void Set(Setting s, int value);
     MaskRect Mask(int n) const;
@@ -123,6 +125,7 @@ private:
     void ClampMark();
     std::array<uint8_t, 6> BlcRows() const;
 
+    uint8_t LensAdjustAnswer();
     uint16_t ZoomMax() const;
     uint16_t FocusMin() const;
     uint16_t FocusMax() const;
@@ -138,10 +141,12 @@ private:
     std::array<int, kSettingCount> live_{};
     std::array<uint16_t, eep::kTitleLength> title_{};
     LensState lens_;
-    bool blockTaken_ = false;  // the last frame was a block: the next reset is answered
-    int awbSteps_ = 0;         // answers until the automatic white balance is done
-    bool afSearching_ = false; // one-push focus: still running to the near end
-    int lensAdjustSteps_ = 0;  // continuations until the lens adjustment is done
+    bool blockTaken_ = false;    // the last frame was a block: the next reset is answered
+    int awbSteps_ = 0;           // answers until the automatic white balance is done
+    bool afSearching_ = false;   // one-push focus: still running to the near end
+    int lensAdjustZeros_ = 2;    // answers 0 of one lens adjustment
+    int lensAdjustSteps_ = 0;    // answers 0 still to come
+    bool lensAdjusting_ = false; // started and not yet reported done
     bool irisAdjusting_ = false;
     bool menuOpen_ = false;
     int menuItem_ = 0;

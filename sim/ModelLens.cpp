@@ -9,7 +9,6 @@ namespace r8::sim {
 namespace {
 constexpr uint8_t kWrite = 0x21;
 constexpr int kFocusSpan = 0x0600;
-constexpr int kLensAdjustContinuations = 2;
 
 uint16_t Toward(uint16_t current, uint16_t target, int step) {
     if (current < target) return static_cast<uint16_t>(std::min<int>(current + step, target));
@@ -100,28 +99,43 @@ CameraModel::Reply CameraModel::LensCommand(const Payload& p) {
         afSearching_ = true;
         return Answer(p);
     case 0x04:
-        if (write) {
-            if (p[3] > 1) return Answer(p, kBadParameter);
-            if (p[3] == 0) {
-                lensAdjustSteps_ = kLensAdjustContinuations;
-            } else if (lensAdjustSteps_ > 0 && --lensAdjustSteps_ == 0) {
-                // Calibrated: the lens has run to its wide end.
-                lens_.zoomTarget = lens_.zoomCurrent = kZoomMin;
-                ClampLens();
-                lens_.focusTarget = lens_.focusCurrent = FocusSharp();
-                afSearching_ = false;
-            }
-            if (p[3] == 0) return Answer(p).A(4, 0);
+        if (!write) return Answer(p).A(4, lensAdjusting_ ? 0 : 1);
+        if (p[3] > 1) return Answer(p, kBadParameter);
+        if (p[3] == 0) {
+            lensAdjusting_ = true;
+            lensAdjustSteps_ = lensAdjustZeros_;
         }
-        return Answer(p).A(4, lensAdjustSteps_ > 0 ? 0 : 1);
+        return Answer(p).A(4, LensAdjustAnswer());
     default:
         return Answer(p, kBadParameter);
     }
 }
 
+// A start or a continuation of the lens adjustment: 0 while it goes on, 1 once it is done. The
+// camera answers 0 lensAdjustZeros_ times in all, then calibrates and answers 1.
+uint8_t CameraModel::LensAdjustAnswer() {
+    if (lensAdjustSteps_ > 0) {
+        --lensAdjustSteps_;
+        return 0;
+    }
+    if (lensAdjusting_) {
+        // Calibrated: the lens has run to its wide end.
+        lensAdjusting_ = false;
+        lens_.zoomTarget = lens_.zoomCurrent = kZoomMin;
+        ClampLens();
+        lens_.focusTarget = lens_.focusCurrent = FocusSharp();
+        afSearching_ = false;
+    }
+    return 1;
+}
+
+void CameraModel::SetLensAdjustZeros(int n) {
+    lensAdjustZeros_ = std::max(n, 0);
+}
+
 CameraModel::Reply CameraModel::LensAdjustStep(const Payload& p) {
     if (p[0] != kWrite) return Answer(p, kUnknownCommand);
-    return Answer(p).A(4, lensAdjustSteps_);
+    return Answer(p).A(4, lensAdjusting_ ? 0 : 1);
 }
 
 // Item 1: read P4 = position number recalls that position, write stores the present targets.

@@ -1,6 +1,7 @@
 #include "SimOptions.h"
 
 #include "HexText.h"
+#include "TcpBridge.h"
 
 #include <charconv>
 #include <string_view>
@@ -85,12 +86,19 @@ SimArgs ParseSimArgs(const std::vector<std::string>& args) {
             count(o.dropEvery);
         } else if (name == "--noise-every") {
             count(o.noiseEvery);
+        } else if (name == "--lens-adjust-zeros") {
+            count(o.lensAdjustZeros);
         } else if (name == "--eeprom") {
             if (needValue()) o.eepromFile = value;
         } else if (name == "--save-eeprom") {
             if (needValue()) o.saveEepromFile = value;
         } else if (name == "--link") {
             if (needValue()) o.linkPath = value;
+        } else if (name == "--listen") {
+            uint16_t port = 0;
+            if (needValue() && !ParseListen(value, o.listenHost, port))
+                r.error = "--listen takes [HOST:]PORT: " + value;
+            o.listenPort = port;
         } else if (name == "--trailer") {
             if (needValue() && !ParseTrailer(value, o.trailer))
                 r.error = "--trailer takes one byte in hexadecimal: " + value;
@@ -105,7 +113,8 @@ SimArgs ParseSimArgs(const std::vector<std::string>& args) {
 std::string SimUsage(const std::string& program) {
     return "Usage: " + program + R"( [options]
 Simulated R8V5MC camera on a pseudo-terminal. The first line on stdout is the path of the
-terminal to open as the camera's serial port; the camera runs until SIGINT or SIGTERM.
+terminal to open as the camera's serial port; with --listen the second is the network port
+(socket://HOST:PORT). The camera runs until SIGINT or SIGTERM.
 
   --tv pal|ntsc          TV system the camera reports (default pal)
   --resolution hi|lo     sensor resolution the camera reports (default hi)
@@ -115,10 +124,14 @@ terminal to open as the camera's serial port; the camera runs until SIGINT or SI
   --drop-every N         leave out every Nth answer frame (its ACK is still sent)
   --noise-every N        send noise bytes before every Nth answer frame
   --silent-start         do not answer the first ENQ
+  --lens-adjust-zeros N  the lens adjustment answers 0 N times, then 1 (default 2)
   --eeprom FILE          load the EEPROM from a settings file
   --save-eeprom FILE     write the EEPROM to a settings file when the camera stops
   --trailer HEX          the byte sent after each answer frame (default FF)
   --link PATH            make PATH a symbolic link to the terminal while running
+  --listen [HOST:]PORT   also serve the camera on TCP (raw; a new client takes over), on
+                         127.0.0.1 unless HOST is given ("[::1]:PORT" for IPv6); port 0
+                         takes a free port
   --help                 this text
 )";
 }

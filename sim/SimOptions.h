@@ -15,10 +15,13 @@ struct SimOptions {
     int dropEvery = 0;          // leave out every Nth answer frame, ACK still sent
     int noiseEvery = 0;         // noise bytes before every Nth answer frame
     bool silentStart = false;   // the first ENQ gets no ACK
+    int lensAdjustZeros = 2;    // answers 0 of a lens adjustment before the 1 that ends it
     std::string eepromFile;     // settings file to load into the EEPROM
     std::string saveEepromFile; // settings file the EEPROM is written to when the program ends
     uint8_t trailer = 0xFF;     // the byte after each answer frame
     std::string linkPath;       // symbolic link to the slave side, removed again by Stop
+    std::string listenHost;     // with listenPort >= 0: also serve the line on TCP (raw)
+    int listenPort = -1;        // 0 takes a free port
 };
 
 struct SimArgs {

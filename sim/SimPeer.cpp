@@ -60,7 +60,9 @@ void RawLine(int fd) {
 
 CameraSim::CameraSim(SimOptions o)
     : options_(std::move(o)),
-      model_(CameraIdentity{options_.ntsc, options_.hiRes}, StartImage(options_)) {}
+      model_(CameraIdentity{options_.ntsc, options_.hiRes}, StartImage(options_)) {
+    model_.SetLensAdjustZeros(options_.lensAdjustZeros);
+}
 
 CameraSim::~CameraSim() {
     Stop();

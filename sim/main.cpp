@@ -1,11 +1,13 @@
 // r8v5mc-sim: the simulated camera as a program. Prints the terminal path, serves it until
 // SIGINT, SIGTERM or SIGHUP, then removes its link.
 #include "SimPeer.h"
+#include "TcpBridge.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -44,10 +46,18 @@ int main(int argc, char** argv) {
         CameraSim camera(parsed.options);
         camera.Start();
         std::printf("%s\n", camera.SlavePath().c_str());
+        std::unique_ptr<TcpBridge> bridge;
+        if (parsed.options.listenPort >= 0) {
+            bridge = std::make_unique<TcpBridge>(camera.SlavePath(), parsed.options.listenHost,
+                                                 static_cast<uint16_t>(parsed.options.listenPort));
+            bridge->Start();
+            std::printf("%s\n", bridge->Url().c_str());
+        }
         std::fflush(stdout);
         signalfd_siginfo info{};
         while (read(sfd, &info, sizeof info) < 0 && errno == EINTR) {
         }
+        if (bridge) bridge->Stop();
         camera.Stop();
         if (!parsed.options.saveEepromFile.empty()) {
             std::string text;

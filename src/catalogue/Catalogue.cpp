@@ -1,7 +1,10 @@
 #include "Catalogue.h"
 
+#include "AdjustSettings.h"
+#include "DefectSettings.h"
 #include "EasySettings.h"
 #include "IrSettings.h"
+#include "LineSettings.h"
 
 #include <array>
 
@@ -11,8 +14,11 @@ namespace {
 
 // One table per tab; a tab that declares settings adds its table here.
 constexpr std::span<const SettingEntry* const> kTables[] = {
+    settings::kAdjustSettings,
+    settings::kDefectSettings,
     settings::kEasySettings,
     settings::kIrSettings,
+    settings::kLineSettings,
 };
 
 constexpr size_t CountAll() {
@@ -77,6 +83,8 @@ std::vector<uint8_t> WritePayload(const SettingEntry& s, int value) {
     std::vector<uint8_t> p = Command(0x21, s.key);
     if (s.width == 2) p.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
     p.push_back(static_cast<uint8_t>(value & 0xFF));
+    for (int i = 0; i < s.tail.size; ++i)
+        p.push_back(s.tail.bytes[static_cast<size_t>(i)]);
     return p;
 }
 

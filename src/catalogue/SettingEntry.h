@@ -75,6 +75,7 @@ struct SettingEntry {
     bool shownOnRead = true; // the window shows the answer to the read (false: the page only)
     PagePlace inPage{};
     RangeRead cameraRange{};
+    CommandKey tail{}; // bytes the write sends after the value: 21 key value tail
 
     constexpr int ValueAt() const { return at != 0 ? at : 2 + key.size; }
 
@@ -93,6 +94,12 @@ struct SettingEntry {
     constexpr SettingEntry PageOnly() const {
         SettingEntry e = *this;
         e.shownOnRead = false;
+        return e;
+    }
+    // The write ends with these bytes after the value.
+    constexpr SettingEntry Then(CommandKey t) const {
+        SettingEntry e = *this;
+        e.tail = t;
         return e;
     }
     constexpr SettingEntry CameraRange(CommandKey k, uint8_t maxAt, uint8_t minAt) const {

@@ -11,6 +11,7 @@ constexpr char kReadError[] = "File read Error occured";
 constexpr char kWriteError[] = "File write Error occured";
 constexpr char kFileCaption[] = "File.ERR";
 constexpr uint8_t kRead = 0x31, kEepromGroup = 0x0C, kReset = 0xF1;
+constexpr char kPartWritten[] = " The camera may hold part of the file: write the file again.";
 } // namespace
 
 CopyEngine::CopyEngine(RoomContext& ctx, BlockSender sendBlock, CopyReport& report)
@@ -43,53 +44,86 @@ int CopyEngine::ctop_adr_chk(int value) {
 
 bool CopyEngine::CtopOK2Click(const std::string& target) {
     if (!ctx_.Trans_chk()) return false;
+    Abort();
     mode_ = kCameraToPc;
     file_ = target;
     image_.fill(kNoWord);
+    // The file is made before the first read: a folder that cannot take it fails now.
+    if (!target.empty()) {
+        if (const std::string error = target_.Open(target, kRecordSize * (kDataRecords + 1));
+            !error.empty()) {
+            fail({kWriteError, kFileCaption, error + "; nothing was read"});
+            return false;
+        }
+    }
     ctop_adr_chk(0);
     running_ = true;
-    awaitingReset_ = false;
     report_.CopyProgress(0, kEepromWords);
     sendRead(0);
     return true;
 }
 
 bool CopyEngine::ptocOk2Click(const std::string& file) {
-    return startWrite(kPcToCameraBatch, file);
+    if (!ctx_.Trans_chk()) return false;
+    SettingsFile parsed;
+    if (const std::string error = ReadSettingsFile(file, parsed); !error.empty()) {
+        Abort();
+        mode_ = kNoCopy;
+        fail({kReadError, kFileCaption, error});
+        return false;
+    }
+    return startWrite(kPcToCameraBatch, file, std::move(parsed));
+}
+
+bool CopyEngine::ptocOk2Click(const std::string& name, SettingsFile file) {
+    return startWrite(kPcToCameraBatch, name, std::move(file));
 }
 
 bool CopyEngine::ptocOkClick(const std::string& file) {
-    return startWrite(kPcToCameraSingle, file);
+    if (!ctx_.Trans_chk()) return false;
+    SettingsFile parsed;
+    if (const std::string error = ReadSettingsFile(file, parsed); !error.empty()) {
+        Abort();
+        mode_ = kNoCopy;
+        fail({kReadError, kFileCaption, error});
+        return false;
+    }
+    return startWrite(kPcToCameraSingle, file, std::move(parsed));
 }
 
-bool CopyEngine::startWrite(CopyMode mode, const std::string& file) {
+bool CopyEngine::ptocOkClick(const std::string& name, SettingsFile file) {
+    return startWrite(kPcToCameraSingle, name, std::move(file));
+}
+
+bool CopyEngine::startWrite(CopyMode mode, const std::string& name, SettingsFile file) {
     if (!ctx_.Trans_chk()) return false;
-    running_ = false;
-    awaitingReset_ = false;
+    Abort();
     mode_ = mode;
-    file_ = file;
-    // Read and check the whole file before anything goes to the camera.
-    SettingsFile parsed;
-    std::string error = ReadSettingsFile(file, parsed);
+    file_ = name;
+    std::string error;
     // A block carries every word: one the file lacks would go out as whatever the table
     // happened to hold.
-    if (error.empty() && mode == kPcToCameraBatch) error = CheckBlockImage(parsed, file);
+    if (mode == kPcToCameraBatch) error = CheckBlockImage(file, name);
     if (error.empty() && mode == kPcToCameraSingle &&
-        std::none_of(parsed.records.begin(), parsed.records.end(),
+        std::none_of(file.records.begin(), file.records.end(),
                      [](const RecordPayload& p) { return p[0] != kReset; }))
-        error = file + ": no EEPROM word record";
+        error = name + ": no EEPROM word record";
+    if (error.empty() && !file.hasEnd)
+        error = name + ": the file is cut: its last line is not the end record (F1)";
     if (!error.empty()) {
         mode_ = kNoCopy;
         fail({kReadError, kFileCaption, error});
         return false;
     }
-    records_ = std::move(parsed);
+    records_ = std::move(file);
     running_ = true;
     if (mode == kPcToCameraBatch) {
-        make_allrec();
         report_.CopyProgress(0, kEepromWords);
-        sendBlock_(ctx_.State().SettingTable.data());
-        report_.CopyProgress(kEepromWords, kEepromWords);
+        batchStep_ = BatchStep::ReadKeptWord;
+        if (records_.words[kKeptWord] == kNoWord)
+            sendRead(kKeptWord);
+        else
+            sendBlock(); // a file that gives the word itself
     } else {
         next_ = 0;
         report_.CopyProgress(0, static_cast<int>(records_.records.size()));
@@ -102,11 +136,24 @@ bool CopyEngine::make_allrec() {
     auto& table = ctx_.State().SettingTable;
     for (size_t k = 0; k < records_.words.size(); ++k) {
         const int32_t w = records_.words[k];
-        if (w == kNoWord) continue; // word 1023 when the file leaves it out: the table's value
+        if (w == kNoWord) continue; // the kept word: the camera's value is already there
         table[2 * k] = w & 0xFF;
         table[2 * k + 1] = (w >> 8) & 0xFF;
     }
     return true;
+}
+
+void CopyEngine::sendBlock() {
+    if (!ctx_.Trans_chk()) {
+        fail({" Error ", "ERR", "the link was busy; the settings block was not sent"});
+        return;
+    }
+    make_allrec();
+    batchStep_ = BatchStep::BlockOut;
+    sentToCamera_ = true;
+    // The port takes the block at once but the line needs 2 s for it: the progress reaches its
+    // end when the camera answers.
+    sendBlock_(ctx_.State().SettingTable.data());
 }
 
 bool CopyEngine::make_frec() {
@@ -119,11 +166,13 @@ bool CopyEngine::make_frec() {
 
 void CopyEngine::sendNextRecord() {
     if (!make_frec()) {
-        finish(); // a file without an end record ends with its last word
+        // Checked at the start: a file always ends with its end record.
+        fail({kReadError, kFileCaption, file_ + ": the file ended without its end record"});
         return;
     }
     const bool reset = ctx_.SendFrame()[1] == kReset;
     awaitingReset_ = reset;
+    sentToCamera_ = true;
     ctx_.StxCommand(static_cast<int>(kPayloadSize));
     if (!reset)
         report_.CopyProgress(static_cast<int>(next_), static_cast<int>(records_.records.size()));
@@ -153,6 +202,14 @@ void CopyEngine::Trans_end_copy() {
         sendNextRecord();
         break;
     case kPcToCameraBatch:
+        if (batchStep_ == BatchStep::ReadKeptWord) {
+            if (!checkReadAnswer(a)) return;
+            auto& table = ctx_.State().SettingTable;
+            table[2 * kKeptWord] = a.U16(5) & 0xFF;
+            table[2 * kKeptWord + 1] = a.U16(5) >> 8;
+            sendBlock();
+            break;
+        }
         // The camera took the block: reset it so that it runs on the new settings.
         report_.CopyProgress(kEepromWords, kEepromWords);
         awaitingReset_ = true;
@@ -168,15 +225,20 @@ void CopyEngine::Trans_end_copy() {
     }
 }
 
+bool CopyEngine::checkReadAnswer(const AnswerView& a) {
+    const int k = a.U16(3);
+    if (a.Group() == kEepromGroup && k == expected_ && k < kEepromWords) return true;
+    fail({" Error ", "ERR",
+          "the camera answered group " + HexByte(a.Group()) + " address " + HexWord(k) +
+              " to the read of EEPROM word " + HexWord(expected_) +
+              (mode_ == kCameraToPc ? "; no file written" : "; nothing was written")});
+    return false;
+}
+
 void CopyEngine::Trans_end_ctop() {
     const AnswerView a = ctx_.Answer();
+    if (!checkReadAnswer(a)) return;
     const int k = a.U16(3);
-    if (a.Group() != kEepromGroup || k != expected_ || k >= kEepromWords) {
-        fail({" Error ", "ERR",
-              "the camera answered group " + HexByte(a.Group()) + " address " + HexWord(k) +
-                  " to the read of EEPROM word " + HexWord(expected_) + "; no file written"});
-        return;
-    }
     auto& table = ctx_.State().SettingTable;
     table[static_cast<size_t>(k)] = a.U16(5);
     report_.CopyProgress(k + 1, kEepromWords);
@@ -185,8 +247,8 @@ void CopyEngine::Trans_end_ctop() {
         return;
     }
     std::copy(table.begin(), table.begin() + kEepromWords, image_.begin());
-    if (!file_.empty()) {
-        const std::string error = ReplaceFile(file_, SettingsFileText(image_.data()));
+    if (target_.IsOpen()) {
+        const std::string error = target_.Commit(SettingsFileText(image_.data()));
         if (!error.empty()) {
             fail({kWriteError, kFileCaption, file_ + ": " + error});
             return;
@@ -200,20 +262,32 @@ void CopyEngine::CloseCopyFile() {
     finish();
 }
 
+void CopyEngine::OnLinkLost() {
+    if (!running_) return;
+    fail({"The camera stopped answering", "Comm.ERR",
+          mode_ == kCameraToPc ? "the copy from the camera ended; no file written"
+                               : "the copy to the camera ended before the camera was reset.",
+          true});
+}
+
 void CopyEngine::Abort() {
     running_ = false;
     awaitingReset_ = false;
+    sentToCamera_ = false;
+    target_.Discard();
 }
 
 void CopyEngine::finish() {
     running_ = false;
     awaitingReset_ = false;
+    sentToCamera_ = false;
     report_.CopyDone();
 }
 
 void CopyEngine::fail(CopyFailure failure) {
-    running_ = false;
-    awaitingReset_ = false;
+    const bool partly = sentToCamera_ && mode_ != kCameraToPc;
+    Abort();
+    if (partly) failure.detail += kPartWritten;
     report_.CopyFailed(failure);
 }
 

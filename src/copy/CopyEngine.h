@@ -6,10 +6,12 @@
 // Each transfer is a chain: the start sends the first command and every further step is taken
 // by Trans_end_copy when the camera's answer arrives. The front end chooses the file and asks
 // before an existing file is replaced; the engine reports progress and the outcome through
-// CopyReport. A file for the camera is read and checked whole before anything is sent, and
-// the file from the camera is written only when every word has been read.
+// CopyReport. A file for the camera is read and checked whole, once, before anything is sent.
+// The file from the camera goes into a temporary file created before the first read and
+// replaces the target only when every word has been read.
 #include "Room.h"
 #include "SettingsFile.h"
+#include "TargetFile.h"
 
 #include <functional>
 #include <string>
@@ -20,9 +22,10 @@ namespace r8 {
 enum CopyMode : int { kNoCopy = -1, kCameraToPc = 0, kPcToCameraSingle = 1, kPcToCameraBatch = 2 };
 
 struct CopyFailure {
-    std::string text;    // the message box text, e.g. "File read Error occured"
-    std::string caption; // its caption, e.g. "File.ERR"
-    std::string detail;  // one sentence naming the file or the answer and the cause
+    std::string text;      // the message box text, e.g. "File read Error occured"
+    std::string caption;   // its caption, e.g. "File.ERR"
+    std::string detail;    // one sentence naming the file or the answer and the cause
+    bool linkLost = false; // the camera stopped answering (or its device went away)
 };
 
 class CopyReport {
@@ -45,17 +48,25 @@ public:
         {0x0A, 0x01, 0, 3},
         {0x0A, 0x40, 0, 3},
     };
+    // The word that no settings file carries; a batch write reads it from the camera first
+    // and sends it back as it was.
+    static constexpr int kKeptWord = kEepromWords - 1;
+
     PageTable Page() const override { return kPage; }
     void OnAnswer() override { Trans_end_copy(); }
+    void OnLinkLost() override;
 
     // Starts a transfer; false when Trans_chk refuses or the file is refused (reported).
     // Camera->PC into `target` (already confirmed by the operator); an empty target reads the
     // image without writing a file.
     bool CtopOK2Click(const std::string& target);
-    // PC->Camera as one block, then the reset.
+    // PC->Camera as one block, then the reset. The file is read here; the second form takes a
+    // file read and checked before (`name` names it in messages).
     bool ptocOk2Click(const std::string& file);
+    bool ptocOk2Click(const std::string& name, SettingsFile file);
     // PC->Camera record by record; the file's end record resets the camera.
     bool ptocOkClick(const std::string& file);
+    bool ptocOkClick(const std::string& name, SettingsFile file);
 
     int ctop_adr_chk(int value);
     void Trans_end_copy();
@@ -78,9 +89,15 @@ public:
     int Words() const;
 
 private:
-    bool startWrite(CopyMode mode, const std::string& file);
+    // Where a batch write stands.
+    enum class BatchStep { ReadKeptWord, BlockOut };
+
+    bool startWrite(CopyMode mode, const std::string& name, SettingsFile file);
     void sendRead(int address);
     void sendNextRecord();
+    void sendBlock();
+    // A read answer must carry the EEPROM word that was asked for.
+    bool checkReadAnswer(const AnswerView& a);
     void finish();
     void fail(CopyFailure failure);
 
@@ -90,7 +107,10 @@ private:
     int mode_ = kNoCopy;
     bool running_ = false;
     bool awaitingReset_ = false;
+    bool sentToCamera_ = false; // a write has changed the camera, or may have
+    BatchStep batchStep_ = BatchStep::ReadKeptWord;
     std::string file_;
+    TargetFile target_;
     int expected_ = 0; // the word the last read asked for
     SettingsFile records_;
     size_t next_ = 0; // next record of a single transfer

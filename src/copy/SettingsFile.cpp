@@ -2,13 +2,10 @@
 
 #include "HexText.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -51,50 +48,151 @@ int SettingsFile::FirstMissingWord() const {
     return -1;
 }
 
+std::string QuotedLine(std::string_view line) {
+    // A record has 30 characters; a line far longer is shown cut.
+    constexpr size_t kShown = 40;
+    const bool cut = line.size() > kShown;
+    if (cut) line = line.substr(0, kShown);
+    std::string out = "\"";
+    for (const char c : line) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (b < 0x20 || b > 0x7E) {
+            out += "\\x" + HexByte(b);
+        } else {
+            out += c;
+        }
+    }
+    return out + (cut ? "\"..." : "\"");
+}
+
 std::string ParseSettingsText(std::string_view text, SettingsFile& out) {
     out = SettingsFile{};
+    if (text.empty()) return "the file is empty";
+    // The line that gave each word first, for a word that comes again.
+    std::array<int, kEepromWords> givenOn{};
     int lineNo = 0;
     while (!text.empty()) {
         const size_t lf = text.find('\n');
         std::string_view line = text.substr(0, lf);
         text = lf == std::string_view::npos ? std::string_view{} : text.substr(lf + 1);
         ++lineNo;
-        if (!line.empty() && line.front() == '\x1A') break;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         const std::string where = "line " + std::to_string(lineNo) + ": ";
+        if (!line.empty() && line.front() == '\x1A') {
+            if (out.hasEnd) break; // the end-of-file mark of an old editor
+            return where + "an end-of-file mark (1A) before the end record (F1): the file is cut";
+        }
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty())
+            return where + (out.hasEnd ? "a blank line after the end record (F1)"
+                                       : "a blank line; every line is one record");
         if (out.hasEnd) return where + "a record after the end record (F1)";
         if (line.size() != 2 * kPayloadSize)
             return where + "a record has 30 hexadecimal digits, this line has " +
-                   std::to_string(line.size()) + " characters";
+                   std::to_string(line.size()) + " characters: " + QuotedLine(line);
         RecordPayload p{};
         for (size_t i = 0; i < kPayloadSize; ++i) {
             const int v = ParsePairAt(line.data() + 2 * i);
-            if (v < 0) return where + "not a hexadecimal digit in \"" + std::string(line) + "\"";
+            if (v < 0) return where + "not a hexadecimal digit in " + QuotedLine(line);
             p[i] = static_cast<uint8_t>(v);
         }
+        // Bytes after the payload: P2 on of the end record, P7 on of a data record.
+        size_t filler = 0;
         if (p[0] == kResetCommand) {
             out.hasEnd = true;
+            filler = 1;
         } else if (p[0] == kDataCommand && p[1] == kEepromGroup) {
             const int address = p[2] << 8 | p[3];
             if (address >= kEepromWords)
                 return where + "address " + HexWord(address) + " is above 03FF";
-            out.words[static_cast<size_t>(address)] = p[4] << 8 | p[5];
+            const auto k = static_cast<size_t>(address);
+            if (givenOn[k] != 0)
+                return where + "word " + HexWord(address) + " again; line " +
+                       std::to_string(givenOn[k]) + " gave it already";
+            givenOn[k] = lineNo;
+            out.words[k] = p[4] << 8 | p[5];
+            filler = 6;
         } else {
-            return where + "neither an EEPROM word record (210C) nor the end record (F1)";
+            return where + "neither an EEPROM word record (210C) nor the end record (F1): " +
+                   QuotedLine(line);
         }
+        if (std::any_of(p.begin() + static_cast<long>(filler), p.end(),
+                        [](uint8_t b) { return b != 0; }))
+            return where + "the digits after the " +
+                   (filler == 1 ? std::string("end record's F1") : std::string("word's value")) +
+                   " must all be \"0\": " + QuotedLine(line);
         out.records.push_back(p);
     }
-    if (out.records.empty()) return "no records";
+    if (out.records.empty()) return "no records before the end-of-file mark (1A)";
+    if (!out.hasEnd)
+        return "line " + std::to_string(lineNo) +
+               ": the file is cut: its last line is not the end record (F1)";
     return {};
 }
 
-std::string ReadSettingsFile(const std::string& path, SettingsFile& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return path + ": cannot open: " + SystemCause(errno);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return path + ": cannot read: " + SystemCause(errno);
-    std::string error = ParseSettingsText(text.str(), out);
+std::string ReadSettingsBytes(const std::string& path, std::string& text,
+                              const StopRequested& stop) {
+    text.clear();
+    // Non-blocking, so that opening a pipe does not wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return path + ": cannot open: " + SystemCause(errno);
+    struct stat st {};
+    std::string error;
+    if (::fstat(fd, &st) != 0) {
+        error = path + ": cannot read: " + SystemCause(errno);
+    } else if (S_ISDIR(st.st_mode)) {
+        error = path + ": a folder, not a settings file";
+    } else if (!S_ISREG(st.st_mode)) {
+        const char* kind = S_ISFIFO(st.st_mode)   ? "a pipe (FIFO)"
+                           : S_ISCHR(st.st_mode)  ? "a character device"
+                           : S_ISBLK(st.st_mode)  ? "a block device"
+                           : S_ISSOCK(st.st_mode) ? "a socket"
+                                                  : "not a plain file";
+        error = path + ": " + kind + ", not a settings file; only a regular file is read";
+    } else if (static_cast<uintmax_t>(st.st_size) > kMaxSettingsFileSize) {
+        error = path + ": " + std::to_string(st.st_size) +
+                " bytes, too large for a settings file (a whole image has 32768)";
+    }
+    if (!error.empty()) {
+        ::close(fd);
+        return error;
+    }
+    constexpr size_t kPiece = 16384;
+    while (error.empty()) {
+        if (stop && stop()) {
+            error = "stopped";
+            break;
+        }
+        const size_t at = text.size();
+        text.resize(at + kPiece);
+        const ssize_t n = ::read(fd, text.data() + at, kPiece);
+        if (n < 0 && errno == EINTR) {
+            text.resize(at);
+            continue;
+        }
+        if (n < 0) {
+            error = path + ": cannot read: " + SystemCause(errno);
+            break;
+        }
+        text.resize(at + static_cast<size_t>(n));
+        if (n == 0) break;
+        // The file grew while it was read.
+        if (text.size() > kMaxSettingsFileSize)
+            error = path + ": more than " + std::to_string(kMaxSettingsFileSize) +
+                    " bytes, too large for a settings file (a whole image has 32768)";
+    }
+    ::close(fd);
+    if (!error.empty()) text.clear();
+    return error;
+}
+
+std::string ReadSettingsFile(const std::string& path, SettingsFile& out,
+                             const StopRequested& stop) {
+    std::string text;
+    if (std::string error = ReadSettingsBytes(path, text, stop); !error.empty()) return error;
+    std::string error = ParseSettingsText(text, out);
     return error.empty() ? error : path + ": " + error;
 }
 
@@ -102,52 +200,7 @@ std::string CheckBlockImage(const SettingsFile& file, const std::string& path) {
     const int missing = file.FirstMissingWord();
     if (missing < 0) return {};
     return path + ": word " + HexWord(missing) +
-           " has no record; a batch write needs every word from 0000 to 03FE";
-}
-
-std::string ReplaceFile(const std::string& path, std::string_view text) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return "cannot create a file in " + folder.string() + ": " + SystemCause(errno);
-    auto fail = [&](const char* what) {
-        const std::string cause = std::string(what) + ": " + SystemCause(errno);
-        ::unlink(temp.c_str());
-        return cause;
-    };
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const std::string cause = fail("cannot write");
-            ::close(fd);
-            return cause;
-        }
-        done += static_cast<size_t>(n);
-    }
-    // The file keeps the mode of the one it replaces; a new one gets the usual permissions
-    // instead of mkstemp's owner-only ones.
-    struct stat old {};
-    mode_t mode = 0;
-    if (::stat(path.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    ::fchmod(fd, mode);
-    if (::fsync(fd) != 0) {
-        const std::string cause = fail("cannot flush");
-        ::close(fd);
-        return cause;
-    }
-    if (::close(fd) != 0) return fail("cannot close");
-    if (::rename(temp.c_str(), path.c_str()) != 0) return fail("cannot rename over the target");
-    return {};
+           " has no record; a whole image has every word from 0000 to 03FE";
 }
 
 std::vector<WordDifference> CompareImages(const WordImage& first, const WordImage& second) {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,9 @@ constexpr int kEepromWords = 1024;
 constexpr int kDataRecords = kEepromWords - 1; // word 1023 is read but not written to the file
 constexpr size_t kRecordSize = 32;
 constexpr int32_t kNoWord = -1;
+// The most a settings file may hold: far above a whole image's 32768 bytes, far below what
+// would keep the tool busy.
+constexpr size_t kMaxSettingsFileSize = 1 << 20;
 
 using RecordPayload = std::array<uint8_t, kPayloadSize>;
 using WordImage = std::array<int32_t, kEepromWords>; // kNoWord where nothing is known
@@ -36,20 +40,32 @@ struct SettingsFile {
     int FirstMissingWord() const;
 };
 
-// Checks a file's text whole. Lower-case digits, LF without CR and a last record without its
-// line end are accepted; a 0x1A byte at the start of a line ends the text. Returns "" or
-// "line N: cause".
+// Checks a file's text whole. The last line must be the end record, so that a file cut short
+// is never taken for a whole one; a shorter file that ends with it is a valid patch. Each word
+// may appear once, and the filler digits after a record's payload must be "0". Lower-case
+// digits, LF without CR and an end record without its line end are accepted; a 0x1A byte at
+// the start of a line after the end record ends the text. Returns "" or "line N: cause", with
+// the line quoted and its control characters escaped.
 std::string ParseSettingsText(std::string_view text, SettingsFile& out);
+
+// Asked between the pieces of a file read: true stops the read (a signal, for example).
+using StopRequested = std::function<bool()>;
+// The text of a settings file, read once: only a regular file, at most kMaxSettingsFileSize
+// bytes; a pipe, a device or a folder is refused without waiting for it. Returns "" or a
+// sentence naming the file and the cause ("stopped" when stop asked for it).
+std::string ReadSettingsBytes(const std::string& path, std::string& text,
+                              const StopRequested& stop = {});
 // Reads and checks a file; returns "" or a sentence naming the file and the cause.
-std::string ReadSettingsFile(const std::string& path, SettingsFile& out);
+std::string ReadSettingsFile(const std::string& path, SettingsFile& out,
+                             const StopRequested& stop = {});
 // "" when the file gives every word that a settings block carries from a file (0..1022), else
 // a sentence naming the file and the first word missing.
 std::string CheckBlockImage(const SettingsFile& file, const std::string& path);
 
-// Writes text under a temporary name in the target's folder and renames it over the target
-// once it is written, flushed and closed; on failure the target is untouched. Returns "" or
-// the cause.
-std::string ReplaceFile(const std::string& path, std::string_view text);
+// Text for a message: the line in double quotes, control characters, quotes, backslashes and
+// bytes above 0x7E escaped, so that nothing in it can cut the message or reach a terminal; a
+// line longer than a record is shown cut, followed by "...".
+std::string QuotedLine(std::string_view line);
 
 struct WordDifference {
     int address;

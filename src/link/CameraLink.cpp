@@ -64,12 +64,15 @@ void CameraLink::SohCommand(const int32_t* settingTable) {
     BlockFrame[4 + kBlockDataSize] = static_cast<uint8_t>(crc & 0xFF);
 
     arm(kBlockTicks, kBlockRetries);
+    writeBlock();
+    host_.CopyProgressToMax();
+}
+
+void CameraLink::writeBlock() {
     comm_.Write(BlockFrame.data(), 2);
     for (size_t off = 0; off < kBlockDataSize; off += kBlockPiece)
         comm_.Write(BlockFrame.data() + 2 + off, kBlockPiece);
     comm_.Write(BlockFrame.data() + 2 + kBlockDataSize, 3);
-
-    host_.CopyProgressToMax();
 }
 
 void CameraLink::CnctDataLink(uint8_t port, int32_t baud) {
@@ -184,6 +187,7 @@ void CameraLink::SendTimerTimer() {
         busyCursorOff();
         Rx.RxState = 0;
         LINK_STATUS = 1;
+        host_.AnswerLost();
     }
     AnswerCount = kCommandTicks;
     if (LINK_STATUS == 1 || LINK_STATUS == 2) {
@@ -195,7 +199,14 @@ void CameraLink::SendTimerTimer() {
             // again, so that neither the ACK nor a late answer to the first send is taken for
             // the answer to this one.
             LINK_STATUS = 1;
-            comm_.Write(SendFrame.data(), SendFrame.size());
+            // After a block SendFrame starts with SOH over the last command's bytes, which is
+            // no frame at all: the block itself goes again.
+            const bool block = SendFrame[0] == SOH;
+            if (block)
+                writeBlock();
+            else
+                comm_.Write(SendFrame.data(), SendFrame.size());
+            host_.Resending(block);
         }
     }
 }

@@ -63,6 +63,8 @@ private:
         RetryCount = retries;
     }
     void onEvent(int e);
+    // Writes BlockFrame in pieces that the transmit queue takes.
+    void writeBlock();
 
     SerialPort& comm_;
     LinkHost& host_;

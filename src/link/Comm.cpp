@@ -22,13 +22,17 @@ const char* const kCommSendTooLong = "送信データ長が長すぎる。";
 ECommOpenError::ECommOpenError(int32_t code)
     : ECommError("オープンエラー ErrorCode = " + std::to_string(code)), ErrorCode(code) {}
 
-ECommOpenError::ECommOpenError(int32_t code, const std::string& path, int cause)
+ECommOpenError::ECommOpenError(int32_t code, const std::string& path, int cause, int port)
     : ECommError("オープンエラー ErrorCode = " + std::to_string(code) + "\n" +
-                 OpenFailureText(path, cause)),
+                 OpenFailureText(path, cause, port)),
       ErrorCode(code), Path(path), Cause(cause) {}
 
-std::string OpenFailureText(const std::string& path, int cause) {
-    if (path.empty()) return "No device is set for this port.";
+std::string OpenFailureText(const std::string& path, int cause, int port) {
+    if (path.empty())
+        return port > 0 ? "No device is set for port " + std::to_string(port) + " (COM" +
+                              std::to_string(port) + ")."
+                        : "No device is set for this port.";
+    if (IsNetworkName(path)) return NetFailureText(path, cause);
     switch (cause) {
     case ENOENT:
     case ENODEV:
@@ -230,6 +234,10 @@ void TCommWatch::Stop() {
 }
 
 void TCommWatch::Execute() {
+    if (owner_.net_) {
+        owner_.net_->Run(wakeFd_, stop_, owner_);
+        return;
+    }
     pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, 0, 0}};
     bool watching = true;
     uint8_t buf[1024];
@@ -290,12 +298,17 @@ void TComm::Open() {
     if (wake < 0) throw ECommOpenError(-2);
 
     const std::string path = PortPath(port_);
+    if (IsNetworkName(path)) {
+        ::close(wake);
+        openNetwork(path);
+        return;
+    }
     const int fd = retryEintr(
         [&] { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC); });
     if (fd < 0) {
         const int cause = errno;
         ::close(wake);
-        throw ECommOpenError(-1, path, cause);
+        throw ECommOpenError(-1, path, cause, port_);
     }
     // TIOCEXCL does not stop root, nor a second open that came first; the lock does.
     termios t{};
@@ -304,7 +317,7 @@ void TComm::Open() {
         const int cause = errno;
         ::close(fd);
         ::close(wake);
-        throw ECommOpenError(-1, path, cause);
+        throw ECommOpenError(-1, path, cause, port_);
     }
     retryEintr([&] { return ::ioctl(fd, TIOCEXCL); });
 
@@ -333,13 +346,70 @@ void TComm::Open() {
         wakeFd_ = -1;
         closeDevice(fd);
         ::close(wake);
-        throw ECommOpenError(-1, path, e.code().value());
+        throw ECommOpenError(-1, path, e.code().value(), port_);
     }
     setModemLines(fd, TIOCMBIS, TIOCM_DTR);
     raiseRtsIfNoHandshake();
 }
 
+void TComm::openNetwork(const std::string& path) {
+    const auto address = ParseNetAddress(path);
+    if (!address) throw ECommOpenError(-1, path, EINVAL);
+    const int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wake < 0) throw ECommOpenError(-2);
+    {
+        std::lock_guard lock(mutex_);
+        rxQueue_.clear();
+        rxLimit_ = std::max<size_t>(inQueueSize_, 1);
+        gone_ = false;
+        breakUntil_.reset();
+    }
+    net_ = std::make_unique<NetLink>(*address, lineRequest());
+    netOpen_ = true;
+    wakeFd_ = wake;
+    try {
+        watch_ = std::make_unique<TCommWatch>(*this, -1, wake);
+    } catch (const std::system_error& e) {
+        netOpen_ = false;
+        net_.reset();
+        wakeFd_ = -1;
+        ::close(wake);
+        throw ECommOpenError(-1, path, e.code().value());
+    }
+}
+
+rfc2217::LineRequest TComm::lineRequest() const {
+    rfc2217::LineRequest r;
+    r.baud = static_cast<uint32_t>(baudRate_ == -1 ? baudRateUserDefined_ : baudRate_);
+    r.dataSize = static_cast<uint8_t>(std::max(5, static_cast<int>(byteSize_) + 4));
+    r.parity = static_cast<uint8_t>(static_cast<int>(parity_) + 1);
+    r.stopSize = stopBits_ == TCommStopBits::csb1 ? 1 : stopBits_ == TCommStopBits::csb2 ? 2 : 3;
+    r.control = flow_.count(TCommFlowControl::cfcRtsCts)    ? 3
+                : flow_.count(TCommFlowControl::cfcXonXoff) ? 2
+                                                            : 1;
+    return r;
+}
+
+int TComm::GoneCause() const {
+    return net_ ? net_->Cause() : 0;
+}
+
 void TComm::Close() {
+    if (netOpen_) {
+        watch_.reset(); // wakes the watcher and joins it
+        {
+            std::lock_guard lock(mutex_);
+            netOpen_ = false;
+            rxQueue_.clear();
+            gone_ = false;
+        }
+        changed_.notify_all();
+        net_.reset(); // closes the connection
+        ::close(wakeFd_);
+        wakeFd_ = -1;
+        drain(eventFd_);
+        return;
+    }
     const int fd = fd_;
     if (fd < 0) return;
 
@@ -367,6 +437,10 @@ void TComm::Close() {
 void TComm::Write(const uint8_t* buf, size_t count) {
     if (!IsOpen()) throw ECommError(kCommNotStarted);
     if (count > outQueueSize_) throw ECommError(kCommSendTooLong);
+    if (net_) {
+        net_->Write(buf, count);
+        return;
+    }
 
     const auto deadline = Clock::now() + kTotalTimeout;
     {
@@ -410,6 +484,11 @@ size_t TComm::Read(uint8_t* buf, size_t count) {
         std::unique_lock lock(mutex_);
         changed_.wait_for(lock, kTotalTimeout,
                           [&] { return !rxQueue_.empty() || gone_ || !IsOpen(); });
+        if (gone_) {
+            // What a dead device left is stale: an answer to it could not be sent anyway.
+            rxQueue_.clear();
+            return 0;
+        }
         n = std::min(count, rxQueue_.size());
         wasFull = rxQueue_.size() >= rxLimit_;
         std::copy_n(rxQueue_.begin(), n, buf);
@@ -425,6 +504,7 @@ void TComm::SendString(const std::string& text) {
 }
 
 void TComm::SendBreak() {
+    if (net_) throw ECommReadWriteError(ENOTSUP);
     const int fd = fd_;
     if (fd < 0) throw ECommReadWriteError(EBADF);
     if (retryEintr([&] { return ::ioctl(fd, TIOCSBRK); }) < 0) throw ECommReadWriteError(errno);
@@ -436,6 +516,7 @@ void TComm::SendBreak() {
 }
 
 bool TComm::DsrState() const {
+    if (netOpen_) return !DeviceGone() && net_->Dsr();
     const int fd = fd_;
     if (fd < 0 || DeviceGone()) return false;
     int lines = 0;

@@ -12,6 +12,13 @@
 //
 // Line: fully raw (no echo, no signals, no output processing; every byte value is data),
 // CLOCAL | CREAD, exclusive (TIOCEXCL and flock), DTR raised while open.
+//
+// A path "socket://HOST:PORT" or "rfc2217://HOST:PORT" is a network port (NetLink): Open only
+// starts the connection and returns; the watcher resolves, connects and then moves bytes as
+// for a device. Bytes written before the connection is ready go out once it is. A connection
+// that fails or ends counts as the device gone, with its cause (GoneCause). The line settings
+// of an rfc2217 port are sent when it connects; changing them while open has no effect there.
+#include "NetLink.h"
 #include "SerialPort.h"
 
 #include <atomic>
@@ -40,14 +47,15 @@ public:
 class ECommOpenError : public ECommError {
 public:
     explicit ECommOpenError(int32_t code);
-    ECommOpenError(int32_t code, const std::string& path, int cause);
+    ECommOpenError(int32_t code, const std::string& path, int cause, int port = 0);
     int32_t ErrorCode;
     std::string Path;
     int Cause = 0;
 };
 
-// "PATH: what is wrong." for an errno of a failed open, lock or set-up of a serial device.
-std::string OpenFailureText(const std::string& path, int cause);
+// "PATH: what is wrong." for an errno of a failed open, lock or set-up of a serial device;
+// without a path, which port has no device.
+std::string OpenFailureText(const std::string& path, int cause, int port = 0);
 
 // Code: the errno of the failed call; ETIMEDOUT when a Write could not hand all its bytes to
 // the device within 1000 ms (peer not reading, CTS never raised).
@@ -102,7 +110,7 @@ private:
     std::thread thread_;
 };
 
-class TComm : public SerialPort {
+class TComm : public SerialPort, private NetSink {
 public:
     TComm();
     ~TComm() override;
@@ -111,17 +119,18 @@ public:
 
     void Open() override;
     void Close() override;
-    bool IsOpen() const override { return fd_ >= 0; }
+    bool IsOpen() const override { return fd_ >= 0 || netOpen_; }
     // Returns once every byte is handed to the device; waits for room (and for the end of a
     // break) at most 1000 ms in all, then throws ECommReadWriteError(ETIMEDOUT).
     void Write(const uint8_t* buf, size_t count) override;
     // Takes up to count queued bytes. With nothing queued it waits up to 1000 ms for some and
-    // returns 0 on time-out, at once if the device is gone.
+    // returns 0 on time-out. Once the device is gone it returns 0 at once and drops what is
+    // still queued, so a handler that resumes after a nested loop sees no stale bytes.
     size_t Read(uint8_t* buf, size_t count) override;
     void SendString(const std::string& text);
     // Puts the line in the break state for 500 ms and returns at once; the watcher ends the
     // break, and a Write meanwhile waits for that. Throws ECommReadWriteError with the errno
-    // when the break cannot be set (EBADF on a closed port).
+    // when the break cannot be set (EBADF on a closed port, ENOTSUP on a network port).
     void SendBreak();
     // False when closed or gone. A device without modem lines (pseudo-terminal) reads as on.
     bool DsrState() const override;
@@ -176,6 +185,10 @@ public:
     bool DeviceGone() const;
     // Bytes waiting in the receive queue.
     size_t InQueueCount() const;
+    // The open port is a network port.
+    bool IsNetwork() const { return netOpen_; }
+    // Why a network port was lost (see NetFailureText); 0 otherwise.
+    int GoneCause() const;
 
     // Line speed the current settings give (after -1 / BaudRateUserDefined resolution and
     // the mapping to termios rates); 0 when the device speed is left unchanged.
@@ -183,6 +196,13 @@ public:
 
 private:
     friend class TCommWatch;
+    void openNetwork(const std::string& path);
+    rfc2217::LineRequest lineRequest() const;
+    // NetSink, on the watcher thread.
+    size_t RoomInQueue() const override { return roomInQueue(); }
+    void HandOver(const uint8_t* data, size_t n) override { handOver(data, n); }
+    void Lost(int) override { markGone(); }
+
     template <class Change> void changeLine(Change change);
     void raiseRtsIfNoHandshake();
     bool DoCommReceive();
@@ -209,6 +229,8 @@ private:
     TCommEventMask eventMask_;
 
     std::atomic<int> fd_{-1};
+    std::atomic<bool> netOpen_{false};
+    std::unique_ptr<NetLink> net_;
     int eventFd_ = -1;
     int wakeFd_ = -1;
     std::unique_ptr<TCommWatch> watch_;

@@ -28,6 +28,10 @@ public:
     virtual void CloseCopyFile() = 0;
     // The camera never answered the start-up enquiry: end the program.
     virtual void Terminate() = 0;
+    // The answer time-out expired and the frame (a block: the block) has been sent again.
+    virtual void Resending(bool /*block*/) {}
+    // The second time-out was reported: the answer that was awaited will not come.
+    virtual void AnswerLost() {}
 };
 
 } // namespace r8

@@ -25,6 +25,9 @@ public:
     virtual void OnAnswer() {}
     // The room's page sequence is about to send its first request.
     virtual void OnPageStart() {}
+    // The link gave up on the answer it waited for (reported lost, or the device went away):
+    // a chain of exchanges that the room runs will not go on.
+    virtual void OnLinkLost() {}
 };
 
 class RoomContext {

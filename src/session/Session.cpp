@@ -1,11 +1,13 @@
 #include "Session.h"
 
 #include "Comm.h"
+#include "NetAddress.h"
 #include "TracingPort.h"
 
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 #include <filesystem>
@@ -16,6 +18,7 @@ namespace {
 
 constexpr char kDisconnected[] = "Comm. Disconnected";
 constexpr char kConnecting[] = "Comm. Connecting";
+constexpr char kConnected[] = "Comm. Connected: ";
 // A device node or link created, moved into place, or given its permissions; the watched
 // folder itself going away.
 constexpr uint32_t kFolderEvents =
@@ -53,6 +56,7 @@ Session::Session(EventLoop& loop, SessionObserver& observer, SerialPort* port, T
     sendTimer_ = loop_.MakeTimer(CameraLink::kSendTimerMs, [this] { SendTimerTimer(); });
     cursorTimer_ =
         loop_.MakeTimer(CameraLink::kCursorTimerMs, [this] { link_->cursor_timerTimer(); });
+    retryTimer_ = loop_.MakeTimer(retryMs_, [this] { RetryTimerTimer(); });
 }
 
 Session::~Session() {
@@ -68,6 +72,7 @@ void Session::SetRoom(uint8_t page, Room* room) {
 
 void Session::Close() {
     closed_ = true;
+    retryTimer_->SetEnabled(false);
     unwatchDevice();
     loader_->DropOrders();
     port_->Close();
@@ -77,16 +82,23 @@ template <class Fn> void Session::linkCall(const Fn& fn) {
     try {
         fn();
     } catch (const ECommReadWriteError& e) {
+        if (closed_) return; // closed (the program ends) while a handler of the port ran
         const bool lost = ownComm_ && (ownComm_->DeviceGone() || deviceLost(e.ErrorCode));
         if (disconnected_) {
             if (lost) deviceGone(); // lost again while reconnecting
             return;
         }
+        if (lost && ownComm_->IsNetwork() && !goneCounts()) {
+            // A connection of the port search that ended: the search opens it again.
+            searchConnectFailed();
+            return;
+        }
         if (!lost || !goneCounts()) throw;
         deviceGone();
     } catch (const ECommError&) {
-        // The dead port was closed while a handler of it was still on the stack.
-        if (!disconnected_) throw;
+        // The dead port, or the port at the program's end, was closed while a handler of it
+        // was still on the stack (in a message box's loop).
+        if (!disconnected_ && !closed_) throw;
     }
 }
 
@@ -131,6 +143,8 @@ void Session::ReLoadClick() {
     if (disconnected_) {
         if (link_->LINK_STATUS == 0) return; // nothing to load from until the camera answers
         disconnected_ = false;               // the first ACK of the returned camera
+        retryTimer_->SetEnabled(false);
+        retryMs_ = kRetryFirstMs;
     }
     linkCall([this] { loader_->ReLoadClick(); });
 }
@@ -148,9 +162,12 @@ void Session::Post(std::function<void()> fn) {
 }
 
 void Session::onPortEvents() {
-    if (ownComm_->IsOpen() && ownComm_->DeviceGone() && goneCounts()) {
-        deviceGone();
-        return;
+    if (ownComm_->IsOpen() && ownComm_->DeviceGone()) {
+        if (goneCounts()) {
+            deviceGone();
+            return;
+        }
+        if (ownComm_->IsNetwork()) searchConnectFailed();
     }
     ++dispatchDepth_;
     const auto leave = [this] {
@@ -183,27 +200,47 @@ void Session::resetLink() {
     l.Cursor_set(0);
 }
 
+// A network port of the search could not connect (its Open only started the connection): shown
+// once per port name, as an open error of the search is.
+void Session::searchConnectFailed() {
+    const std::string path = PortPath(port_->Port());
+    if (!openReported_.insert(path).second) return;
+    loop_.Post([error = std::make_exception_ptr(ECommOpenError(-1, path, ownComm_->GoneCause()))] {
+        std::rethrow_exception(error);
+    });
+}
+
 void Session::deviceGone() {
     const bool first = !disconnected_;
     disconnected_ = true;
     const std::string path = PortPath(port_->Port());
+    const int netCause = ownComm_ && ownComm_->IsNetwork() ? ownComm_->GoneCause() : 0;
     sendTimer_->SetEnabled(false);
     resetLink();
     port_->Close(); // no handler of the dead port runs after this
     observer_.LinkUp(false);
-    observer_.StatusText(0, kDisconnected);
+    SetStatusText(0, kDisconnected);
+    AnswerLost();
     watchForDevice();
     if (first) {
-        std::error_code ec;
-        const bool removed = !std::filesystem::exists(path, ec);
-        const std::string text = "Camera disconnected: " + path +
-                                 (removed ? " was removed." : " stopped working (hang-up).") +
-                                 " Waiting for it to come back.";
+        std::string text;
+        if (IsNetworkName(path)) {
+            text = "Camera disconnected: " + NetFailureText(path, netCause) +
+                   " Connecting again until it answers.";
+        } else {
+            std::error_code ec;
+            const bool removed = !std::filesystem::exists(path, ec);
+            text = "Camera disconnected: " + path +
+                   (removed ? " was removed." : " stopped working (hang-up).") +
+                   " Waiting for it to come back.";
+        }
         loop_.Post([this, text] { observer_.Message(text, "Comm.ERR", 0); });
-        // It may be back already, before the folders were watched. A device lost again while
-        // reconnecting waits for the next change, so one that keeps failing is not retried
-        // in a loop.
+        // It may be back already, before the folders were watched.
         loop_.Post([this] { tryReconnect(); });
+    } else {
+        // Lost again while reconnecting: tried again after the back-off, so that a device
+        // that keeps failing is not retried in a loop.
+        retryLater();
     }
 }
 
@@ -211,6 +248,8 @@ void Session::watchForDevice() {
     if (inotifyFd_ < 0 || closed_) return;
     namespace fs = std::filesystem;
     const fs::path path = PortPath(port_->Port());
+    // A network port has no folder to watch: the back-off timer alone tries it again.
+    if (IsNetworkName(path)) return;
     std::vector<fs::path> folders{path.parent_path()};
     // A link (a /dev/serial/by-id name, a re-linked terminal) may stay while its target's
     // folder gets the device back.
@@ -270,13 +309,56 @@ void Session::tryReconnect() {
     try {
         port_->Open();
     } catch (const ECommOpenError&) {
-        return; // not there, or not usable yet (permissions still being set): wait on
+        // Not there, busy in another program for a moment, or not usable yet (permissions
+        // still being set): a folder change or the back-off timer tries again.
+        retryLater();
+        return;
     }
+    retryTimer_->SetEnabled(false);
     unwatchDevice();
-    observer_.StatusText(0, kConnecting);
+    SetStatusText(0, kConnecting);
     enqTicks_ = CameraLink::kCommandTicks;
     sendTimer_->SetEnabled(true);
     linkCall([this] { link_->IdEnq(); });
+}
+
+void Session::AnswerLost() {
+    for (Room* room : rooms_)
+        if (room) room->OnLinkLost();
+}
+
+// A one-shot timer of the next interval. Never called from the timer's own tick (which only
+// posts the attempt), so the timer it replaces is not running.
+void Session::retryLater() {
+    if (retryTimer_->Enabled() || closed_) return;
+    retryTimer_ = loop_.MakeTimer(retryMs_, [this] { RetryTimerTimer(); });
+    retryTimer_->SetEnabled(true);
+    retryMs_ = std::min(retryMs_ * 2, kRetryMaxMs);
+}
+
+void Session::RetryTimerTimer() {
+    retryTimer_->SetEnabled(false);
+    loop_.Post([this] {
+        if (!disconnected_ || closed_ || port_->IsOpen()) return;
+        watchForDevice(); // a folder on the way may have appeared meanwhile
+        tryReconnect();
+    });
+}
+
+void Session::SetStatusText(int panel, const std::string& text) {
+    if (panel == 0) {
+        if (text == linkState_) return;
+        linkState_ = text;
+    }
+    observer_.StatusText(panel, text);
+}
+
+// Panel 0 follows the link: connecting until the camera answers, then connected with the
+// device's path, disconnected while the device is away.
+void Session::SetPageControlEnabled(bool on) {
+    observer_.LinkUp(on && !disconnected_);
+    if (on && !disconnected_ && link_->LINK_STATUS != 0)
+        SetStatusText(0, kConnected + PortPath(port_->Port()));
 }
 
 void Session::Terminate() {

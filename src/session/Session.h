@@ -39,7 +39,8 @@ public:
     // runs from here on, so the port search goes on even when port 1 cannot be opened; that
     // open error is thrown (and counts as shown for its device).
     void Start();
-    // Drops the queued load orders and closes the port; no handler of the port runs after.
+    // Drops the queued load orders and closes the port; no handler of the port runs after, and
+    // a handler still on the stack (in a message box's loop) ends without an error report.
     void Close();
     // The link timer's tick (SendTimer): the port search, then the answer time-outs. An open
     // error of the search is reported once per device, after the tick has returned, so that a
@@ -49,8 +50,16 @@ public:
     // The camera's device went away after the link was up (hang-up, I/O error, end of file).
     // Reported once; the port is closed and nothing of the dead link runs. The session then
     // waits, without polling, for a device to appear at the same path and reconnects by itself
-    // (ENQ, ACK, EOT, the active page loaded again). Only for the session's own TComm.
+    // (ENQ, ACK, EOT, the active page loaded again). Only for the session's own TComm. A
+    // network port (socket://, rfc2217://) is reported with its cause and connected again on
+    // the back-off timer below.
     bool Disconnected() const { return disconnected_; }
+    // While disconnected, an open that failed (the device busy in another program, not there
+    // yet, its permissions not set yet) is tried again on this timer, whose interval doubles
+    // from kRetryFirstMs up to kRetryMaxMs; a folder change still tries at once.
+    static constexpr int kRetryFirstMs = 1000, kRetryMaxMs = 16000;
+    LoopTimer& RetryTimer() { return *retryTimer_; }
+    void RetryTimerTimer();
 
     CameraLink& Link() { return *link_; }
     PageLoader& Loader() { return *loader_; }
@@ -84,10 +93,8 @@ public:
 
 private:
     // LinkHost
-    void SetStatusText(int panel, const std::string& text) override {
-        observer_.StatusText(panel, text);
-    }
-    void SetPageControlEnabled(bool on) override { observer_.LinkUp(on && !disconnected_); }
+    void SetStatusText(int panel, const std::string& text) override;
+    void SetPageControlEnabled(bool on) override;
     void SetScreenCursor(bool busy) override { observer_.Busy(busy); }
     void SetCursorTimerEnabled(bool on) override { cursorTimer_->SetEnabled(on); }
     void SetSendTimerEnabled(bool on) override { sendTimer_->SetEnabled(on); }
@@ -95,6 +102,8 @@ private:
     void AnswerArrived() override { loader_->AnswerArrived(); }
     void CloseCopyFile() override { observer_.ResetAcknowledged(); }
     void Terminate() override;
+    void Resending(bool block) override { observer_.Resending(block); }
+    void AnswerLost() override;
 
     // TransferHost
     void SetTabPanelsEnabled(bool on) override { observer_.PanelsEnabled(on); }
@@ -115,11 +124,13 @@ private:
     bool goneCounts() const;
     void onPortEvents();
     void deviceGone();
+    void searchConnectFailed();
     void resetLink();
     void watchForDevice();
     void unwatchDevice();
     void onDeviceFolderChanged();
     void tryReconnect();
+    void retryLater();
 
     struct Decoder {
         int item;
@@ -135,12 +146,15 @@ private:
     std::unique_ptr<PageLoader> loader_;
     std::unique_ptr<LoopTimer> sendTimer_;
     std::unique_ptr<LoopTimer> cursorTimer_;
+    std::unique_ptr<LoopTimer> retryTimer_;
+    int retryMs_ = kRetryFirstMs; // the interval of the next retry
     std::array<Room*, kPageGroups> rooms_{};
     CameraState state_;
     std::array<std::vector<Decoder>, 256> decoders_;
     std::vector<std::function<void(bool)>> resolutionShows_;
     std::vector<std::function<void(bool)>> tvShows_;
     bool gaveUp_ = false;
+    std::string linkState_; // what status panel 0 shows
 
     // Devices whose open error the port search has shown.
     std::set<std::string> openReported_;

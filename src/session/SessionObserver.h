@@ -25,8 +25,10 @@ public:
     virtual void OrderCount(int /*count*/) {}
     // A good answer was decoded and handed to the room on show.
     virtual void AnswerArrived() {}
-    // A settings block has gone out.
+    // A settings block has been handed to the port (the line needs about 2 s for it).
     virtual void BlockSent() {}
+    // No answer came in time: the frame (after a block, the block) has been sent again.
+    virtual void Resending(bool /*block*/) {}
     // The camera acknowledged the reset that ends a command-by-command copy.
     virtual void ResetAcknowledged() {}
     // The camera never answered the start-up enquiry: the session gives up.

@@ -21,6 +21,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace r8::ui {
 
 namespace {
@@ -50,13 +52,23 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
 
     Adjust = addRoom<AdjustTab>(kAdjustGroup);
     Debug = addRoom<DebugTab>(kDebugGroup);
-    Defect = addRoom<DefectTab>(kDefectGroup);
+    Defect = addRoom<DefectTab>(kDefectGroup, [this] { ShowAdjustInfo(); });
     // The Copy tab's engine puts the settings block on the line through the link.
     Copy = addRoom<CopyTab>(kCopyGroup,
                             [this](const int32_t* table) { session_->Link().SohCommand(table); });
+    Copy->OnRunning = [this](bool on) { CopyRunning(on); };
     Easy = addRoom<EasyTab>(kEasyGroup);
     Line = addRoom<LineTab>(kLineGroup);
     Mask = addRoom<MaskTab>(kMaskGroup);
+    // The end of the Adjust tab's save chain shows the Copy tab without loading it.
+    Adjust->ShowCopyTab = [this] { SetActivePage(kCopyGroup); };
+    // A raw command that cannot be sent says why where the command would have shown.
+    Debug->ShowStatus = [this](const std::string& text) { StatusText(1, text); };
+
+    // The Line procedures go on through the lens answers, which the Easy tab decodes.
+    Line->Lens_answer = [this] { Easy->Lens->Lens_answer(); };
+    Easy->Lens->DigitalZoomSetOnLine = [this] { Line->DigitalZoomSet(); };
+    Easy->Lens->LensAdjustAnswered = [this](uint8_t done) { Line->LensAdjustAnswer(done); };
 
     for (int i = 0; i < kPageGroups; ++i)
         session_->SetRoom(static_cast<uint8_t>(i), rooms_[i].get());
@@ -143,7 +155,12 @@ void TFR8V2::buildFrame() {
         if (!settingPage_) RunGuarded([this] { PageControl1Change(); });
     });
 
-    StatusBar1 = new StatusBar({150, 200, 200, 40}, this);
+    // Panels 1 and 2 hold a whole command or answer (up to 30 hexadecimal digits); panel 0,
+    // the link state with the device's path, takes what is left. A text that does not fit
+    // shows whole on hover.
+    const int hexPanel = fontMetrics().horizontalAdvance(QString(30, QChar('0'))) + 16;
+    const int linkPanel = std::max(150, kClientWidth - 2 * hexPanel - 60);
+    StatusBar1 = new StatusBar({linkPanel, hexPanel, hexPanel, 40}, this);
     StatusBar1->setObjectName("StatusBar1");
     setStatusBar(StatusBar1);
 
@@ -254,8 +271,9 @@ void TFR8V2::FormDestroy() {
 // then the port.
 void TFR8V2::closeEvent(QCloseEvent* e) {
     session_->Close();
-    if (switchPanel_) switchPanel_->hide();
-    trafficWindow_->hide();
+    // The side windows go with the main window, so that the program ends whatever is open.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isWindow() && w->isVisible()) w->hide();
     QMainWindow::closeEvent(e);
 }
 
@@ -275,6 +293,23 @@ void TFR8V2::SetSwitchPanel(TFSR8V2* panel) {
     switchPanel_ = panel;
 }
 
+void TFR8V2::ShowAdjustInfo() {
+    if (adjustInfo_) adjustInfo_->ShowFor(session_->State().TvIsNtsc != 0);
+}
+
+void TFR8V2::SetMaskPreview(TFMR8V2* preview) {
+    maskPreview_ = preview;
+    // The first time, the preview opens beside the main window; later where the operator left it.
+    Mask->ShowPreview = [this, preview, placed = false]() mutable {
+        if (!placed) preview->move(frameGeometry().topRight() + QPoint(8, 0));
+        placed = true;
+        preview->show();
+        preview->raise();
+    };
+    Mask->PreviewMask = [preview](int mask, const MaskView& view) { preview->SetMask(mask, view); };
+    Mask->UpdatePreview();
+}
+
 void TFR8V2::SW_push(uint8_t sw) {
     if (!session_->Trans_chk()) return;
     session_->Send({0x21, 0x32, sw});
@@ -283,6 +318,20 @@ void TFR8V2::SW_push(uint8_t sw) {
 void TFR8V2::Reset1Click() {
     if (!session_->Trans_chk()) return;
     session_->Send({0xF1});
+}
+
+// While a copy runs its answers must reach the Copy tab, and nothing else may talk to the
+// camera: the other tabs, the load and the reset wait until it ends.
+void TFR8V2::CopyRunning(bool on) {
+    for (int i = 0; i < kPageGroups; ++i)
+        if (i != kCopyGroup) PageControl1->setTabEnabled(i, !on);
+    ReLoad->setEnabled(!on);
+    Reset1->setEnabled(!on);
+    ResetButton->setEnabled(!on);
+}
+
+void TFR8V2::Trans_cstm_hidden() {
+    Adjust->Trans_cstm_hidden();
 }
 
 void TFR8V2::ReloadTimerTimer() {
@@ -315,10 +364,6 @@ void TFR8V2::Busy(bool on) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
-}
-
-void TFR8V2::BlockSent() {
-    Copy->BlockSent();
 }
 
 void TFR8V2::ResetAcknowledged() {

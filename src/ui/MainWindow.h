@@ -26,7 +26,9 @@ class CopyTab;
 class EasyTab;
 class LineTab;
 class MaskTab;
+class TFMR8V2;
 class TFSR8V2;
+class TKizuInfo;
 class TrafficWindow;
 
 class TFR8V2 : public QMainWindow, public SessionObserver {
@@ -54,9 +56,15 @@ public:
     // Shows and focuses the hidden service field.
     void ShowServiceField();
     void SetSwitchPanel(TFSR8V2* panel);
+    void SetAdjustInfoWindow(TKizuInfo* window) { adjustInfo_ = window; }
+    // The defect tab's "Info": the adjust-parameter window for the camera's TV system.
+    void ShowAdjustInfo();
+    // The MASK tab shows its masks in this window.
+    void SetMaskPreview(TFMR8V2* preview);
 
     void ReLoadClick() { session_->ReLoadClick(); }
-    void Trans_cstm_hidden() {}
+    // After every answer: the Adjust tab's ATW presets follow its "ATW" box.
+    void Trans_cstm_hidden();
 
     // SessionObserver
     int ActivePage() const override;
@@ -67,7 +75,6 @@ public:
     void PanelsEnabled(bool on) override;
     void OrderCount(int count) override;
     void AnswerArrived() override { Trans_cstm_hidden(); }
-    void BlockSent() override;
     void ResetAcknowledged() override;
     void LinkLost() override;
     void RefreshCursor() override;
@@ -124,6 +131,7 @@ private:
     void buildMenu();
     void Reset1Click();
     void ReloadTimerTimer();
+    void CopyRunning(bool on);
 
     QtEventLoop loop_{this};
     r8::Trace traffic_; // outlives the session, whose port it traces
@@ -131,6 +139,8 @@ private:
     std::array<std::unique_ptr<TabRoom>, kPageGroups> rooms_;
     std::unique_ptr<TrafficWindow> trafficWindow_; // collects from the start, shown on demand
     TFSR8V2* switchPanel_ = nullptr;
+    TKizuInfo* adjustInfo_ = nullptr;
+    TFMR8V2* maskPreview_ = nullptr;
     bool busyCursor_ = false;
     bool settingPage_ = false;
     bool terminated_ = false;

@@ -7,12 +7,19 @@
 namespace r8::ui {
 
 class TFR8V2;
+class MaskPanel;
+struct MaskView;
 
-// Mask preview: created with the application, never shown.
+// Mask preview: the two privacy masks drawn over the picture area, shown from the MASK tab.
 class TFMR8V2 : public QWidget {
     Q_OBJECT
 public:
     explicit TFMR8V2(QWidget* parent = nullptr);
+    // Draws mask n (0, 1) and names its state in the legend above the panel.
+    void SetMask(int mask, const MaskView& view);
+
+    MaskPanel* Panel9;
+    Label* Legend[2];
 };
 
 // Push-switch panel: the camera's four push switches, shown from the "&SW" menu item.
@@ -35,11 +42,19 @@ private:
     TFR8V2& main_;
 };
 
-// Adjust-parameter window of the defect search.
+// Adjust-parameter window: the fixed offsets that the defect search and "Kizu Adjust" apply.
 class TKizuInfo : public QWidget {
     Q_OBJECT
 public:
     explicit TKizuInfo(QWidget* parent = nullptr);
+    // Fills the fields for a PAL camera (the TV system is not known yet).
+    void FormCreate();
+    // Shows the window (not modal) with the vertical offset of the camera's TV system.
+    void ShowFor(bool ntsc);
+
+    Edit* AdjustX;
+    Edit* AdjustY;
+    Edit* AdjustPk;
 };
 
 } // namespace r8::ui

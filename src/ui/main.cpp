@@ -44,8 +44,12 @@ bool AsksForTextOnly(int argc, char* argv[]) {
 }
 
 struct Options {
-    QCommandLineOption com1{"com1", "Device of serial port 1 (default /dev/ttyS0).", "PATH"};
-    QCommandLineOption com2{"com2", "Device of serial port 2 (default /dev/ttyS1).", "PATH"};
+    QCommandLineOption com1{"com1",
+                            "Device of serial port 1 (default /dev/ttyS0), or socket://HOST:PORT "
+                            "or rfc2217://HOST:PORT for a serial device server.",
+                            "PATH"};
+    QCommandLineOption com2{
+        "com2", "Device of serial port 2 (default /dev/ttyS1), or a network port.", "PATH"};
     QCommandLineOption simulate{
         "simulate", "Start a simulated camera on a pseudo-terminal and put it on port 1."};
     QCommandLineOption trace{"trace", "Write the traffic on the camera line to stderr: every byte "
@@ -61,6 +65,19 @@ void Describe(QCommandLineParser& parser, const Options& o) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOptions({o.com1, o.com2, o.simulate, o.trace, o.traceFile});
+}
+
+// Only the tool's own messages belong on stderr. Qt's debug and info output goes, and so do
+// its notices about the environment that change nothing for the operator (no runtime
+// directory, a window system that cannot take a size hint); its other warnings and errors stay.
+QtMessageHandler qtDefaultHandler = nullptr;
+
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtDebugMsg || type == QtInfoMsg) return;
+    if (type == QtWarningMsg &&
+        (text.startsWith("QStandardPaths: ") || text.contains("does not support propagateSizeHints")))
+        return;
+    qtDefaultHandler(type, context, text);
 }
 
 struct CloseFile {
@@ -83,6 +100,7 @@ int BlockTerminationSignals() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    qtDefaultHandler = qInstallMessageHandler(QuietQtMessages);
     if (AsksForTextOnly(argc, argv)) {
         QCoreApplication text(argc, argv);
         QCoreApplication::setApplicationName("r8v5mc");
@@ -135,6 +153,8 @@ int main(int argc, char* argv[]) {
     r8::ui::TFSR8V2 FSR8V2(FR8V2);
     r8::ui::TKizuInfo KizuInfo;
     FR8V2.SetSwitchPanel(&FSR8V2);
+    FR8V2.SetAdjustInfoWindow(&KizuInfo);
+    FR8V2.SetMaskPreview(&FMR8V2);
     if (parser.isSet(o.trace)) FR8V2.Traffic().AddSink(r8::Trace::ToStream(stderr));
     if (traceFile) FR8V2.Traffic().AddSink(r8::Trace::ToStream(traceFile.get()));
     // A signal may come while the start-up still runs in a message box's loop (an open error):
@@ -154,7 +174,10 @@ int main(int argc, char* argv[]) {
     }
     FR8V2.show();
     r8::ui::RunGuarded([&] { FR8V2.FormCreate(); });
+    // A signal ends the program with status 0 in every state, also when it came while the
+    // search's give-up box was open (the give-up then asks for status 1 on its way out).
     if (stopped) return 0;
     if (FR8V2.Terminated()) return 1;
-    return app.exec();
+    const int status = app.exec();
+    return stopped ? 0 : status;
 }

@@ -9,10 +9,13 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <set>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,6 +70,11 @@ TEST(CopyCommand, UsagePortAndFileErrorsExitTwoWithOneSentence) {
         << "210C00000000000000000000000000\r\n210C0001000000000000000000000\r\n";
     const std::string factory = sim::SettingsText(sim::FactoryEeprom({}));
     std::ofstream(dir.File("good.dat"), std::ios::binary) << factory;
+    // A patch of one word: good for a single write, not a whole image.
+    std::ofstream(dir.File("patch.dat"), std::ios::binary)
+        << factory.substr(0, 32) << factory.substr(factory.size() - 32);
+    ASSERT_EQ(mkfifo(dir.File("fifo.dat").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.File("folder"));
 
     sim::CameraSim camera;
     camera.Start();
@@ -84,6 +92,9 @@ TEST(CopyCommand, UsagePortAndFileErrorsExitTwoWithOneSentence) {
         {{"read"}, 2, "read takes one file"},
         {{"copy", "a.dat"}, 2, "unknown command copy"},
         {{"read", "a.dat", "--single"}, 2, "--batch and --single go with write only"},
+        {{"write", "a.dat", "--batch", "--single"}, 2, "--batch and --single exclude each other"},
+        {{"--force", "write", "a.dat"}, 2, "--force goes with read only"},
+        {{"--force", "verify", "a.dat"}, 2, "--force goes with read only"},
         {{"--port", "/dev/r8-no-such-port", "read", "a.dat"},
          2,
          "/dev/r8-no-such-port: no such device"},
@@ -93,6 +104,16 @@ TEST(CopyCommand, UsagePortAndFileErrorsExitTwoWithOneSentence) {
         {{"--simulate", "write", "missing.dat"}, 2, "missing.dat: cannot open"},
         {{"--simulate", "write", "bad.dat"}, 2, "bad.dat: line 2: a record has 30"},
         {{"--simulate", "verify", "bad.dat"}, 2, "bad.dat: line 2"},
+        // A pipe is refused at once, without waiting for a writer.
+        {{"--simulate", "write", "fifo.dat"}, 2, "fifo.dat: a pipe (FIFO), not a settings file"},
+        {{"--simulate", "verify", "folder"}, 2, "folder: a folder, not a settings file"},
+        {{"--simulate", "write", "/dev/null"}, 2, "/dev/null: a character device"},
+        {{"--simulate", "write", "patch.dat"}, 2, "patch.dat: word 0001 has no record"},
+        {{"--simulate", "verify", "patch.dat"}, 2, "patch.dat: word 0001 has no record"},
+        {{"--simulate", "--force", "read", "/dev/stdout"}, 2, "/dev/stdout: not a regular file"},
+        {{"--simulate", "--force", "read", "/dev/null"}, 2, "/dev/null: not a regular file"},
+        {{"--simulate", "--force", "read", "folder"}, 2, "folder: a folder"},
+        {{"--simulate", "read", "missing/a.dat"}, 2, "cannot write in missing"},
         {{"diff", "good.dat", "bad.dat"}, 2, "bad.dat: line 2"},
         {{"diff", "good.dat", "good.dat"}, 0, ""},
         {{"--help"}, 0, ""},
@@ -126,6 +147,8 @@ TEST(CopyCommand, ReadWriteVerifyOnTheSimulatedCamera) {
     r = RunCopy(dir, {"--simulate", "verify", "edited.dat"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out.substr(0, 15), "0005 BEEF " + factory.substr(5 * 32 + 8, 4) + "\n");
+    EXPECT_NE(r.out.find("verify edited.dat: 1023 words compared, 1 differ"), std::string::npos)
+        << r.out;
     r = RunCopy(dir, {"diff", "camera.dat", "edited.dat"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out.find("0005 "), 0u);
@@ -133,6 +156,15 @@ TEST(CopyCommand, ReadWriteVerifyOnTheSimulatedCamera) {
         r = RunCopy(dir, {"--simulate", "write", "edited.dat", mode});
         EXPECT_EQ(r.code, 0) << mode << r.err;
     }
+
+    // Through a symbolic link: the file it points to is replaced, the link stays.
+    std::filesystem::create_directory(dir.File("kept"));
+    std::ofstream(dir.File("kept/camera.dat")) << "old";
+    ASSERT_EQ(symlink("kept/camera.dat", dir.File("link.dat").c_str()), 0);
+    r = RunCopy(dir, {"--simulate", "--force", "read", "link.dat"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.dat")));
+    EXPECT_EQ(ReadAll(dir.File("kept/camera.dat")), factory);
 }
 
 // The command run in-process against a camera that holds its replies: the step hook lets
@@ -143,7 +175,7 @@ struct HeldCamera {
     ToolStreams io;
     size_t released = 0;
 
-    HeldCamera() {
+    explicit HeldCamera(sim::SimOptions o = {}) : camera(o) {
         camera.Start();
         camera.Hold();
         io.out = std::fopen(dir.File("out").c_str(), "w");
@@ -180,6 +212,28 @@ struct HeldCamera {
 
 // ENQ, the two reads of the Copy page.
 constexpr size_t kStartUnits = 3;
+
+std::vector<std::string> Entries(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.File("")))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(CopyCommand, ACameraThatNeverAnswersExitsThree) {
+    HeldCamera h; // the enquiry is never answered
+    std::ofstream(h.dir.File("camera.dat"), std::ios::binary)
+        << sim::SettingsText(sim::FactoryEeprom({}));
+    bool ticked = false;
+    const int code = RunCopyTool(h.Args("verify", "camera.dat"), h.io, -1, [&](Session& s) {
+        for (int i = 0; i < 16 && !ticked; ++i)
+            s.Link().SendTimerTimer(); // the port search gives up at the 16th
+        ticked = true;
+    });
+    EXPECT_EQ(code, kExitNoCamera);
+    EXPECT_NE(h.Err().find("no camera answered"), std::string::npos) << h.Err();
+}
 
 TEST(CopyCommand, AnUnansweredCameraEndsWithItsOwnExitCodeAtTheSecondTimeOut) {
     HeldCamera h;
@@ -227,11 +281,102 @@ TEST(CopyCommand, ASignalStopsBetweenExchangesAndReleasesThePort) {
         EXPECT_EQ(code, sig == SIGINT ? kExitInterrupt : kExitTerminate);
         EXPECT_EQ(h.EepromReads(), 3u) << "nothing sent after the answer in flight";
         EXPECT_EQ(ReadAll(h.dir.File("camera.dat")), "an earlier file");
+        EXPECT_EQ(Entries(h.dir), (std::vector<std::string>{"camera.dat", "err", "out"}))
+            << "no temporary file left";
         EXPECT_NE(h.Err().find("stopped by"), std::string::npos) << h.Err();
         const int fd = open(h.camera.SlavePath().c_str(), O_RDWR | O_NOCTTY);
         EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0) << "the port is released";
         close(fd);
     }
+}
+
+// A stop asked for while the file is read ends the command before the port is opened.
+TEST(CopyCommand, ASignalDuringTheFileReadStopsBeforeThePortIsOpened) {
+    HeldCamera h;
+    std::ofstream(h.dir.File("image.dat"), std::ios::binary)
+        << sim::SettingsText(sim::FactoryEeprom({}));
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    signalfd_siginfo info{};
+    info.ssi_signo = SIGTERM;
+    ASSERT_EQ(write(fds[1], &info, sizeof info), static_cast<ssize_t>(sizeof info));
+    EXPECT_EQ(RunCopyTool(h.Args("write", "image.dat"), h.io, fds[0]), kExitTerminate);
+    close(fds[0]);
+    close(fds[1]);
+    EXPECT_NE(h.Err().find("stopped by SIGTERM; nothing sent"), std::string::npos) << h.Err();
+    EXPECT_TRUE(h.camera.Received().empty());
+}
+
+// The block's answer is lost: the block goes again (and the progress says so), then the reset.
+TEST(CopyCommand, ALostAnswerToTheBlockSendsTheBlockAgain) {
+    sim::SimOptions o;
+    o.dropEvery = 4; // the two page reads, the read of word 1023, then the block's answer
+    HeldCamera h(o);
+    h.camera.Resume();
+    std::ofstream(h.dir.File("image.dat"), std::ios::binary)
+        << sim::SettingsText(sim::FactoryEeprom({}));
+    bool ticked = false;
+    const int code = RunCopyTool(h.Args("write", "image.dat"), h.io, -1, [&](Session& s) {
+        // Once the camera's ACK to the block is in, its answer is due.
+        if (ticked || s.Link().SendFrame[0] != SOH || s.Link().LINK_STATUS != 2) return;
+        for (int tick = 0; tick <= CameraLink::kBlockTicks; ++tick)
+            s.Link().SendTimerTimer();
+        ticked = true;
+    });
+    EXPECT_EQ(code, kExitDone) << h.Err();
+    EXPECT_NE(h.Err().find("no answer to the settings block: sending it again (retry 1)"),
+              std::string::npos)
+        << h.Err();
+    size_t blocks = 0;
+    for (const auto& u : h.camera.Received()) {
+        blocks += u.size() == kBlockFrameSize;
+        EXPECT_FALSE(u.size() == kCommandFrameSize && u[0] == SOH) << "no header over a command";
+    }
+    EXPECT_EQ(blocks, 2u);
+}
+
+// Every file of the malformed corpus is refused by both write modes and by verify, each with
+// its own message, before the port is touched.
+TEST(CopyCommand, MalformedFilesAreRefusedAndNothingIsSent) {
+    sim::CameraSim camera;
+    camera.Start();
+    TempDir dir;
+    std::ifstream expected(R8_MALFORMED_DIR "/EXPECTED");
+    ASSERT_TRUE(expected);
+    int files = 0;
+    std::set<std::string> messages;
+    for (std::string line; std::getline(expected, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const size_t tab = line.find('\t');
+        ASSERT_NE(tab, std::string::npos) << line;
+        const std::string path = R8_MALFORMED_DIR "/" + line.substr(0, tab);
+        const std::string says = path + ": " + line.substr(tab + 1);
+        ++files;
+        for (const char* mode : {"--batch", "--single", "verify"}) {
+            SCOPED_TRACE(path + " " + mode);
+            const bool verify = std::string(mode) == "verify";
+            std::vector<std::string> words{"--port", camera.SlavePath()};
+            if (verify)
+                words.insert(words.end(), {"verify", path});
+            else
+                words.insert(words.end(), {"write", path, mode});
+            const CopyArgs args = ParseCopyArgs(words);
+            ASSERT_EQ(args.error, "");
+            ToolStreams io;
+            io.out = std::fopen(dir.File("out").c_str(), "w");
+            io.err = std::fopen(dir.File("err").c_str(), "w");
+            EXPECT_EQ(RunCopyTool(args, io), kExitUsage);
+            std::fclose(io.out);
+            std::fclose(io.err);
+            const std::string err = ReadAll(dir.File("err"));
+            EXPECT_EQ(err, "r8v5mc-copy: " + err.substr(13)) << "one line";
+            EXPECT_NE(err.find(says), std::string::npos) << err;
+            messages.insert(err);
+        }
+    }
+    EXPECT_GE(files, 25);
+    EXPECT_EQ(messages.size(), static_cast<size_t>(files)) << "each file its own message";
+    EXPECT_TRUE(camera.Received().empty()) << "nothing reached the camera";
 }
 
 } // namespace

@@ -45,6 +45,7 @@ struct Front : SessionObserver, CopyReport {
     void CopyProgress(int position, int maximum) override { last = {position, maximum}; }
     void CopyDone() override { ++done; }
     void CopyFailed(const CopyFailure& f) override { failures.push_back(f); }
+    void Resending(bool block) override { resent.push_back(block); }
 
     CopyEngine* engine = nullptr;
     bool pageLoaded = false;
@@ -52,6 +53,7 @@ struct Front : SessionObserver, CopyReport {
     int done = 0;
     std::vector<CopyFailure> failures;
     std::vector<std::string> messages;
+    std::vector<bool> resent;
 };
 
 // A session with the copy engine on the Copy page, its link up and the page loaded.
@@ -63,7 +65,7 @@ struct OnSimulator {
     CopyEngine engine{session, [this](const int32_t* table) { session.Link().SohCommand(table); },
                       front};
 
-    OnSimulator() {
+    explicit OnSimulator(sim::SimOptions o = {}) : camera(o) {
         camera.Start();
         SetPortPath(1, camera.SlavePath());
         SetPortPath(2, camera.SlavePath());
@@ -126,7 +128,12 @@ TEST(PcToCamera, BatchAndSingleLeaveTheFileInTheEeprom) {
         TempDir dir;
         const std::string path = dir.File("edited.dat");
         OnSimulator s;
+        // The word no file carries: a batch reads it first and gives it back unchanged.
+        s.camera.WithModel([](sim::CameraModel& m) {
+            m.Command({0x21, 0x0C, 0x03, 0xFF, 0x18, 0x15});
+        });
         const sim::EepromImage original = s.Eeprom();
+        ASSERT_EQ(original[1023], 0x1815);
         std::vector<int> edited;
         WriteAll(path, EditedFile(original, edited));
         SettingsFile file;
@@ -144,16 +151,22 @@ TEST(PcToCamera, BatchAndSingleLeaveTheFileInTheEeprom) {
             ASSERT_EQ(now[static_cast<size_t>(k)], file.words[static_cast<size_t>(k)]) << k;
         for (int k : edited)
             EXPECT_NE(now[static_cast<size_t>(k)], original[static_cast<size_t>(k)]);
+        EXPECT_EQ(now[1023], 0x1815);
 
-        // What went out: the block or the records, then the reset, each frame once.
+        // What went out: the read of word 1023 and the block, or the records; then the reset;
+        // each frame once.
         auto frames = Frames(s.camera);
         frames.erase(frames.begin(), frames.begin() + static_cast<ptrdiff_t>(before));
-        ASSERT_EQ(frames.size(), batch ? 2u : 1024u);
+        ASSERT_EQ(frames.size(), batch ? 3u : 1024u);
         if (batch) {
-            EXPECT_EQ(frames[0].size(), kBlockFrameSize);
-            EXPECT_EQ(frames[0][1], kBlockKind2048);
-            EXPECT_EQ(frames[0][2 + 2 * 5], static_cast<uint8_t>(file.words[5]));
-            EXPECT_EQ(frames[0][3 + 2 * 5], static_cast<uint8_t>(file.words[5] >> 8));
+            const std::vector<uint8_t> read1023{STX, 0x31, 0x0C, 0x03, 0xFF};
+            EXPECT_TRUE(std::equal(read1023.begin(), read1023.end(), frames[0].begin()));
+            EXPECT_EQ(frames[1].size(), kBlockFrameSize);
+            EXPECT_EQ(frames[1][1], kBlockKind2048);
+            EXPECT_EQ(frames[1][2 + 2 * 5], static_cast<uint8_t>(file.words[5]));
+            EXPECT_EQ(frames[1][3 + 2 * 5], static_cast<uint8_t>(file.words[5] >> 8));
+            EXPECT_EQ(frames[1][2 + 2 * 1023], 0x15);
+            EXPECT_EQ(frames[1][3 + 2 * 1023], 0x18);
         } else {
             for (size_t i = 0; i + 1 < frames.size(); ++i)
                 ASSERT_TRUE(std::equal(file.records[i].begin(), file.records[i].end(),
@@ -209,7 +222,8 @@ struct OnScript {
     PollLoop loop;
     Front front;
     Session session{loop, front, &port};
-    CopyEngine engine{session, [](const int32_t*) {}, front};
+    CopyEngine engine{session, [this](const int32_t* table) { session.Link().SohCommand(table); },
+                      front};
 
     OnScript() {
         front.engine = &engine;
@@ -265,15 +279,78 @@ TEST(CameraToPc, AnAnswerForAnotherWordEndsTheCopyWithoutAFile) {
     }
 }
 
-TEST(CameraToPc, AFileThatCannotBeWrittenIsReported) {
+TEST(CameraToPc, AFileThatCannotBeWrittenIsReportedBeforeTheFirstRead) {
     OnScript s;
-    ASSERT_TRUE(s.engine.CtopOK2Click("/nonexistent-folder/camera.dat"));
-    for (int k = 0; k < kEepromWords; ++k)
-        s.Answer({0xA0, 0x0C, static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k), 0, 0});
+    s.port.ClearWritten();
+    EXPECT_FALSE(s.engine.CtopOK2Click("/nonexistent-folder/camera.dat"));
     ASSERT_EQ(s.front.failures.size(), 1u);
     EXPECT_EQ(s.front.failures[0].text, "File write Error occured");
     EXPECT_EQ(s.front.failures[0].caption, "File.ERR");
     EXPECT_EQ(s.front.done, 0);
+    EXPECT_TRUE(s.port.written.empty());
+    EXPECT_FALSE(s.engine.Running());
+}
+
+// The second time-out ends a running transfer: no file, no temporary file, and a write says
+// that the camera may hold part of the file.
+TEST(CopyEngineLinkLost, TheTransferEndsAndSaysWhatIsLeft) {
+    for (const CopyMode mode : {kCameraToPc, kPcToCameraSingle, kPcToCameraBatch}) {
+        SCOPED_TRACE(mode);
+        TempDir dir;
+        const std::string path = dir.File("file.dat");
+        WriteAll(path, SettingsFileText(WordImage{}.data()));
+        OnScript s;
+        const bool started = mode == kCameraToPc         ? s.engine.CtopOK2Click(path)
+                             : mode == kPcToCameraSingle ? s.engine.ptocOkClick(path)
+                                                         : s.engine.ptocOk2Click(path);
+        ASSERT_TRUE(started);
+        if (mode == kPcToCameraBatch) s.Answer({0xA0, 0x0C, 0x03, 0xFF, 0x18, 0x15});
+        if (mode == kPcToCameraSingle) s.Answer({0xA0, 0x0C, 0x00, 0x00});
+        ASSERT_TRUE(s.front.failures.empty());
+        for (int tick = 0; tick < 400 && s.front.failures.empty(); ++tick)
+            s.session.SendTimerTimer();
+        ASSERT_EQ(s.front.failures.size(), 1u);
+        const CopyFailure& f = s.front.failures[0];
+        EXPECT_TRUE(f.linkLost);
+        EXPECT_EQ(f.caption, "Comm.ERR");
+        EXPECT_EQ(f.detail.find("may hold part of the file") != std::string::npos,
+                  mode != kCameraToPc)
+            << f.detail;
+        EXPECT_FALSE(s.engine.Running());
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("")),
+                                std::filesystem::directory_iterator()),
+                  1)
+            << "no temporary file left";
+    }
+}
+
+// A lost answer to the block: the block itself goes again, not a header over the last command.
+TEST(PcToCamera, ABlockWhoseAnswerIsLostIsSentAgainWhole) {
+    TempDir dir;
+    const std::string path = dir.File("file.dat");
+    sim::SimOptions o;
+    o.dropEvery = 4; // the two page reads, the read of word 1023, then the block's answer
+    OnSimulator s(o);
+    WriteAll(path, sim::SettingsText(s.Eeprom()));
+    const size_t before = Frames(s.camera).size();
+    ASSERT_TRUE(s.engine.ptocOk2Click(path));
+    // The camera took the block (its ACK is in) and its answer is lost.
+    ASSERT_TRUE(s.loop.RunUntil(
+        [&] { return s.session.Link().SendFrame[0] == SOH && s.session.Link().LINK_STATUS == 2; },
+        kPatienceMs));
+    EXPECT_LT(s.front.last.first, kEepromWords) << "the block is not through before its answer";
+    for (int tick = 0; tick <= CameraLink::kBlockTicks; ++tick)
+        s.session.SendTimerTimer();
+    ASSERT_TRUE(s.RunToEnd());
+    EXPECT_EQ(s.front.done, 1);
+    EXPECT_TRUE(s.front.failures.empty());
+    EXPECT_EQ(s.front.resent, std::vector<bool>{true});
+    auto frames = Frames(s.camera);
+    frames.erase(frames.begin(), frames.begin() + static_cast<ptrdiff_t>(before));
+    ASSERT_EQ(frames.size(), 4u); // read of word 1023, block, block, reset
+    EXPECT_EQ(frames[1].size(), kBlockFrameSize);
+    EXPECT_EQ(frames[2], frames[1]);
+    EXPECT_EQ(frames[3][1], 0xF1);
 }
 
 } // namespace

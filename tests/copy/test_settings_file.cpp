@@ -1,7 +1,15 @@
 // The settings file: its exact bytes, and the checks that keep a bad file from the camera.
 #include "SettingsFile.h"
+#include "TargetFile.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace r8 {
 namespace {
@@ -9,6 +17,8 @@ namespace {
 std::string Record(const std::string& digits) {
     return digits + "\r\n";
 }
+
+const std::string kEnd = Record("F10000000000000000000000000000");
 
 TEST(SettingsFileFormat, LinesAreThirtyTwoBytesEndingWithTheResetRecord) {
     WordImage words{};
@@ -46,14 +56,14 @@ TEST(SettingsFileChecks, WhatValidFilesRelyOnIsAccepted) {
         int32_t word5;
         size_t records;
     } cases[] = {
-        {"lower-case digits", Record("210c0005beef000000000000000000"), 0xBEEF, 1},
-        {"LF alone", "210C00051234000000000000000000\n", 0x1234, 1},
-        {"last record without its line end", "210C00051234000000000000000000", 0x1234, 1},
-        {"0x1A ends the text", Record("210C00050001000000000000000000") + "\x1A" + "garbage\r\n",
-         0x0001, 1},
-        {"end record last",
-         Record("210C00050002000000000000000000") + Record("F10000000000000000000000000000"),
-         0x0002, 2},
+        {"lower-case digits",
+         Record("210c0005beef000000000000000000") + Record("f1" + std::string(28, '0')), 0xBEEF, 2},
+        {"LF alone", "210C00051234000000000000000000\nF10000000000000000000000000000\n", 0x1234, 2},
+        {"end record without its line end",
+         Record("210C00051234000000000000000000") + "F10000000000000000000000000000", 0x1234, 2},
+        {"0x1A after the end record ends the text",
+         Record("210C00050001000000000000000000") + kEnd + "\x1A" + "garbage\r\n", 0x0001, 2},
+        {"a patch of one word", Record("210C00050002000000000000000000") + kEnd, 0x0002, 2},
     };
     for (const auto& c : cases) {
         SettingsFile f;
@@ -65,16 +75,29 @@ TEST(SettingsFileChecks, WhatValidFilesRelyOnIsAccepted) {
 
 TEST(SettingsFileChecks, BadLinesAreNamedWithTheirNumber) {
     const std::string good = Record("210C00000000000000000000000000");
+    const std::string second = Record("210C00010000000000000000000000");
     const struct {
         const char* what;
         std::string text;
         const char* expect;
     } cases[] = {
-        {"empty file", "", "no records"},
+        {"empty file", "", "the file is empty"},
         {"short record", good + Record("210C0000000000000000000000000"), "line 2: a record has 30"},
         {"long record", Record("210C000000000000000000000000000"), "line 1: a record has 30"},
-        {"empty line", good + "\r\n" + good, "line 2: a record has 30"},
-        {"not hexadecimal", good + good + Record("210C00G00000000000000000000000"),
+        {"empty line", good + "\r\n" + second + kEnd, "line 2: a blank line; every line"},
+        {"blank line after the end", good + kEnd + "\r\n", "line 3: a blank line after the end"},
+        {"cut at a line end", good + second, "line 2: the file is cut"},
+        {"0x1A before the end record", good + "\x1A" + kEnd, "line 2: an end-of-file mark (1A)"},
+        {"a word twice", good + second + good + kEnd,
+         "line 3: word 0000 again; line 1 gave it already"},
+        {"data filler", Record("210C00000000000000000000000100") + kEnd,
+         "line 1: the digits after the word's value must all be \"0\""},
+        {"end filler", good + Record("F10000000000000000000000000010"),
+         "line 2: the digits after the end record's F1"},
+        {"control characters quoted",
+         Record(std::string("210C\x1B[31m\x07\0\"\\00000000000000000", 30)),
+         "line 1: not a hexadecimal digit in \"210C\\x1B[31m\\x07\\x00\\\"\\\\0000"},
+        {"not hexadecimal", good + second + Record("210C00G00000000000000000000000"),
          "line 3: not a hexadecimal digit"},
         {"address above 1023", Record("210C04000000000000000000000000"),
          "line 1: address 0400 is above 03FF"},
@@ -88,6 +111,112 @@ TEST(SettingsFileChecks, BadLinesAreNamedWithTheirNumber) {
         const std::string error = ParseSettingsText(c.text, f);
         EXPECT_EQ(error.rfind(c.expect, 0), 0u) << c.what << ": " << error;
     }
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(SettingsFileRead, OnlyARegularFileOfASettingsFilesSizeIsRead) {
+    sim::test::TempDir dir;
+    const std::string fifo = dir.File("fifo.dat"), big = dir.File("big.dat");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::ofstream(big) << std::string(kMaxSettingsFileSize + 1, '0');
+    std::ofstream(dir.File("good.dat")) << SettingsFileText(WordImage{}.data());
+    const struct {
+        std::string path;
+        const char* says;
+    } cases[] = {
+        {dir.File(""), "a folder, not a settings file"},
+        {"/dev/null", "a character device, not a settings file"},
+        {fifo, "a pipe (FIFO), not a settings file"}, // and no wait for a writer
+        {big, "bytes, too large for a settings file"},
+        {dir.File("missing.dat"), "cannot open: No such file"},
+    };
+    for (const auto& c : cases) {
+        std::string text = "left over";
+        const std::string error = ReadSettingsBytes(c.path, text);
+        EXPECT_EQ(error.rfind(c.path + ": ", 0), 0u) << error;
+        EXPECT_NE(error.find(c.says), std::string::npos) << error;
+        EXPECT_TRUE(text.empty());
+    }
+    std::string text;
+    EXPECT_EQ(ReadSettingsBytes(dir.File("good.dat"), text), "");
+    EXPECT_EQ(text.size(), 32768u);
+    EXPECT_EQ(ReadSettingsBytes(dir.File("good.dat"), text, [] { return true; }), "stopped");
+}
+
+TEST(TargetFileChecks, OnlyARegularFileOrANewOneIsATarget) {
+    sim::test::TempDir dir;
+    std::filesystem::create_directory(dir.File("sub"));
+    std::ofstream(dir.File("sub/real.dat")) << "old";
+    ASSERT_EQ(symlink("sub/real.dat", dir.File("link.dat").c_str()), 0);
+    ASSERT_EQ(symlink(dir.File("sub/new.dat").c_str(), dir.File("dangling.dat").c_str()), 0);
+    ASSERT_EQ(symlink("loop2", dir.File("loop1").c_str()), 0);
+    ASSERT_EQ(symlink("loop1", dir.File("loop2").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/null", dir.File("to-null").c_str()), 0);
+    const struct {
+        std::string path;
+        std::string target; // empty: refused
+        const char* says;
+    } cases[] = {
+        {dir.File("sub/real.dat"), dir.File("sub/real.dat"), ""},
+        {dir.File("link.dat"), dir.File("sub/real.dat"), ""},
+        {dir.File("dangling.dat"), dir.File("sub/new.dat"), ""},
+        {dir.File("new.dat"), dir.File("new.dat"), ""},
+        {dir.File("sub"), "", "a folder"},
+        {"/dev/null", "", "not a regular file"},
+        {"/dev/stdout", "", "not a regular file"},
+        {dir.File("to-null"), "", "not a regular file"},
+        {dir.File("loop1"), "", "too many levels of symbolic links"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string target;
+        const std::string error = ResolveTarget(c.path, target);
+        if (c.target.empty()) {
+            EXPECT_NE(error.find(c.says), std::string::npos) << error;
+            continue;
+        }
+        EXPECT_EQ(error, "");
+        EXPECT_EQ(std::filesystem::path(target).lexically_normal(),
+                  std::filesystem::path(c.target).lexically_normal());
+    }
+}
+
+TEST(TargetFileChecks, ALinksTargetIsReplacedInItsFolderAndADiscardLeavesNothing) {
+    sim::test::TempDir dir;
+    std::filesystem::create_directory(dir.File("sub"));
+    std::ofstream(dir.File("sub/real.dat")) << "old";
+    ASSERT_EQ(chmod(dir.File("sub/real.dat").c_str(), 0640), 0);
+    ASSERT_EQ(symlink("sub/real.dat", dir.File("link.dat").c_str()), 0);
+    {
+        TargetFile file;
+        ASSERT_EQ(file.Open(dir.File("link.dat"), 32768), "");
+        // Made before anything is read, next to the file it replaces.
+        EXPECT_EQ(Entries(dir.File("sub")).size(), 2u);
+        EXPECT_EQ(file.Commit("new"), "");
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.dat")));
+    std::ifstream in(dir.File("sub/real.dat"));
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
+    struct stat st {};
+    ASSERT_EQ(stat(dir.File("sub/real.dat").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(Entries(dir.File("sub")), std::vector<std::string>{"real.dat"});
+    {
+        TargetFile file;
+        ASSERT_EQ(file.Open(dir.File("sub/other.dat"), 32768), "");
+        file.Discard();
+    }
+    EXPECT_EQ(Entries(dir.File("sub")), std::vector<std::string>{"real.dat"});
+    TargetFile file;
+    const std::string error = file.Open(dir.File("missing/camera.dat"), 32768);
+    EXPECT_NE(error.find("cannot create a file in"), std::string::npos) << error;
 }
 
 TEST(SettingsFileCompare, DifferingWordsWithBothValues) {

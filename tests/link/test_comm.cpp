@@ -270,6 +270,7 @@ TEST_F(CommOpen, OpenErrorNamesThePathAndTheCause) {
     std::vector<Case> cases = {
         {missing.string(), ENOENT, ": no such device."},
         {plain.string(), ENOTTY, ": not a serial port."},
+        {"", ENOENT, "No device is set for port 1 (COM1)."},
         // The exclusive flag refuses the open (EBUSY); root passes it and meets the lock.
         {pty.SlavePath(), ::geteuid() == 0 ? EWOULDBLOCK : EBUSY,
          ": busy. Another program is using it."},
@@ -644,6 +645,27 @@ TEST_F(CommReceive, PeerHangUpMarksTheDeviceGoneWithoutSpinning) {
     comm.Close();
     EXPECT_FALSE(comm.IsOpen());
     EXPECT_FALSE(comm.DeviceGone());
+}
+
+// A handler that resumes after a nested loop (a message box) must not act on what a device
+// that went away meanwhile had left in the queue.
+TEST_F(CommReceive, BytesLeftByADeadDeviceAreDropped) {
+    Receiver rx;
+    rx.AttachTo(comm);
+    comm.Open();
+    ASSERT_TRUE(pty.Send({0x06, 0x02, 0x41, 0x42}));
+    ASSERT_TRUE(waitQueued(comm, 4));
+    pty.HangUp();
+    const auto deadline = Clock::now() + kBound;
+    while (!comm.DeviceGone() && waitReadable(comm.EventFd(), deadline))
+        drainEventFd(comm.EventFd());
+    ASSERT_TRUE(comm.DeviceGone());
+
+    comm.DispatchEvents();
+    EXPECT_TRUE(rx.got.empty());
+    EXPECT_EQ(comm.InQueueCount(), 0u);
+    uint8_t b = 0;
+    EXPECT_EQ(comm.Read(&b, 1), 0u);
 }
 
 } // namespace

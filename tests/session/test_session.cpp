@@ -9,6 +9,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -182,9 +183,56 @@ TEST(SessionDisconnect, ARelinkedDeviceIsFoundAgainAndItsActivePageLoaded) {
     EXPECT_EQ(observer.panels, (std::vector<bool>{false, true, false, true}));
     EXPECT_TRUE(observer.linkUp);
     EXPECT_FALSE(session.Disconnected());
-    EXPECT_EQ(observer.status[0], "Comm. Connecting");
+    EXPECT_EQ(observer.status[0], "Comm. Connected: " + o.linkPath);
     EXPECT_EQ(observer.messages.size(), 1u);
     EXPECT_TRUE(session.Trans_chk());
+    session.Close();
+}
+
+TEST(SessionDisconnect, ABusyDeviceIsRetriedOnABackOffUntilItIsFree) {
+    const sim::SimOptions o = linkedCamera("busy-camera");
+    sim::CameraSim camera(o);
+    camera.Start();
+    SetPortPath(1, o.linkPath);
+
+    PollLoop loop;
+    Observer observer;
+    Session session(loop, observer);
+    GeometryRoom room;
+    session.SetRoom(kAdjustGroup, &room);
+    session.Start();
+    ASSERT_TRUE(loop.RunUntil([&] { return observer.panels.size() == 2; }, kPatienceMs));
+
+    camera.Stop();
+    ASSERT_TRUE(loop.RunUntil([&] { return observer.messages.size() == 1; }, kPatienceMs));
+    camera.Start();
+    TComm other; // another program takes the device the moment it is back
+    other.SetPort(1);
+    other.Open();
+
+    // Each failed attempt arms the next, one interval longer, up to the longest.
+    std::vector<int> intervals;
+    for (int i = 0; i < 7; ++i) {
+        ASSERT_TRUE(session.RetryTimer().Enabled());
+        intervals.push_back(session.RetryTimer().Interval());
+        session.RetryTimerTimer();
+        loop.RunOnce(0);
+        EXPECT_FALSE(session.Port().IsOpen());
+    }
+    EXPECT_EQ(intervals.back(), Session::kRetryMaxMs);
+    EXPECT_TRUE(std::is_sorted(intervals.begin(), intervals.end()));
+    EXPECT_LT(intervals.front(), intervals.back());
+
+    other.Close(); // freed: no folder changes, only the timer can find it
+    EXPECT_FALSE(session.Port().IsOpen());
+    session.RetryTimerTimer();
+    loop.RunOnce(0);
+    EXPECT_TRUE(session.Port().IsOpen());
+    EXPECT_FALSE(session.RetryTimer().Enabled());
+    ASSERT_TRUE(loop.RunUntil([&] { return observer.panels.size() == 4; }, kPatienceMs));
+    EXPECT_FALSE(session.Disconnected());
+    EXPECT_EQ(room.handled, 4);
+    EXPECT_EQ(observer.messages.size(), 1u);
     session.Close();
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace r8::sim::test {
 namespace {
@@ -76,14 +77,23 @@ TEST(Processes, StoredLensPositions) {
     EXPECT_NE(A(Ask(m, {0x31, 0x52, 0x01, 0x41}), 1), 0xA0); // positions are 1..64
 }
 
-TEST(Processes, LensAdjustmentAnswersZeroZeroOne) {
-    CameraModel m;
-    EXPECT_EQ(A(Ask(m, {0x21, 0x45, 0x06, 0x00}), 1), 0xA0);
-    EXPECT_EQ(A(Ask(m, {0x21, 0x45, 0x04, 0x00}), 4), 0);
-    EXPECT_EQ(A(Ask(m, {0x21, 0x46}), 2), 0x46);
-    EXPECT_EQ(A(Ask(m, {0x21, 0x45, 0x04, 0x01}), 4), 0);
-    EXPECT_EQ(A(Ask(m, {0x21, 0x46}), 1), 0xA0);
-    EXPECT_EQ(A(Ask(m, {0x21, 0x45, 0x04, 0x01}), 4), 1);
+TEST(Processes, LensAdjustmentAnswersZeroAsOftenAsSetThenOne) {
+    for (int zeros : {0, 1, 2, 5}) {
+        CameraModel m;
+        if (zeros != 2) m.SetLensAdjustZeros(zeros); // 2 is the default
+        Ask(m, {0x21, 0x45, 0x00, 0x18, 0x00});
+        EXPECT_EQ(A(Ask(m, {0x21, 0x45, 0x06, 0x00}), 1), 0xA0);
+        std::vector<int> answers = {A(Ask(m, {0x21, 0x45, 0x04, 0x00}), 4)};
+        while (answers.back() == 0 && answers.size() < 10) {
+            EXPECT_EQ(A(Ask(m, {0x21, 0x46}), 2), 0x46);
+            answers.push_back(A(Ask(m, {0x21, 0x45, 0x04, 0x01}), 4));
+        }
+        std::vector<int> expected(static_cast<size_t>(zeros), 0);
+        expected.push_back(1);
+        EXPECT_EQ(answers, expected) << zeros;
+        EXPECT_EQ(m.Lens().zoomCurrent, CameraModel::kZoomMin) << "calibrated at the wide end";
+        EXPECT_EQ(A(Ask(m, {0x21, 0x45, 0x04, 0x01}), 4), 1) << "done stays done";
+    }
 }
 
 TEST(Processes, IrisAdjustmentStartsAndEnds) {

@@ -139,6 +139,8 @@ TEST(Options, AllOptions) {
     EXPECT_FALSE(d.options.ntsc);
     EXPECT_TRUE(d.options.hiRes);
     EXPECT_EQ(d.options.trailer, 0xFF);
+    EXPECT_EQ(d.options.lensAdjustZeros, 2);
+    EXPECT_EQ(ParseSimArgs({"--lens-adjust-zeros", "4"}).options.lensAdjustZeros, 4);
 }
 
 TEST(Options, BadArgumentsAreNamed) {

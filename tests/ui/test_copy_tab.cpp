@@ -246,3 +246,55 @@ TEST(CopyTabScripted, RefusedTransfersSendNothing) {
         }
     }
 }
+
+// While a copy runs the answers must reach the Copy tab: the other tabs, the load and the reset
+// wait, and come back at the end, on an error answer and when the link is lost.
+TEST(CopyTabScripted, TheTabControlStaysOnCopyWhileACopyRuns) {
+    enum End { Done, ErrorAnswer, LinkLost };
+    for (const End end : {Done, ErrorAnswer, LinkLost}) {
+        SCOPED_TRACE(end);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        ScriptedCopyTab s;
+        TFR8V2& w = *s.window;
+        auto othersEnabled = [&] {
+            int enabled = 0;
+            for (int i = 0; i < kPageGroups; ++i)
+                enabled += i != kCopyGroup && w.PageControl1->isTabEnabled(i);
+            return enabled;
+        };
+        ASSERT_EQ(othersEnabled(), kPageGroups - 1);
+        s.chooser.path = dir.filePath("camera.dat");
+        s.Tab().CtopOK2->Click();
+        ASSERT_TRUE(s.Tab().Engine().Running());
+        EXPECT_EQ(othersEnabled(), 0);
+        EXPECT_TRUE(w.PageControl1->isTabEnabled(kCopyGroup));
+        EXPECT_FALSE(w.ReLoad->isEnabled());
+        EXPECT_FALSE(w.ResetButton->isEnabled());
+        EXPECT_FALSE(s.Tab().ptocOk2->isEnabled());
+
+        auto answer = [&](std::initializer_list<uint8_t> a) {
+            const std::vector<uint8_t> payload(a);
+            const auto frame = MakeStxFrame(payload.data(), payload.size());
+            s.port.Deliver({ACK});
+            s.port.Deliver({frame.begin(), frame.end()});
+        };
+        if (end == Done) {
+            for (int k = 0; k < kEepromWords; ++k)
+                answer({0xA0, 0x0C, static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k), 0, 0});
+            EXPECT_FALSE(s.Tab().complete2->isHidden());
+        } else if (end == ErrorAnswer) {
+            answer({0xA2, 0x0C, 0x00, 0x00});
+        } else {
+            for (int tick = 0; tick < 42; ++tick)
+                w.Link().SendTimerTimer();
+            ASSERT_FALSE(s.sink.shown.empty());
+            EXPECT_EQ(s.sink.shown.back().caption, "Comm.ERR");
+        }
+        EXPECT_FALSE(s.Tab().Engine().Running());
+        EXPECT_EQ(othersEnabled(), kPageGroups - 1);
+        EXPECT_TRUE(w.ReLoad->isEnabled());
+        EXPECT_TRUE(w.ResetButton->isEnabled());
+        EXPECT_TRUE(s.Tab().ptocOk2->isEnabled());
+    }
+}

@@ -302,6 +302,24 @@ TEST_F(EasyLensTest, SpinButtonsStepWithinTheirBounds) {
     }
 }
 
+TEST_F(EasyLensTest, NumbersAboveTheRangeAreShownWholeAndSteppedBackIntoIt) {
+    auto blocks = Blocks();
+    blocks[6][10] = 150; // AlarmNo
+    blocks[8][3] = 150;  // PositionNo
+    LoadEasyPage(blocks);
+    auto& l = L();
+    EXPECT_EQ(l.AlarmNo->Text().toStdString(), "150");
+    EXPECT_EQ(l.PositionNo->Text().toStdString(), "150");
+
+    l.PosSave->click(); // not a number the operator chose: nothing goes out
+    EXPECT_TRUE(Sent().empty());
+    l.AlarmSpinButton->DownButton()->click();
+    EXPECT_EQ(l.AlarmNo->Text().toStdString(), "64");
+    EXPECT_EQ(Last(3), "215140");
+    l.PositionSpinButton->UpButton()->click();
+    EXPECT_EQ(l.PositionNo->Text().toStdString(), "64");
+}
+
 TEST_F(EasyLensTest, EditsSendOnlyCompleteEntries) {
     Load();
     auto& l = L();

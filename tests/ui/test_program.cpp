@@ -1,5 +1,6 @@
-// The program r8v5mc: SIGTERM ends it with status 0 and leaves the port free for the next
-// program, while it talks to the camera and while its start-up shows an open error.
+// The program r8v5mc: SIGTERM ends it with status 0, with nothing on stderr beyond its own
+// messages, and leaves the port free for the next program: while it talks to the camera, while
+// its start-up shows an open error and while a box raised by received bytes is open.
 #include "Comm.h"
 #include "Frames.h"
 #include "SimPeer.h"
@@ -7,11 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <poll.h>
 #include <spawn.h>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -25,6 +29,10 @@ namespace {
 using sim::test::TempDir;
 
 constexpr int kPatienceMs = 15000;
+
+size_t Lines(const std::string& text) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
 
 class Program {
 public:
@@ -94,6 +102,7 @@ TEST(Program, SigtermEndsWithStatusZeroAndReleasesThePort) {
 
     tool.Signal(SIGTERM);
     EXPECT_EQ(tool.Exit(), 0);
+    EXPECT_EQ(tool.Stderr(), "");
 
     const int fd = open(camera.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(fd, 0);
@@ -116,6 +125,35 @@ TEST(Program, SigtermDuringTheStartUpOpenErrorEndsWithStatusZero) {
     ASSERT_TRUE(tool.WaitStderr("ErrorCode")) << tool.Stderr();
     tool.Signal(SIGTERM);
     EXPECT_EQ(tool.Exit(), 0) << tool.Stderr();
+    // Only the open errors' boxes (one line each), nothing else.
+    std::istringstream lines(tool.Stderr());
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_NE(line.find("ErrorCode = -1 | "), std::string::npos) << line;
+}
+
+// A peer of the test's own on a pseudo-terminal: it answers the enquiry with a frame whose ETX
+// is missing, so a box opens inside the receive handler.
+TEST(Program, SigtermWhileABoxOfTheReceiveHandlerIsOpenEndsWithStatusZero) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    const std::string slave = ptsname(master);
+    Program tool({"-platform", "offscreen", "--com1", slave});
+    pollfd p{master, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, kPatienceMs), 1) << "the enquiry";
+    uint8_t enq = 0;
+    ASSERT_EQ(read(master, &enq, 1), 1);
+    EXPECT_EQ(enq, ENQ);
+    std::vector<uint8_t> bad(kCommandFrameSize, 0x00);
+    bad[0] = STX; // ... and no ETX where it belongs
+    ASSERT_EQ(write(master, bad.data(), bad.size()), static_cast<ssize_t>(bad.size()));
+    ASSERT_TRUE(tool.WaitStderr("sr_err1")) << tool.Stderr();
+
+    tool.Signal(SIGTERM);
+    EXPECT_EQ(tool.Exit(), 0) << tool.Stderr();
+    EXPECT_EQ(Lines(tool.Stderr()), 1u) << tool.Stderr();
+    close(master);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "SimPeer.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -131,9 +132,19 @@ TEST_F(SimulatorWindow, StartUpConnectsAndLoadsTheEasyPage) {
         EXPECT_EQ(units[3 + 2 * i], std::vector<uint8_t>{ACK}) << i;
     }
     EXPECT_EQ(Reads(units), kEasyReads);
+    EXPECT_EQ(w.StatusBar1->PanelText(0).toStdString(), "Comm. Connected: " + camera.SlavePath());
     EXPECT_EQ(w.StatusBar1->PanelText(1), "310C015100000000000000000000");
     EXPECT_EQ(w.StatusBar1->PanelText(2).size(), 30);
     EXPECT_TRUE(w.StatusBar1->PanelText(2).startsWith("A00C0151"));
+    // The command and the answer show whole, and every panel's text also on hover.
+    for (QLabel* panel : w.StatusBar1->findChildren<QLabel*>()) {
+        EXPECT_EQ(panel->toolTip(), panel->text());
+        if (panel->text() == w.StatusBar1->PanelText(1) ||
+            panel->text() == w.StatusBar1->PanelText(2)) {
+            EXPECT_GE(panel->contentsRect().width(),
+                      panel->fontMetrics().horizontalAdvance(panel->text()));
+        }
+    }
     EXPECT_TRUE(w.Easy->TabPanel()->isEnabled());
     for (const auto& m : sink.shown)
         ADD_FAILURE() << m.caption.toStdString() << ": " << m.text.toStdString();
@@ -176,6 +187,7 @@ TEST(UnpluggedCameraWindow, ShowsItDisconnectedAndLoadsTheActivePageWhenItIsBack
                    kEasyReads;
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return loaded(0); }, kWaitMs));
+    EXPECT_EQ(w.StatusBar1->PanelText(0).toStdString(), "Comm. Connected: " + o.linkPath);
 
     camera.Stop();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !sink.shown.empty(); }, kWaitMs));
@@ -188,7 +200,7 @@ TEST(UnpluggedCameraWindow, ShowsItDisconnectedAndLoadsTheActivePageWhenItIsBack
     const size_t before = camera.Received().size();
     camera.Start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return loaded(before); }, kWaitMs));
-    EXPECT_EQ(w.StatusBar1->PanelText(0), "Comm. Connecting");
+    EXPECT_EQ(w.StatusBar1->PanelText(0).toStdString(), "Comm. Connected: " + o.linkPath);
     EXPECT_EQ(sink.shown.size(), 1u);
 }
 

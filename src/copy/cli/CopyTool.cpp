@@ -3,9 +3,11 @@
 #include "Comm.h"
 #include "CopyEngine.h"
 #include "HexText.h"
+#include "NetAddress.h"
 #include "PollLoop.h"
 #include "Session.h"
 #include "SimPeer.h"
+#include "TargetFile.h"
 #include "Trace.h"
 
 #include <cerrno>
@@ -15,6 +17,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -63,19 +66,26 @@ public:
     void Show(int position, int maximum) {
         if (maximum <= 0) return;
         position = std::clamp(position, 0, maximum);
+        if (position != position_) note_.clear();
+        position_ = position;
+        maximum_ = maximum;
         if (terminal_) {
-            constexpr int kWidth = 40;
-            const int filled = position * kWidth / maximum;
-            std::fprintf(err_, "\r%s [%s%s] %d/%d", what_.c_str(), std::string(filled, '#').c_str(),
-                         std::string(kWidth - filled, '.').c_str(), position, maximum);
-            std::fflush(err_);
-            drawn_ = true;
+            draw();
             return;
         }
         const int tenth = position * 10 / maximum;
         if (tenth == lastTenth_) return;
         lastTenth_ = tenth;
         std::fprintf(err_, "%s: %d%% (%d/%d)\n", what_.c_str(), tenth * 10, position, maximum);
+    }
+    // Something the bar's line shows until the next step, e.g. that a frame is sent again.
+    void Note(const std::string& note) {
+        if (!terminal_) {
+            std::fprintf(err_, "%s: %s\n", what_.c_str(), note.c_str());
+            return;
+        }
+        note_ = note;
+        if (maximum_ > 0) draw();
     }
     // Ends the bar's line before anything else is printed.
     void Break() {
@@ -85,11 +95,24 @@ public:
     }
 
 private:
+    void draw() {
+        constexpr int kWidth = 40;
+        const int filled = position_ * kWidth / maximum_;
+        std::fprintf(err_, "\r%s [%s%s] %d/%d%s%s\033[K", what_.c_str(),
+                     std::string(filled, '#').c_str(), std::string(kWidth - filled, '.').c_str(),
+                     position_, maximum_, note_.empty() ? "" : "  ", note_.c_str());
+        std::fflush(err_);
+        drawn_ = true;
+    }
+
     std::FILE* err_;
     std::string what_;
     bool terminal_;
     bool drawn_ = false;
     int lastTenth_ = -1;
+    int position_ = -1;
+    int maximum_ = 0;
+    std::string note_;
 };
 
 class CopyJob : private SessionObserver, private CopyReport {
@@ -104,6 +127,12 @@ private:
     int ActivePage() const override { return kCopyGroup; }
     void Message(const std::string& text, const std::string& caption, int) override;
     void ResetAcknowledged() override { engine_->CloseCopyFile(); }
+    void Resending(bool block) override {
+        ++retries_;
+        progress_.Note(std::string(block ? "no answer to the settings block: sending it again"
+                                         : "no answer: sending the command again") +
+                       " (retry " + std::to_string(retries_) + ")");
+    }
     void LinkLost() override {
         end(kExitNoCamera, "no camera answered on " + portName() + " (no ACK to the enquiry)");
     }
@@ -113,10 +142,13 @@ private:
     void CopyDone() override;
     void CopyFailed(const CopyFailure& f) override {
         const bool file = f.caption == "File.ERR";
-        end(file ? kExitUsage : kExitCamera, f.text + ": " + f.detail);
+        end(f.linkLost ? kExitNoCamera : file ? kExitUsage : kExitCamera, f.text + ": " + f.detail);
     }
 
-    int prepare();
+    int prepare(int signalFd);
+    int prepareTarget();
+    // A stop signal that has arrived on signalFd, without waiting; true once one has.
+    bool signalArrived(int signalFd);
     void step();
     void start();
     void onSignal();
@@ -141,6 +173,7 @@ private:
     bool finished_ = false;
     int code_ = kExitDone;
     int stopSignal_ = 0;
+    int retries_ = 0;
     Clock::time_point stopBy_{};
     Clock::time_point began_{};
 };
@@ -165,13 +198,11 @@ void CopyJob::CopyDone() {
     const std::string what = OpName(args_.op);
     if (args_.op == CopyArgs::Op::Verify) {
         // Only the words the file carries are compared.
-        WordImage camera = engine_->Image();
-        for (size_t k = 0; k < camera.size(); ++k)
-            if (file_.words[k] == kNoWord) camera[k] = kNoWord;
-        const auto diffs = CompareImages(file_.words, camera);
+        // The file is a whole image (checked before the start): words 0..1022 are compared.
+        const auto diffs = CompareImages(file_.words, engine_->Image());
         PrintDifferences(io_.out, diffs);
-        std::fprintf(io_.out, "verify %s: %zu words differ, %.1f s\n", args_.file.c_str(),
-                     diffs.size(), seconds);
+        std::fprintf(io_.out, "verify %s: %d words compared, %zu differ, %.1f s\n",
+                     args_.file.c_str(), kDataRecords, diffs.size(), seconds);
         end(diffs.empty() ? kExitDone : kExitCamera);
         return;
     }
@@ -192,25 +223,54 @@ void CopyJob::end(int code, const std::string& message) {
     loop_.Quit();
 }
 
-int CopyJob::prepare() {
+bool CopyJob::signalArrived(int signalFd) {
+    if (stopSignal_) return true;
+    if (signalFd < 0) return false;
+    pollfd p{signalFd, POLLIN, 0};
+    signalfd_siginfo info{};
+    if (::poll(&p, 1, 0) == 1 && ::read(signalFd, &info, sizeof info) == sizeof info)
+        stopSignal_ = static_cast<int>(info.ssi_signo);
+    return stopSignal_ != 0;
+}
+
+// The target of read: a regular file (with --force) or a new one, in a folder we may write.
+int CopyJob::prepareTarget() {
     namespace fs = std::filesystem;
+    std::string target;
+    if (const std::string error = ResolveTarget(args_.file, target); !error.empty()) {
+        std::fprintf(io_.err, "r8v5mc-copy: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    std::error_code ec;
+    if (fs::exists(target, ec) && !args_.force) {
+        std::fprintf(io_.err, "r8v5mc-copy: %s exists; give --force to replace it\n",
+                     args_.file.c_str());
+        return kExitUsage;
+    }
+    const fs::path t(target);
+    const fs::path folder = t.has_parent_path() ? t.parent_path() : fs::path(".");
+    if (::access(folder.c_str(), W_OK) != 0) {
+        std::fprintf(io_.err, "r8v5mc-copy: %s: cannot write in %s: %s\n", args_.file.c_str(),
+                     folder.c_str(), std::strerror(errno));
+        return kExitUsage;
+    }
+    return kExitDone;
+}
+
+int CopyJob::prepare(int signalFd) {
     if (args_.op == CopyArgs::Op::Read) {
-        std::error_code ec;
-        if (fs::exists(args_.file, ec) && !args_.force) {
-            std::fprintf(io_.err, "r8v5mc-copy: %s exists; give --force to replace it\n",
-                         args_.file.c_str());
-            return kExitUsage;
-        }
-        const fs::path target(args_.file);
-        const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-        if (::access(folder.c_str(), W_OK) != 0) {
-            std::fprintf(io_.err, "r8v5mc-copy: %s: cannot write in %s: %s\n", args_.file.c_str(),
-                         folder.c_str(), std::strerror(errno));
-            return kExitUsage;
-        }
+        if (const int code = prepareTarget(); code != kExitDone) return code;
     } else {
-        std::string error = ReadSettingsFile(args_.file, file_);
-        if (error.empty() && args_.op == CopyArgs::Op::Write && args_.batch)
+        // Read once, before the port is touched; a signal stops the read.
+        std::string error =
+            ReadSettingsFile(args_.file, file_, [&] { return signalArrived(signalFd); });
+        if (stopSignal_) {
+            std::fprintf(io_.err, "r8v5mc-copy: stopped by %s; nothing sent\n",
+                         stopSignal_ == SIGINT ? "SIGINT" : "SIGTERM");
+            return stopSignal_ == SIGINT ? kExitInterrupt : kExitTerminate;
+        }
+        // A block and a comparison both need every word.
+        if (error.empty() && (args_.op == CopyArgs::Op::Verify || args_.batch))
             error = CheckBlockImage(file_, args_.file);
         if (!error.empty()) {
             std::fprintf(io_.err, "r8v5mc-copy: %s\n", error.c_str());
@@ -254,7 +314,7 @@ int CopyJob::prepare() {
 }
 
 int CopyJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
-    if (const int code = prepare(); code != kExitDone) return code;
+    if (const int code = prepare(signalFd); code != kExitDone) return code;
     began_ = Clock::now();
     loop_.OnException = [this](const std::exception& e) {
         const bool open = dynamic_cast<const ECommOpenError*>(&e) != nullptr;
@@ -303,7 +363,13 @@ int CopyJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
 
 void CopyJob::step() {
     if (comm_->DeviceGone()) {
-        end(kExitNoCamera, portName() + " went away");
+        if (comm_->IsNetwork()) {
+            std::string text = NetFailureText(portName(), comm_->GoneCause());
+            text.pop_back(); // the full stop
+            end(kExitNoCamera, text);
+        } else {
+            end(kExitNoCamera, portName() + " went away");
+        }
         return;
     }
     if (stopSignal_) {
@@ -335,7 +401,9 @@ void CopyJob::start() {
             ok = engine_->CtopOK2Click("");
             break;
         case CopyArgs::Op::Write:
-            ok = args_.batch ? engine_->ptocOk2Click(args_.file) : engine_->ptocOkClick(args_.file);
+            // The file read before the port was opened; it is not read again.
+            ok = args_.batch ? engine_->ptocOk2Click(args_.file, file_)
+                             : engine_->ptocOkClick(args_.file, file_);
             break;
         default:
             break;
@@ -375,7 +443,7 @@ int RunDiff(const CopyArgs& args, const ToolStreams& io) {
 CopyArgs ParseCopyArgs(const std::vector<std::string>& args) {
     CopyArgs r;
     std::vector<std::string> words;
-    bool modeGiven = false;
+    bool batchGiven = false, singleGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -406,7 +474,8 @@ CopyArgs ParseCopyArgs(const std::vector<std::string>& args) {
             if (r.traceFile.empty()) r.error = "--trace-file needs a file";
         } else if (a == "--batch" || a == "--single") {
             r.batch = a == "--batch";
-            modeGiven = true;
+            (r.batch ? batchGiven : singleGiven) = true;
+            if (batchGiven && singleGiven) r.error = "--batch and --single exclude each other";
         } else if (a.starts_with("-") && a != "-") {
             r.error = "unknown option " + a;
         } else {
@@ -439,8 +508,10 @@ CopyArgs ParseCopyArgs(const std::vector<std::string>& args) {
     }
     r.file = words[1];
     if (want == 3) r.file2 = words[2];
-    if (modeGiven && r.op != CopyArgs::Op::Write)
+    if ((batchGiven || singleGiven) && r.op != CopyArgs::Op::Write)
         r.error = "--batch and --single go with write only";
+    else if (r.force && r.op != CopyArgs::Op::Read)
+        r.error = "--force goes with read only";
     return r;
 }
 
@@ -454,13 +525,16 @@ std::string CopyUsage(const std::string& program) {
            R"( diff FILE1 FILE2
 Copies the EEPROM image of an R8V5MC camera to and from a settings file.
 
-  read FILE      read the camera's 1024 words into FILE (an existing FILE only with --force)
+  read FILE      read the camera's 1024 words into FILE, a regular file or a new one (an
+                 existing FILE only with --force; a symbolic link's target is replaced)
   write FILE     write FILE into the camera as one block (--batch, the default) or record by
                  record (--single), then reset the camera
   verify FILE    read the camera and list each word that differs: address, file, camera
+                 (FILE must be a whole image: words 0000 to 03FE)
   diff F1 F2     list the words that differ between two files; no camera
 
-  --port PATH    serial device of the camera (default /dev/ttyS0)
+  --port PATH    serial device of the camera (default /dev/ttyS0), or a serial device
+                 server: socket://HOST:PORT (raw TCP) or rfc2217://HOST:PORT
   --simulate     use a simulated camera instead of a serial device
   --force        let read replace an existing FILE
   --trace        trace the line on stderr: every byte both ways, one line per control
@@ -476,6 +550,11 @@ Exit status: 0 done; 1 the camera answered an error, or verify or diff found a d
 }
 
 std::string CheckPort(const std::string& path) {
+    // A network port is checked when it connects; here only its name.
+    if (IsNetworkName(path))
+        return ParseNetAddress(path) ? ""
+                                     : path + ": not a network port name (socket://HOST:PORT "
+                                              "or rfc2217://HOST:PORT)";
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int e = errno;

@@ -33,7 +33,8 @@ struct CopyArgs {
 CopyArgs ParseCopyArgs(const std::vector<std::string>& args);
 std::string CopyUsage(const std::string& program);
 
-// "" when the device can be opened as a serial port now, else one sentence naming it and why.
+// "" when the device can be opened as a serial port now (for a network port: when its name is
+// good), else one sentence naming it and why.
 std::string CheckPort(const std::string& path);
 
 struct ToolStreams {

@@ -18,6 +18,8 @@ namespace r8::ui {
 
 // 21 key: the payload before the value.
 Prefix WritePrefix(const SettingEntry& s);
+// The bytes the write sends after the value (most settings have none).
+Prefix WriteTail(const SettingEntry& s);
 
 // show(value) runs for each good read answer to the setting's read (nothing when the entry is
 // PageOnly) / for each page answer that holds the setting / for both.
@@ -26,12 +28,16 @@ void OnSettingPage(RoomContext& ctx, const SettingEntry& s, std::function<void(i
 void OnSettingRead(RoomContext& ctx, const SettingEntry& s, std::function<void(int)> show);
 
 // A debounced bar (position), a radio group (item index), a check box (1/0), a drop-down list
-// (item index). The bar's debouncer is returned for the part to keep.
+// (item index). The bar's debouncer is returned for the part to keep. The radio group, check
+// box and list show their read-back without sending it back.
 std::unique_ptr<DebouncedBar> Bind(RoomContext& ctx, const SettingEntry& s, TrackBar* bar,
                                    const char* timerName,
                                    DebouncedBar::OnBusy busy = DebouncedBar::OnBusy::Retry);
 void Bind(RoomContext& ctx, const SettingEntry& s, RadioGroup* group);
 void Bind(RoomContext& ctx, const SettingEntry& s, CheckBox* box);
 void Bind(RoomContext& ctx, const SettingEntry& s, ComboBox* box);
+// A hexadecimal edit of two digits per value byte: a complete entry sends (SendOnCompleteHex),
+// and `when`, if given, must also hold. The read-back shows the value and never sends it back.
+void Bind(RoomContext& ctx, const SettingEntry& s, Edit* edit, std::function<bool()> when = {});
 
 } // namespace r8::ui

@@ -54,11 +54,11 @@ std::string CommandText::Problem() const {
     case Result::Ok:
         return {};
     case Result::Empty:
-        return "Command: nothing to send";
+        return "Nothing to send";
     case Result::NotHex:
-        return "Command: \"" + token + "\" is not hex";
+        return "\"" + token + "\": not hex";
     case Result::TooLong:
-        return "Command: \"" + token + "\" is past 15 bytes";
+        return "\"" + token + "\": past 15 bytes";
     }
     return {};
 }

@@ -1,15 +1,316 @@
 #include "AdjustTab.h"
 
+#include "AdjustSettings.h"
+#include "Catalogue.h"
+#include "EasySettings.h"
+#include "HexText.h"
+#include "patterns/Bind.h"
+
+#include <QLayout>
+
 namespace r8::ui {
 
-AdjustTab::AdjustTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet1", "Panel3") {
-    Timercrm = MakeTimer("Timercrm", 100);
-    TimerRYP = MakeTimer("TimerRYP", 500);
-    TimerBYP = MakeTimer("TimerBYP", 500);
-    TimerRYN = MakeTimer("TimerRYN", 500);
-    TimerBYN = MakeTimer("TimerBYN", 500);
+namespace {
+
+constexpr uint8_t kSet = 0x21;
+constexpr uint8_t kRegisterKept = 0x0A; // register write the camera also keeps in EEPROM
+constexpr uint8_t kRegisterLive = 0x0B; // register write not kept
+constexpr uint8_t kChroma = 0x2B;       // CromaBY in bits 15-8, CromaRY in bits 7-0
+constexpr uint8_t kHueRyPlus = 0x2C, kHueByPlus = 0x2D, kHueRyMinus = 0x2E, kHueByMinus = 0x2F;
+
+uint8_t Hi(int v) {
+    return static_cast<uint8_t>((v >> 8) & 0xFF);
+}
+uint8_t Lo(int v) {
+    return static_cast<uint8_t>(v & 0xFF);
 }
 
-void AdjustTab::Trans_end_cstm() {}
+Label* MakeLabel(QWidget* parent, const QString& caption, const QRect& at) {
+    auto* l = new Label(caption, parent);
+    l->setGeometry(at);
+    return l;
+}
+
+Edit* MakeEdit(QWidget* parent, const QString& text, int maxLength, const QRect& at) {
+    auto* e = new Edit(parent, text);
+    e->SetMaxLength(maxLength);
+    e->setGeometry(at);
+    return e;
+}
+
+// A disabled edit in the menu colour that shows a bar's value.
+Edit* MakeDisplay(QWidget* parent, const QString& text, const QRect& at) {
+    auto* e = MakeEdit(parent, text, 0, at);
+    e->setEnabled(false);
+    QPalette p = e->palette();
+    p.setColor(QPalette::Disabled, QPalette::Base, p.color(QPalette::Window));
+    p.setColor(QPalette::Disabled, QPalette::Text, p.color(QPalette::Active, QPalette::Text));
+    e->setPalette(p);
+    return e;
+}
+
+SpinButton* MakeSpin(QWidget* parent, const QRect& at) {
+    auto* s = new SpinButton(parent);
+    s->setGeometry(at);
+    return s;
+}
+
+TrackBar* MakeBar(QWidget* parent, int min, int max, int frequency, const QRect& at) {
+    auto* bar = new TrackBar(parent);
+    bar->SetRange(min, max, frequency, 1);
+    bar->setFocusPolicy(Qt::NoFocus); // not a tab stop
+    bar->setGeometry(at);
+    return bar;
+}
+
+QString Text(std::string_view t) {
+    return QString::fromUtf8(t.data(), static_cast<int>(t.size()));
+}
+
+// A radio group with the caption and items of its setting.
+RadioGroup* MakeRadio(QWidget* parent, const SettingEntry& s, const QRect& at) {
+    QStringList items;
+    for (auto item : s.items)
+        items << Text(item);
+    auto* g = new RadioGroup(Text(s.caption), items, 1, parent);
+    g->layout()->setContentsMargins(8, 2, 4, 2);
+    g->setGeometry(at);
+    return g;
+}
+
+} // namespace
+
+int HueValue(int oldValue, int position) {
+    const int kept = oldValue & 0xFE00;
+    if (position < 0) return kept | (-position & 0xFF) | 0x100;
+    return kept | (position & 0xFF);
+}
+
+AdjustTab::AdjustTab(RoomContext& ctx)
+    : TabRoom(ctx, "TabSheet1", "Panel3"),
+      // The "Save" write-back: after the camera keeps the adjustments, the chroma and hue
+      // registers are written back in their stored form, one per answer; then "Copy".
+      saveChain_({
+          {0x41, 0x00, [this](const AnswerView&) { writeRegister(0x2B, 0, kRegisterKept); }},
+          {0x0A, 0x2B, [this](const AnswerView&) { writeRegister(0x2C, 0, kRegisterKept); }},
+          {0x0A, 0x2C, [this](const AnswerView&) { writeRegister(0x2D, 0, kRegisterKept); }},
+          {0x0A, 0x2D, [this](const AnswerView&) { writeRegister(0x2E, 0, kRegisterKept); }},
+          {0x0A, 0x2E, [this](const AnswerView&) { writeRegister(0x2F, 0, kRegisterKept); }},
+          {0x0A, 0x2F,
+           [this](const AnswerView&) {
+               if (ShowCopyTab) ShowCopyTab();
+           }},
+          {0x41, 0x01, [this](const AnswerView&) { ctx_.ReLoadClick(); }},
+      }) {
+    QFont font = Body()->font();
+    font.setPixelSize(11);
+    Body()->setFont(font);
+    buildControls();
+    bindHandlers();
+    registerDecoders();
+}
+
+AdjustTab::~AdjustTab() = default;
+
+void AdjustTab::buildControls() {
+    QWidget* panel = Body();
+
+    // Left column.
+    Delay = new GroupBox("Delay", panel);
+    Delay->setGeometry(8, 8, 260, 146);
+    Edit** edits[] = {&rg_delay, &rg_width, &shp_delay, &shd_delay};
+    SpinButton** spins[] = {&CSpinButton1, &CSpinButton2, &CSpinButton3, &CSpinButton4};
+    const char* captions[] = {"RG Delay", "RG Width", "SHP Delay", "SHD Delay"};
+    for (int i = 0; i < 4; ++i) {
+        const int y = 22 + 30 * i;
+        MakeLabel(Delay, captions[i], {12, y + 3, 80, 16});
+        *edits[i] = MakeEdit(Delay, "0", 1, {100, y, 28, 22});
+        *spins[i] = MakeSpin(Delay, {130, y, 18, 22});
+    }
+
+    GroupBox10 = new GroupBox("DC Lens ", panel);
+    GroupBox10->setGeometry(8, 162, 260, 58);
+    MakeLabel(GroupBox10, "Offset ", {12, 27, 80, 16});
+    pwm_ref = MakeEdit(GroupBox10, "00", 2, {100, 24, 36, 22});
+    CSpinButton5 = MakeSpin(GroupBox10, {138, 24, 18, 22});
+
+    shut_disp_sel = MakeRadio(panel, settings::kShutterDisplay, {8, 228, 126, 66});
+    sync_disp_sel = MakeRadio(panel, settings::kSyncDisplay, {142, 228, 126, 66});
+
+    SaveAdjust = new Button("Save", panel);
+    SaveAdjust->setGeometry(8, 306, 90, 28);
+    CanAdjust = new Button("Cancel", panel);
+    CanAdjust->setGeometry(106, 306, 90, 28);
+    CanAdjust->hide();
+
+    // Right column.
+    GroupBox12 = new GroupBox(" Chroma ", panel);
+    GroupBox12->setGeometry(282, 8, 420, 112);
+    MakeLabel(GroupBox12, "R-Y", {12, 26, 30, 16});
+    CromaRY = MakeBar(GroupBox12, 0, 255, 8, {46, 22, 300, 24});
+    RY_Gain = MakeDisplay(GroupBox12, "RY_Gain", {354, 23, 56, 22});
+    MakeLabel(GroupBox12, "B-Y", {12, 58, 30, 16});
+    CromaBY = MakeBar(GroupBox12, 0, 255, 8, {46, 54, 300, 24});
+    BY_Gain = MakeDisplay(GroupBox12, "BY_Gain", {354, 55, 56, 22});
+    MakeLabel(GroupBox12, "Min", {46, 84, 40, 16});
+    MakeLabel(GroupBox12, "Max", {322, 84, 30, 16});
+
+    C12 = new GroupBox("HUE", panel);
+    C12->setGeometry(282, 128, 420, 148);
+    TrackBar** bars[] = {&RYP, &BYP, &RYN, &BYN};
+    Edit** displays[] = {&RYP_DATA, &BYP_DATA, &RYN_DATA, &BYN_DATA};
+    const char* hue[] = {"RY+", "BY+", "RY-", "BY-"};
+    for (int i = 0; i < 4; ++i) {
+        const int y = 22 + 30 * i;
+        MakeLabel(C12, hue[i], {12, y + 4, 30, 16});
+        *bars[i] = MakeBar(C12, -255, 255, 16, {46, y, 300, 24});
+        *displays[i] = MakeDisplay(C12, hue[i], {354, y + 1, 56, 22});
+    }
+
+    GroupBox8 = new GroupBox("W/B Preset", panel);
+    GroupBox8->setGeometry(282, 284, 420, 60);
+    wb_sel = new CheckBox("ATW", GroupBox8);
+    wb_sel->setGeometry(12, 26, 60, 20);
+    pre_32 = new Button("ATW->3200K", GroupBox8);
+    pre_32->setGeometry(84, 22, 110, 28);
+    pre_56 = new Button("ATW->5600K", GroupBox8);
+    pre_56->setGeometry(202, 22, 110, 28);
+}
+
+void AdjustTab::bindHandlers() {
+    const auto quiet = [this] { return !showing_; };
+
+    // rg_delayChange, bound to all four: one command once each holds its digit.
+    SendOnCompleteHexGroup(
+        ctx_, {rg_width, shd_delay, shp_delay, rg_delay},
+        [](const std::vector<int>& v) {
+            return WritePayload(settings::kCcdTiming, v[0] << 12 | v[1] << 8 | v[2] << 4 | v[3]);
+        },
+        quiet);
+    OnSettingRead(ctx_, settings::kCcdTiming, [this](int v) {
+        const QString t = QString::fromStdString(HexWord(v));
+        showing([&] {
+            rg_width->SetText(t.mid(0, 1));
+            shd_delay->SetText(t.mid(1, 1));
+            shp_delay->SetText(t.mid(2, 1));
+            rg_delay->SetText(t.mid(3, 1));
+        });
+    });
+    const SpinRule nibble{.min = 0, .max = 0xF, .edge = Edge::Hold};
+    spinRgDelay = std::make_unique<HexSpin>(rg_delay, CSpinButton1, nibble);
+    spinRgWidth = std::make_unique<HexSpin>(rg_width, CSpinButton2, nibble);
+    spinShpDelay = std::make_unique<HexSpin>(shp_delay, CSpinButton3, nibble);
+    spinShdDelay = std::make_unique<HexSpin>(shd_delay, CSpinButton4, nibble);
+
+    // pwm_refChange: a typed value goes out as typed; only the spin button keeps 50-B0.
+    Bind(ctx_, settings::kDcLensOffset, pwm_ref);
+    spinPwm = std::make_unique<HexSpin>(
+        pwm_ref, CSpinButton5,
+        SpinRule{
+            .min = 0x50, .max = 0xB0, .edge = Edge::Clamp, .step = [this] { return PwmStep; }});
+
+    Bind(ctx_, settings::kShutterDisplay, shut_disp_sel); // shut_disp_selClick
+    Bind(ctx_, settings::kSyncDisplay, sync_disp_sel);    // sync_disp_selClick
+
+    // wb_selClick: ticked is ATW (0), the white balance mode of the Easy tab's "WB".
+    SendBuilt(ctx_, wb_sel->OnClick, [this]() -> std::optional<Prefix> {
+        if (showing_) return std::nullopt;
+        return WritePayload(settings::kWhiteBalance, wb_sel->Checked() ? 0 : 1);
+    });
+    OnSettingRead(ctx_, settings::kWhiteBalance,
+                  [this](int v) { showing([&] { wb_sel->SetChecked(v == 0); }); });
+
+    SendOnClick(ctx_, SaveAdjust, {kSet, 0x41, 0x00, 0xFF}); // SaveAdjustClick
+    SendOnClick(ctx_, CanAdjust, {kSet, 0x41, 0x01, 0xFF});  // CanAdjustClick
+    SendOnClick(ctx_, pre_32, {kSet, 0x30, 0x00, 0x01});     // pre_32Click
+    SendOnClick(ctx_, pre_56, {kSet, 0x30, 0x01, 0x01});     // pre_56Click
+
+    // CromaRYChange (both bars) and TimercrmTimer.
+    crm = std::make_unique<DebouncedBar>(
+        ctx_, CromaRY,
+        [this](int) {
+            writeRegister(kChroma, CromaBY->Position() * 256 + CromaRY->Position(), kRegisterLive);
+        },
+        "Timercrm", 100);
+    crm->ArmWhen = quiet;
+    const auto chromaChange = [this] {
+        RY_Gain->SetText(QString::number(CromaRY->Position()));
+        BY_Gain->SetText(QString::number(CromaBY->Position()));
+        crm->Change();
+    };
+    CromaRY->OnChange = chromaChange;
+    CromaBY->OnChange = chromaChange;
+    Timercrm = crm->DebounceTimer;
+
+    ryp = hueBar(RYP, RYP_DATA, kHueRyPlus, "TimerRYP");
+    byp = hueBar(BYP, BYP_DATA, kHueByPlus, "TimerBYP");
+    ryn = hueBar(RYN, RYN_DATA, kHueRyMinus, "TimerRYN");
+    byn = hueBar(BYN, BYN_DATA, kHueByMinus, "TimerBYN");
+    TimerRYP = ryp->DebounceTimer;
+    TimerBYP = byp->DebounceTimer;
+    TimerRYN = ryn->DebounceTimer;
+    TimerBYN = byn->DebounceTimer;
+}
+
+// RYPChange / TimerRYPTimer and the other three: the tick writes the hue format.
+std::unique_ptr<DebouncedBar> AdjustTab::hueBar(TrackBar* bar, Edit* display, uint8_t reg,
+                                                const char* timerName) {
+    auto hue = std::make_unique<DebouncedBar>(
+        ctx_, bar,
+        [this, reg](int p) {
+            writeRegister(reg, HueValue(ctx_.State().SettingTable[reg], p), kRegisterLive);
+        },
+        timerName, 500);
+    hue->ArmWhen = [this] { return !showing_; };
+    DebouncedBar* h = hue.get();
+    bar->OnChange = [h, bar, display] {
+        display->SetText(QString::number(bar->Position()));
+        h->Change();
+    };
+    return hue;
+}
+
+// Writes register reg (function 0x0A or 0x0B). A write not kept sends `value` and keeps it in
+// SettingTable; a kept write (the save chain) sends the SettingTable entry as it is.
+void AdjustTab::writeRegister(uint8_t reg, int value, uint8_t function) {
+    auto& table = ctx_.State().SettingTable;
+    if (function == kRegisterLive)
+        table[reg] = value;
+    else
+        value = table[reg];
+    ctx_.Send({kSet, function, reg, Hi(value), Lo(value)});
+}
+
+void AdjustTab::showing(const std::function<void()>& fill) {
+    const bool was = showing_;
+    showing_ = true;
+    fill();
+    showing_ = was;
+}
+
+void AdjustTab::registerDecoders() {
+    RoomContext& c = ctx_;
+    for (uint8_t group : {kRegisterKept, kRegisterLive})
+        c.OnGroup(group, kChroma, [this](const AnswerView& a) {
+            showing([&] {
+                CromaBY->SetPosition(a.U16(4) >> 8);
+                CromaRY->SetPosition(a.U16(4) & 0xFF);
+            });
+        });
+}
+
+void AdjustTab::Trans_end_cstm() {
+    const AnswerView a = ctx_.Answer();
+    if (!a.Good()) {
+        ctx_.ShowMessage(" Error ", "ERR", 2);
+        return;
+    }
+    if (a.AfterWrite()) saveChain_.Advance(a);
+}
+
+void AdjustTab::Trans_cstm_hidden() {
+    pre_32->setEnabled(wb_sel->Checked());
+    pre_56->setEnabled(wb_sel->Checked());
+}
 
 } // namespace r8::ui

@@ -110,7 +110,7 @@ void CopyTab::CtopOK2Click() {
                             "R8V5MC"))
         return;
     Copyfname2->SetCaption(path);
-    engine_.CtopOK2Click(LocalPath(path));
+    running(engine_.CtopOK2Click(LocalPath(path)));
 }
 
 void CopyTab::ptocOk2Click() {
@@ -120,7 +120,7 @@ void CopyTab::ptocOk2Click() {
     if (!chooseSource(!Copyfname2->Caption().isEmpty())) return;
     Copyfname2->SetCaption(OpenDialog1.FileName);
     Same->setFocus();
-    engine_.ptocOk2Click(LocalPath(OpenDialog1.FileName));
+    running(engine_.ptocOk2Click(LocalPath(OpenDialog1.FileName)));
 }
 
 void CopyTab::ptocOkClick() {
@@ -130,11 +130,16 @@ void CopyTab::ptocOkClick() {
     if (!chooseSource(!OpenDialog1.FileName.isEmpty())) return;
     Copyfname2->SetCaption(OpenDialog1.FileName);
     Same->SetChecked(true);
-    engine_.ptocOkClick(LocalPath(OpenDialog1.FileName));
+    running(engine_.ptocOkClick(LocalPath(OpenDialog1.FileName)));
 }
 
-void CopyTab::BlockSent() {
-    ProgressBar3->setValue(ProgressBar3->maximum());
+void CopyTab::running(bool on) {
+    // A start that was refused, or a transfer that ended inside its own start, holds nothing.
+    on = on && engine_.Running();
+    // A second click would end the running transfer half-way.
+    for (Button* b : {CtopOK2, ptocOk2, ptocOk})
+        b->setEnabled(!on);
+    if (OnRunning) OnRunning(on);
 }
 
 void CopyTab::CopyProgress(int position, int maximum) {
@@ -146,9 +151,11 @@ void CopyTab::CopyDone() {
     ProgressBar3->setValue(ProgressBar3->maximum());
     if (engine_.Copy_select() == kPcToCameraBatch) Same->SetChecked(true);
     complete2->show();
+    running(false);
 }
 
 void CopyTab::CopyFailed(const CopyFailure& failure) {
+    running(false);
     // The text and caption the operator knows, and on a second line what exactly went wrong.
     QString text = QString::fromStdString(failure.text);
     if (!failure.detail.empty()) text += "\n" + QString::fromStdString(failure.detail);

@@ -32,19 +32,21 @@ public:
 
     PageTable Page() const override { return engine_.Page(); }
     void OnAnswer() override { Trans_end_copy(); }
+    void OnLinkLost() override { engine_.OnLinkLost(); }
     void Trans_end_copy() { engine_.Trans_end_copy(); }
 
     void CtopOK2Click();
     void ptocOk2Click();
     void ptocOkClick();
-    // The settings block has gone out.
-    void BlockSent();
     // The camera acknowledged a reset; it ends a transfer that waits for it.
     void ResetAcknowledged() { engine_.CloseCopyFile(); }
 
     CopyEngine& Engine() { return engine_; }
     // Replaces the file dialogs (QFileDialog by default).
     void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+    // Told when a transfer starts (true) and when it ends or fails (false): the main window
+    // keeps the tab control on this tab meanwhile, since the answers go to the tab on show.
+    std::function<void(bool running)> OnRunning;
 
     Button* CtopOK2;
     Button* ptocOk2;
@@ -71,6 +73,9 @@ private:
     bool execute(FileDialog& dialog);
     // The file of a PC->Camera transfer: the last one when Same allows it, else the dialog's.
     bool chooseSource(bool reuse);
+    // Tells OnRunning whether a transfer runs: after a start (on = what it returned) and at
+    // the end.
+    void running(bool on);
 
     CopyEngine engine_;
     FileChooser chooser_;

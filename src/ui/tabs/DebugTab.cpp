@@ -1,9 +1,351 @@
 #include "DebugTab.h"
 
+#include "HexText.h"
+#include "debug/DspRegisterNames.h"
+#include "patterns/CommandText.h"
+#include "patterns/Senders.h"
+
+#include <QFontDatabase>
+
+#include <optional>
+
 namespace r8::ui {
 
-DebugTab::DebugTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet2", "Panel2") {}
+namespace {
 
-void DebugTab::Debug_tend() {}
+constexpr uint8_t kRead = 0x31, kSet = 0x21;
+constexpr int kRamFirst = 0xEE00, kRamLast = 0xFFFF;
+
+uint8_t Hi(int v) {
+    return static_cast<uint8_t>((v >> 8) & 0xFF);
+}
+uint8_t Lo(int v) {
+    return static_cast<uint8_t>(v & 0xFF);
+}
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+int Hex(const Edit* e) {
+    return ParseHex(e->Text().toStdString());
+}
+
+QFont Fixed() {
+    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    f.setPixelSize(11);
+    return f;
+}
+
+Label* MakeLabel(QWidget* parent, const QString& caption, const QRect& at) {
+    auto* l = new Label(caption, parent);
+    l->setGeometry(at);
+    return l;
+}
+
+Edit* MakeEdit(QWidget* parent, const QString& text, int maxLength, const QRect& at) {
+    auto* e = new Edit(parent, text);
+    e->SetMaxLength(maxLength);
+    e->setGeometry(at);
+    return e;
+}
+
+SpinButton* MakeSpin(QWidget* parent, const QRect& at) {
+    auto* s = new SpinButton(parent);
+    s->setGeometry(at);
+    return s;
+}
+
+Button* MakeButton(QWidget* parent, const QString& caption, const QRect& at) {
+    auto* b = new Button(caption, parent);
+    b->setGeometry(at);
+    return b;
+}
+
+CheckBox* MakeCheck(QWidget* parent, const QString& caption, const QRect& at) {
+    auto* c = new CheckBox(caption, parent);
+    c->setGeometry(at);
+    return c;
+}
+
+GroupBox* MakeGroup(QWidget* parent, const QString& caption, const QRect& at) {
+    auto* g = new GroupBox(caption, parent);
+    g->setGeometry(at);
+    return g;
+}
+
+// Puts a value read from the camera into an edit with its echo flag up, so that the edit's
+// change handler sends nothing; the flag never outlives the change.
+void Echo(Edit* edit, bool& flag, const QString& text) {
+    if (edit->Text() == text) return;
+    flag = true;
+    edit->SetText(text);
+    flag = false;
+}
+
+} // namespace
+
+DebugTab::DebugTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet2", "Panel2") {
+    QFont font = Body()->font();
+    font.setPixelSize(11);
+    Body()->setFont(font);
+    buildControls();
+    bindHandlers();
+}
+
+DebugTab::~DebugTab() = default;
+
+void DebugTab::buildControls() {
+    QWidget* panel = Body();
+
+    GroupBox3 = MakeGroup(panel, " DSP", {8, 8, 300, 108});
+    QStringList names;
+    for (const char* n : kDspRegisterNames)
+        names << QString::fromUtf8(n);
+    DspAdr = new ComboBox(names, GroupBox3);
+    DspAdr->setGeometry(10, 20, 280, 24);
+    DspAdr->setMaxVisibleItems(24);
+    DspData = MakeEdit(GroupBox3, "Data", 4, {10, 52, 52, 22});
+    DspDatSpin = MakeSpin(GroupBox3, {64, 52, 18, 22});
+    MakeLabel(GroupBox3, "Mask", {100, 55, 34, 16});
+    DspRadix = MakeEdit(GroupBox3, "FFFF", 4, {136, 52, 52, 22});
+    NoWrite = MakeCheck(GroupBox3, "NoWrite(EEP)", {10, 80, 130, 20});
+
+    GroupBox4 = MakeGroup(panel, "EEPROM", {8, 122, 300, 84});
+    MakeLabel(GroupBox4, "Address", {10, 25, 50, 16});
+    eepadr = MakeEdit(GroupBox4, "0000", 4, {62, 22, 52, 22});
+    CSpinButton6 = MakeSpin(GroupBox4, {116, 22, 18, 22});
+    MakeLabel(GroupBox4, "Data", {150, 25, 32, 16});
+    Eepdata = MakeEdit(GroupBox4, "Data", 4, {184, 22, 52, 22});
+    CSpinButton7 = MakeSpin(GroupBox4, {238, 22, 18, 22});
+    EEP_RAM = MakeCheck(GroupBox4, "&& RAM", {10, 54, 100, 20});
+
+    GroupBox7 = MakeGroup(panel, "Command", {8, 212, 300, 104});
+    auto* ruler = MakeLabel(GroupBox7, "+0  +1  +2  +3  +4  +5  +6  +7  +8  ", {14, 18, 276, 16});
+    ruler->setFont(Fixed());
+    SendBuffer = MakeEdit(GroupBox7, "SendBuffer", 0, {10, 36, 280, 22});
+    SendBuffer->setFont(Fixed());
+    RamSend = MakeButton(GroupBox7, "Send", {10, 66, 80, 28});
+    sw_save = MakeButton(GroupBox7, "Save", {98, 66, 80, 28});
+
+    OSD = MakeGroup(panel, "OSD", {8, 322, 150, 58});
+    MakeLabel(OSD, "16bit", {10, 27, 40, 16});
+    osdt = MakeEdit(OSD, "osdt", 4, {52, 24, 60, 22});
+    PresetSave = MakeButton(panel, "PresetSave", {170, 336, 100, 28});
+
+    GroupBox9 = MakeGroup(panel, " RAM ", {316, 8, 388, 440});
+    MakeLabel(GroupBox9, "Address", {10, 25, 50, 16});
+    ramAdr = MakeEdit(GroupBox9, "EE00", 4, {62, 22, 52, 22});
+    MakeLabel(GroupBox9, "Size", {126, 25, 30, 16});
+    RamCount = MakeEdit(GroupBox9, "10", 2, {158, 22, 32, 22});
+    RamRepeat = MakeCheck(GroupBox9, "Repeat", {204, 24, 80, 20});
+    auto* header =
+        MakeLabel(GroupBox9, "+0 +1 +2 +3 +4 +5 +6 +7 +8 +9 +A +B +C +D +E +F", {57, 54, 326, 16});
+    header->setFont(Fixed());
+    RdAdr = new Memo(GroupBox9);
+    RdAdr->setGeometry(8, 70, 44, 292);
+    RdAdr->SetReadOnly(true);
+    RdAdr->setFrameShape(QFrame::NoFrame);
+    RdAdr->setFont(Fixed());
+    RdAdr->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RdAdr->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RdAdr->setFocusPolicy(Qt::NoFocus);
+    QPalette silver = RdAdr->palette();
+    silver.setColor(QPalette::Base, QColor(0xC0, 0xC0, 0xC0));
+    RdAdr->setPalette(silver);
+    Memo1 = new Memo(GroupBox9);
+    Memo1->setGeometry(52, 70, 328, 292);
+    Memo1->SetReadOnly(true);
+    Memo1->setFont(Fixed());
+    MakeLabel(GroupBox9, "Address", {10, 379, 50, 16});
+    ramAdrwr = MakeEdit(GroupBox9, "EE00", 4, {62, 376, 52, 22});
+    MakeLabel(GroupBox9, "Data ", {126, 379, 32, 16});
+    ram_send_buff = MakeEdit(GroupBox9, "00", 2, {158, 376, 32, 22});
+    btn_ram_w = MakeButton(GroupBox9, "Write", {204, 374, 70, 28});
+    samp = MakeButton(GroupBox9, "Area samp", {284, 374, 90, 28});
+}
+
+void DebugTab::bindHandlers() {
+    using Built = std::optional<Prefix>;
+
+    // DspAdrChange: read the selected register.
+    SendBuilt(ctx_, DspAdr->OnChange, [this]() -> Built {
+        const int address = selectedAddress();
+        if (address < 0) return std::nullopt;
+        return Prefix{kRead, 0x0A, Lo(address)};
+    });
+    // DspDataChange: write it, kept in EEPROM unless "NoWrite(EEP)" is ticked.
+    SendBuilt(ctx_, DspData->OnChange, [this]() -> Built {
+        if (DspDataEcho) {
+            DspDataEcho = false;
+            return std::nullopt;
+        }
+        const int address = selectedAddress();
+        const int data = CompleteHexValue(DspData);
+        if (address < 0 || data < 0) return std::nullopt;
+        DspData->setFocus();
+        return Prefix{kSet, static_cast<uint8_t>(NoWrite->Checked() ? 0x0B : 0x0A), Lo(address),
+                      Hi(data), Lo(data)};
+    });
+    // DspRadixChange: a complete mask is shown as four upper-case digits ("FFFF" if not hex).
+    DspRadix->OnChange = [this] {
+        if (DspRadix->Text().size() == 4) DspRadix->SetText(Q(HexWord(Hex(DspRadix))));
+    };
+    dspStep = std::make_unique<HexSpin>(DspData, DspDatSpin,
+                                        SpinRule{.mask = [this] { return Hex(DspRadix); }});
+    dspStep->When = [this] { return selectedAddress() >= 0; };
+
+    // eepadrChange: read the word.
+    SendBuilt(ctx_, eepadr->OnChange, [this]() -> Built {
+        const int address = CompleteHexValue(eepadr);
+        if (address < 0) return std::nullopt;
+        return Prefix{kRead, 0x0C, Hi(address), Lo(address)};
+    });
+    // EepdataChange: write it, and its working copy in RAM with "& RAM".
+    SendBuilt(ctx_, Eepdata->OnChange, [this]() -> Built {
+        if (EepDataEcho) {
+            EepDataEcho = false;
+            return std::nullopt;
+        }
+        const int data = CompleteHexValue(Eepdata);
+        const int address = eepAddress();
+        if (data < 0 || address < 0 || address > 0x03FF) return std::nullopt;
+        return Prefix{kSet,        static_cast<uint8_t>(EEP_RAM->Checked() ? 0x0F : 0x0C),
+                      Hi(address), Lo(address),
+                      Hi(data),    Lo(data)};
+    });
+    eepAddressStep = std::make_unique<HexSpin>(
+        eepadr, CSpinButton6, SpinRule{.min = 0, .max = 0x03FF, .edge = Edge::Wrap});
+    eepDataStep = std::make_unique<HexSpin>(Eepdata, CSpinButton7,
+                                            SpinRule{.min = 0, .max = 0xFFFF, .edge = Edge::Wrap});
+    eepDataStep->When = [this] { return eepAddress() >= 0 && eepAddress() <= 0x03FF; };
+
+    // RamSendClick: the raw command, or a line in the status bar naming what is wrong.
+    SendBuilt(ctx_, RamSend->OnClick, [this]() -> Built {
+        const CommandText t = ParseCommandText(SendBuffer->Text().toStdString());
+        if (!t.Ok()) {
+            if (ShowStatus) ShowStatus(t.Problem());
+            return std::nullopt;
+        }
+        return Prefix(t.payload.begin(), t.payload.end());
+    });
+    SendOnClick(ctx_, sw_save, {kSet, 0x1E});          // sw_saveClick
+    SendOnClick(ctx_, PresetSave, {kSet, 0x20, 0x01}); // PresetSaveClick
+    SendOnCompleteHex(ctx_, osdt, {kSet, 0x0E, 0x01}); // osdtChange
+
+    ramAdr->OnChange = [this] { ramAdrChange(); };
+    RamCount->OnChange = [this] { RamCountChange(); };
+    // btn_ram_wClick: one byte to a RAM address, sent as typed.
+    SendBuilt(ctx_, btn_ram_w->OnClick, [this]() -> Built {
+        const int address = CompleteHexValue(ramAdrwr);
+        const int data = CompleteHexValue(ram_send_buff);
+        if (address < kRamFirst || address > kRamLast || data < 0) return std::nullopt;
+        return Prefix{kSet, 0x0D, Hi(address), Lo(address), Lo(data)};
+    });
+    // sampClick: the 48 area samples, one request per answer.
+    SendBuilt(ctx_, samp->OnClick, [this]() -> Built {
+        AreaSamples.Start(48);
+        return Prefix{kRead, 0x35, 0x00};
+    });
+}
+
+int DebugTab::selectedAddress() const {
+    if (DspAdr->ItemIndex() < 0) return -1;
+    const std::string text = DspAdr->currentText().toStdString();
+    return text.size() < 2 ? -1 : ParsePairAt(text.data());
+}
+
+int DebugTab::eepAddress() const {
+    return Hex(eepadr);
+}
+
+void DebugTab::disp_ramadr() {
+    RdAdr->Clear();
+    const int base = Hex(ramAdr);
+    const int size = Hex(RamCount);
+    if (base < 0 || size < 0) return;
+    QStringList rows;
+    for (int i = 0; i < size / 16; ++i)
+        rows << Q(HexWord((base & 0xFFF0) + 16 * i));
+    RdAdr->SetLines(rows);
+}
+
+void DebugTab::ramAdrChange() {
+    if (!ctx_.Trans_chk()) return;
+    const int typed = CompleteHexValue(ramAdr);
+    if (typed < 0) return;
+    const int address = typed & 0xFFF0;
+    disp_ramadr();
+    if (address < kRamFirst || address > kRamLast) return;
+    const QString shown = Q(HexWord(address));
+    if (ramAdr->Text() != shown) {
+        ramAdr->SetText(shown); // the new text runs this handler again, which reads
+        return;
+    }
+    startRamRead(address);
+}
+
+void DebugTab::RamCountChange() {
+    if (!ctx_.Trans_chk()) return;
+    const int typed = CompleteHexValue(ramAdr);
+    if (typed < 0) return;
+    disp_ramadr();
+    startRamRead(typed & 0xFFF0);
+}
+
+void DebugTab::startRamRead(int address) {
+    RamDump.Start(Hex(RamCount));
+    ctx_.Send({kRead, 0x0D, Hi(address), Lo(address), 0x01});
+}
+
+void DebugTab::showRows(const ReadLoop& loop) {
+    QStringList rows;
+    for (const auto& r : loop.Rows())
+        rows << Q(r);
+    Memo1->SetLines(rows);
+}
+
+void DebugTab::Debug_tend() {
+    const AnswerView a = ctx_.Answer();
+    if (!a.Good()) {
+        ctx_.ShowMessage(" Error ", "ERR", 2);
+        return;
+    }
+    if (a.AfterRead()) Trans_rd_dbg(a);
+}
+
+void DebugTab::Trans_rd_dbg(const AnswerView& a) {
+    switch (a.Group()) {
+    case 0x0A:
+        if (DspAdr->ItemIndex() == a.A(3)) Echo(DspData, DspDataEcho, Q(HexWord(a.U16(4))));
+        break;
+    case 0x0C:
+        if (eepAddress() == a.U16(3)) Echo(Eepdata, EepDataEcho, Q(HexWord(a.U16(5))));
+        break;
+    case 0x0D: {
+        // Two bytes per answer; the next read is two bytes on, never past the end of RAM.
+        const int next = (a.P(3) << 8 | a.P(4)) + 2;
+        if (!RamDump.Add({a.A(5), a.A(6)}) && next <= kRamLast) {
+            ctx_.Send({kRead, 0x0D, Hi(next), Lo(next), 0x01});
+            break;
+        }
+        showRows(RamDump);
+        const int start = Hex(ramAdr);
+        if (RamRepeat->Checked() && start >= 0) startRamRead(start & 0xFFF0);
+        break;
+    }
+    case 0x35:
+        if (!AreaSamples.Add({a.U16(4)})) {
+            ctx_.Send({kRead, 0x35, static_cast<uint8_t>(AreaSamples.Count())});
+            break;
+        }
+        showRows(AreaSamples);
+        if (RamRepeat->Checked()) {
+            AreaSamples.Start(48);
+            ctx_.Send({kRead, 0x35, 0x00});
+        }
+        break;
+    default:
+        break;
+    }
+}
 
 } // namespace r8::ui

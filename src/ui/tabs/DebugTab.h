@@ -1,12 +1,19 @@
 #pragma once
 #include "TabRoom.h"
+#include "patterns/HexSpin.h"
+#include "patterns/ReadLoop.h"
+
+#include <functional>
+#include <memory>
+#include <string>
 
 namespace r8::ui {
 
-// Direct register, EEPROM and RAM access.
+// Direct register, EEPROM and RAM access, raw command frames, the OSD word and area samples.
 class DebugTab : public TabRoom {
 public:
     explicit DebugTab(RoomContext& ctx);
+    ~DebugTab() override;
 
     static constexpr PageRequest kPage[] = {
         {0x0A, 0x01, 0, 3},
@@ -14,7 +21,67 @@ public:
     };
     PageTable Page() const override { return kPage; }
     void OnAnswer() override { Debug_tend(); }
+    // Answers while the tab is on show: the error report, then the reads of this tab.
     void Debug_tend();
+    void Trans_rd_dbg(const AnswerView& a);
+    // Redraws the row addresses of the RAM dump from ramAdr and RamCount.
+    void disp_ramadr();
+
+    // Set by the window: one line in the status bar (what is wrong with the raw command).
+    std::function<void(const std::string&)> ShowStatus;
+
+    GroupBox* GroupBox3;
+    ComboBox* DspAdr;
+    Edit* DspData;
+    SpinButton* DspDatSpin;
+    Edit* DspRadix;
+    CheckBox* NoWrite;
+    GroupBox* GroupBox4;
+    Edit* eepadr;
+    SpinButton* CSpinButton6;
+    Edit* Eepdata;
+    SpinButton* CSpinButton7;
+    CheckBox* EEP_RAM;
+    GroupBox* GroupBox9;
+    Edit* ramAdr;
+    Edit* RamCount;
+    CheckBox* RamRepeat;
+    Memo* RdAdr;
+    Memo* Memo1;
+    Edit* ramAdrwr;
+    Edit* ram_send_buff;
+    Button* btn_ram_w;
+    Button* samp;
+    GroupBox* GroupBox7;
+    Edit* SendBuffer;
+    Button* RamSend;
+    Button* sw_save;
+    GroupBox* OSD;
+    Edit* osdt;
+    Button* PresetSave;
+
+    // One-shot echo flags: set while a value read from the camera is put into DspData or
+    // Eepdata, so that its change handler writes nothing.
+    bool DspDataEcho = false;
+    bool EepDataEcho = false;
+    // RamDumpBuffer / RamDumpCount and AreaSampleTable / AreaSampleIndex.
+    ReadLoop RamDump{2, 16, 2};
+    ReadLoop AreaSamples{1, 8, 4};
+
+    // DspDatSpin (masked step), CSpinButton6 (EEPROM address), CSpinButton7 (EEPROM data).
+    std::unique_ptr<HexSpin> dspStep, eepAddressStep, eepDataStep;
+
+private:
+    void buildControls();
+    void bindHandlers();
+    // The address of the selected register, -1 when none is selected.
+    int selectedAddress() const;
+    // eepadr as hexadecimal, -1 when it is not.
+    int eepAddress() const;
+    void startRamRead(int address);
+    void ramAdrChange();
+    void RamCountChange();
+    void showRows(const ReadLoop& loop);
 };
 
 } // namespace r8::ui

@@ -1,9 +1,147 @@
 #include "LineTab.h"
 
+#include "HexText.h"
+#include "LineSettings.h"
+#include "patterns/Bind.h"
+#include "patterns/HexSpin.h"
+#include "patterns/SendWhenFree.h"
+
 namespace r8::ui {
+namespace {
 
-LineTab::LineTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet4", "Panel5") {}
+constexpr uint8_t kSet = 0x21;
+constexpr uint8_t kLens = 0x45;
+constexpr uint8_t kLensAdjustStep = 0x46;
+constexpr uint8_t kIris = 0x48;
+constexpr uint8_t kIrisItem = 0x03;
 
-void LineTab::Trans_end_line() {}
+// The control's own enabled state, whatever its panel's (a page load disables the panel).
+bool Enabled(const QWidget* w) {
+    return w->isEnabledTo(w->parentWidget());
+}
+
+} // namespace
+
+LineTab::LineTab(RoomContext& ctx)
+    : TabRoom(ctx, "TabSheet4", "Panel5"),
+      chain_({
+          // Digital zoom off, the lens adjustment: Lens_answer takes them on.
+          {kLens, kAnyItem,
+           [this](const AnswerView&) {
+               if (Lens_answer) Lens_answer();
+           }},
+          // A lens adjustment step ended: ask whether the adjustment is complete.
+          {kLensAdjustStep, kAnyItem,
+           [this](const AnswerView&) {
+               NextStep->Send({kSet, kLens, 0x04, 0x01});
+           }},
+          // The IRIS adjustment started (0) or ended (1).
+          {kIris, kIrisItem,
+           [this](const AnswerView& a) {
+               if (a.A(4) <= 1) irisRunning(a.A(4) == 0);
+           }},
+      }) {
+    build();
+    NextStep = std::make_unique<SendWhenFree>(ctx_, Sheet(), "LineStepTimer");
+    IRISAdjustSet->OnClick = [this] { IRISAdjustSetClick(); };
+    IRISAdjustExit->OnClick = [this] { IRISAdjustExitClick(); };
+    AdjustGo->OnClick = [this] { AdjustGoClick(); };
+    // BiasNumChange: two hexadecimal digits, sent as one byte.
+    SendOnCompleteHex(ctx_, BiasNum, WritePrefix(settings::kIrisBias), {.bytes = 1});
+    biasSpin_ = std::make_unique<HexSpin>(BiasNum, BiasSpinButton,
+                                          SpinRule{.min = 0, .max = 0xFF, .edge = Edge::Hold});
+    BiasSpinButton->OnDownClick = [this] { BiasSpinButtonDownClick(); };
+    BiasSpinButton->OnUpClick = [this] { BiasSpinButtonUpClick(); };
+    OnSettingRead(ctx_, settings::kIrisBias, [this](int v) {
+        BiasNum->SetText(QString::fromStdString(HexByte(static_cast<uint8_t>(v))));
+    });
+    TabPanel()->setEnabled(false);
+}
+
+LineTab::~LineTab() = default;
+
+void LineTab::build() {
+    IRISAdjust = new GroupBox("IRIS Adjust", Body());
+    IRISAdjust->setObjectName("IRISAdjust");
+    IRISAdjust->setGeometry(16, 16, 300, 96);
+    Bias = new GroupBox("Bias", IRISAdjust);
+    Bias->setObjectName("Bias");
+    Bias->setGeometry(12, 24, 90, 56);
+    BiasNum = new Edit(Bias);
+    BiasNum->setObjectName("BiasNum");
+    BiasNum->SetMaxLength(2);
+    BiasNum->setGeometry(12, 22, 32, 22);
+    BiasSpinButton = new SpinButton(Bias);
+    BiasSpinButton->setObjectName("BiasSpinButton");
+    BiasSpinButton->setGeometry(46, 22, 16, 22);
+    IRISAdjustSet = new Button("Set", IRISAdjust);
+    IRISAdjustSet->setObjectName("IRISAdjustSet");
+    IRISAdjustSet->setGeometry(120, 40, 72, 26);
+    IRISAdjustExit = new Button("Exit", IRISAdjust);
+    IRISAdjustExit->setObjectName("IRISAdjustExit");
+    IRISAdjustExit->setGeometry(204, 40, 72, 26);
+
+    LensAdjust = new GroupBox("Lens Adjust", Body());
+    LensAdjust->setObjectName("LensAdjust");
+    LensAdjust->setGeometry(16, 128, 300, 72);
+    AdjustGo = new Button("Adjust Go", LensAdjust);
+    AdjustGo->setObjectName("AdjustGo");
+    AdjustGo->setGeometry(12, 28, 100, 26);
+
+    SetEnabled({BiasNum, BiasSpinButton, IRISAdjustExit}, false);
+}
+
+void LineTab::IRISAdjustSetClick() {
+    if (!ctx_.Trans_chk()) return;
+    IRISAdjustSet->setEnabled(false);
+    ctx_.Send({kSet, kLens, 0x06, 0x00}); // digital zoom off
+}
+
+void LineTab::IRISAdjustExitClick() {
+    if (!ctx_.Trans_chk()) return;
+    ctx_.Send({kSet, kIris, kIrisItem, 0x01});
+}
+
+void LineTab::AdjustGoClick() {
+    if (!ctx_.Trans_chk()) return;
+    AdjustGo->setEnabled(false);
+    ctx_.Send({kSet, kLens, 0x06, 0x00}); // digital zoom off
+}
+
+void LineTab::BiasSpinButtonDownClick() {
+    biasSpin_->Up();
+}
+
+void LineTab::BiasSpinButtonUpClick() {
+    biasSpin_->Down();
+}
+
+void LineTab::DigitalZoomSet() {
+    if (!Enabled(IRISAdjustSet)) {
+        NextStep->Send({kSet, kIris, kIrisItem, 0x00}); // start the IRIS adjustment
+    } else if (!Enabled(AdjustGo)) {
+        NextStep->Send({kSet, kLens, 0x04, 0x00}, // start the lens adjustment
+                       [this] { IRISAdjustSet->setEnabled(false); });
+    }
+}
+
+void LineTab::LensAdjustAnswer(uint8_t done) {
+    if (done == 1) {
+        SetEnabled({AdjustGo, IRISAdjustSet}, true);
+    } else if (done == 0) {
+        NextStep->Send({kSet, kLensAdjustStep});
+    }
+}
+
+void LineTab::irisRunning(bool on) {
+    SetEnabled({BiasNum, BiasSpinButton, IRISAdjustExit}, on);
+    if (!on) IRISAdjustSet->setEnabled(true);
+    AdjustGo->setEnabled(!on);
+}
+
+void LineTab::Trans_end_line() {
+    const AnswerView a = ctx_.Answer();
+    if (a.Good() && a.AfterWrite()) chain_.Advance(a);
+}
 
 } // namespace r8::ui

@@ -1,10 +1,25 @@
 #include "MaskTab.h"
 
+#include "mask/MaskGroup.h"
 #include "patterns/Senders.h"
 
 namespace r8::ui {
 
 MaskTab::MaskTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet6", "") {
+    for (int n = 0; n < 2; ++n) {
+        Masks[n] = std::make_unique<MaskGroup>(ctx, Body(), n, 8 + 354 * n, 8);
+        Masks[n]->Changed = [this, n] {
+            if (PreviewMask) PreviewMask(n, Masks[n]->View());
+        };
+    }
+    MaskPreview = new Button("Preview", Body());
+    MaskPreview->setObjectName("MaskPreview");
+    MaskPreview->setGeometry(602, 216, 100, 26);
+    MaskPreview->OnClick = [this] {
+        UpdatePreview();
+        if (ShowPreview) ShowPreview();
+    };
+
     IR = new GroupBox("IR", Body());
     IR->setGeometry(8, 216, 400, 226);
     IRL = new RadioGroup("IR", {"OFF", "ON"}, 1, IR);
@@ -37,6 +52,14 @@ MaskTab::MaskTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet6", "") {
         IRLevelSW->SetItemIndex(a.A(8));
         IrLoading = loading;
     });
+}
+
+MaskTab::~MaskTab() = default;
+
+void MaskTab::UpdatePreview() {
+    if (!PreviewMask) return;
+    for (int n = 0; n < 2; ++n)
+        PreviewMask(n, Masks[n]->View());
 }
 
 // The level's item byte follows the switch source: 2 internal, 3 external.

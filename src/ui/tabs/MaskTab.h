@@ -1,13 +1,21 @@
 #pragma once
 #include "TabRoom.h"
+#include "mask/MaskGeometry.h"
+
+#include <array>
+#include <functional>
+#include <memory>
 
 namespace r8::ui {
 
-// The two privacy mask rectangles, and the IR group (hidden: only the camera's answers
-// change it).
+class MaskGroup;
+
+// The two privacy mask rectangles with a button that shows them in the preview window, and the
+// IR group (hidden: only the camera's answers change it).
 class MaskTab : public TabRoom {
 public:
     explicit MaskTab(RoomContext& ctx);
+    ~MaskTab() override;
 
     static constexpr PageRequest kPage[] = {
         {0x57, 0x00, 0x00, 4}, // mask 1 rectangle
@@ -20,6 +28,15 @@ public:
         IrLoading = false;
     }
     void Trans_end_mask();
+
+    // Masks[0] is "MASK1" (GroupBox2), Masks[1] "MASK2" (GroupBox11).
+    std::array<std::unique_ptr<MaskGroup>, 2> Masks;
+    Button* MaskPreview;
+    // Given by the main window: shows the preview window, and draws a mask into it.
+    std::function<void()> ShowPreview;
+    std::function<void(int mask, const MaskView& view)> PreviewMask;
+    // Draws both masks as they stand.
+    void UpdatePreview();
 
     GroupBox* IR;
     RadioGroup* IRL;

@@ -175,7 +175,10 @@ QString StatusBar::PanelText(int i) const {
 }
 
 void StatusBar::SetPanelText(int i, const QString& text) {
-    if (i >= 0 && i < PanelCount()) panels_[static_cast<std::size_t>(i)]->setText(text);
+    if (i < 0 || i >= PanelCount()) return;
+    QLabel* panel = panels_[static_cast<std::size_t>(i)];
+    panel->setText(text);
+    panel->setToolTip(text); // the whole text, also when the panel cuts it off
 }
 
 } // namespace r8::ui

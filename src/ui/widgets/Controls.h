@@ -59,6 +59,11 @@ void SetMessageSink(MessageSink* sink); // nullptr restores the default
 MessageSink& Messages();
 int MessageBox(const QString& text, const QString& caption, int buttons);
 
+// The control's own enabled state, whatever its panel's (a page load disables the tab panel).
+inline bool Enabled(const QWidget* w) {
+    return w->isEnabledTo(w->parentWidget());
+}
+
 class Timer : public QObject {
     Q_OBJECT
 public:
@@ -266,6 +271,7 @@ public:
     StatusBar(const std::vector<int>& widths, QWidget* parent = nullptr);
     int PanelCount() const { return static_cast<int>(panels_.size()); }
     QString PanelText(int i) const;
+    // Also the panel's tooltip, so a text wider than its panel can be read whole.
     void SetPanelText(int i, const QString& text);
 
 private:

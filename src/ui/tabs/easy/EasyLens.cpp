@@ -40,11 +40,6 @@ QString Dec2(int v) {
     return QStringLiteral("%1").arg(v, 2, 10, QChar('0'));
 }
 
-// The control's own enabled state, whatever its panel's.
-bool Enabled(const QWidget* w) {
-    return w->isEnabledTo(w->parentWidget());
-}
-
 // The value of a decimal entry (digits only). Anything else is the operator's typing error,
 // reported by the guarded handler; nothing is sent.
 int DecimalValue(const Edit* edit, const char* what) {
@@ -135,19 +130,21 @@ void EasyLens::build(QWidget* panel) {
     for (RadioGroup* r : {DigitalZoom, PushSW})
         r->layout()->setContentsMargins(4, 0, 4, 0);
 
+    // The number edits take two digits from the operator (a complete entry) but show the
+    // camera's byte whole, up to three digits; a three-digit text is never sent.
     Alarm = new GroupBox("Alarm", g);
     Alarm->setGeometry(148, 207, 84, 46);
-    AlarmNo = MakeEdit(Alarm, 2);
-    AlarmNo->setGeometry(8, 19, 26, 20);
+    AlarmNo = MakeEdit(Alarm, 3);
+    AlarmNo->setGeometry(8, 19, 30, 20);
     AlarmSpinButton = new SpinButton(Alarm);
-    AlarmSpinButton->setGeometry(36, 19, 16, 20);
+    AlarmSpinButton->setGeometry(40, 19, 16, 20);
 
     Position = new GroupBox("Position", g);
     Position->setGeometry(4, 254, 228, 43);
-    PositionNo = MakeEdit(Position, 2);
-    PositionNo->setGeometry(8, 18, 26, 20);
+    PositionNo = MakeEdit(Position, 3);
+    PositionNo->setGeometry(8, 18, 30, 20);
     PositionSpinButton = new SpinButton(Position);
-    PositionSpinButton->setGeometry(36, 18, 16, 20);
+    PositionSpinButton->setGeometry(40, 18, 16, 20);
     PosLoad = new Button("Load", Position);
     PosLoad->setGeometry(58, 17, 50, 22);
     PosSave = new Button("Save", Position);
@@ -343,11 +340,10 @@ void EasyLens::lensItem(uint8_t item, const LensData& d, uint8_t command) {
         if (ticked()) readLens(1);
         break;
     case 4: // lens adjust (Line tab)
-        if (d.value == 1) {
-            if (LensAdjustReadyOnLine) LensAdjustReadyOnLine();
-        } else if (d.value == 0 && ctx_.Trans_chk()) {
+        if (LensAdjustAnswered)
+            LensAdjustAnswered(d.value);
+        else if (d.value == 0 && ctx_.Trans_chk())
             ctx_.Send({kSet, 0x46});
-        }
         break;
     case 5:
         if (readAnswer) ZoomSpeedBar->SetPosition(d.value);
@@ -520,9 +516,10 @@ void EasyLens::spinHex(Edit* edit, const TrackBar* bounds, int step) {
 }
 
 // Steps a decimal number by one, up to highest or down to lowest; written as two digits.
+// A number outside the range (a camera value above it) steps back into the range.
 void EasyLens::spinDecimal(Edit* edit, const char* what, int step, int lowest, int highest) {
     const int value = DecimalValue(edit, what);
-    edit->SetText(Dec2(step > 0 ? std::min(value + 1, highest) : std::max(value - 1, lowest)));
+    edit->SetText(Dec2(std::clamp(value + step, lowest, highest)));
 }
 
 std::vector<QWidget*> EasyLens::zoomMoveSet() const {

@@ -40,8 +40,9 @@ public:
     // Line tab steps that lens answers continue; empty until that tab has its controls.
     // The camera took a digital zoom setting while the Line tab is on show.
     std::function<void()> DigitalZoomSetOnLine;
-    // The lens adjust step answered 1: AdjustGo and IRISAdjustSet become usable.
-    std::function<void()> LensAdjustReadyOnLine;
+    // The lens adjustment answered (A4: 0 it goes on, 1 it is done): the Line tab takes the
+    // next step, so that a step the link cannot take at once is kept until it can.
+    std::function<void(uint8_t done)> LensAdjustAnswered;
 
     GroupBox* LensControl;
     Edit* ZoomStep;

@@ -87,8 +87,10 @@ void EasyTitle::buildAreas(QWidget* panel, Panel* blcPanel) {
 
 void EasyTitle::buildMark(QWidget* panel) {
     MarkGroup = new GroupBox("Mark", panel);
-    MarkGroup->setGeometry(476, 376, 228, 80);
-    Mark = Named(new RadioGroup(" ", {"OFF", "ON"}, 1, MarkGroup), "Mark", 8, 12, 72, 62);
+    // Everything sits below the group's caption and inside its frame.
+    MarkGroup->setGeometry(476, 374, 228, 84);
+    Mark = Named(new RadioGroup(" ", {"OFF", "ON"}, 1, MarkGroup), "Mark", 8, 20, 72, 58);
+    Mark->layout()->setContentsMargins(4, 0, 4, 0);
     SendOnClick(ctx_, Mark, WritePrefix(settings::kMark)); // MarkClick
 
     struct Move {
@@ -99,13 +101,13 @@ void EasyTitle::buildMark(QWidget* panel) {
         int x, y;
     };
     const Move moves[] = {
-        {Mark_up, "Mark_up", "up", 0, -1, 128, 12},         // Mark_upClick
-        {Mark_down, "Mark_down", "down", 0, 1, 128, 56},    // Mark_downClick
-        {Mark_left, "Mark_left", "left", -1, 0, 84, 34},    // Mark_leftClick
-        {Mark_right, "Mark_right", "right", 1, 0, 172, 34}, // Mark_rightClick
+        {Mark_up, "Mark_up", "up", 0, -1, 128, 22},         // Mark_upClick
+        {Mark_down, "Mark_down", "down", 0, 1, 128, 60},    // Mark_downClick
+        {Mark_left, "Mark_left", "left", -1, 0, 84, 41},    // Mark_leftClick
+        {Mark_right, "Mark_right", "right", 1, 0, 172, 41}, // Mark_rightClick
     };
     for (const Move& m : moves) {
-        m.button = Named(new Button(m.caption, MarkGroup), m.name, m.x, m.y, 48, 20);
+        m.button = Named(new Button(m.caption, MarkGroup), m.name, m.x, m.y, 48, 19);
         // The camera answers with the new position; MarkLimits change only through answers.
         m.button->OnClick = [this, dx = m.dx, dy = m.dy] {
             if (!ctx_.Trans_chk()) return;

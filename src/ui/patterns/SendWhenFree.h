@@ -1,0 +1,34 @@
+#pragma once
+// A step of a camera-driven procedure that must not be lost: sent at once when Trans_chk
+// accepts, otherwise kept and tried again at each tick of its timer until Trans_chk accepts
+// (a page load or another exchange has the link meanwhile). One step is kept at a time; a new
+// one replaces it.
+#include "Room.h"
+#include "patterns/Senders.h"
+#include "widgets/Controls.h"
+
+#include <functional>
+
+namespace r8::ui {
+
+class SendWhenFree {
+public:
+    SendWhenFree(RoomContext& ctx, QObject* owner, const char* timerName, int intervalMs = 300);
+
+    // before runs just before the payload goes out (now or at a later tick).
+    void Send(Prefix payload, std::function<void()> before = {});
+    bool Pending() const { return RetryTimer->Enabled(); }
+    // The timer's tick handler.
+    void Tick();
+
+    Timer* const RetryTimer;
+
+private:
+    bool tryNow();
+
+    RoomContext& ctx_;
+    Prefix payload_;
+    std::function<void()> before_;
+};
+
+} // namespace r8::ui

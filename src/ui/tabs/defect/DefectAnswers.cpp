@@ -1,0 +1,288 @@
+// The camera's answers on the "CCD Defect" tab, as two tables: the rows of the read decoder for
+// the defect group (they run for every read answer, whatever tab is on show) and the answer
+// chain of Trans_end_kizu for the answers to the tab's writes (it runs while the tab is on
+// show). Rows that end in a chained read or write are the steps of the save, cancel, selection
+// and search chains: each answer sends the next command, until a step finds nothing left to do.
+#include "DefectTab.h"
+
+#include "Catalogue.h"
+#include "DefectSearch.h"
+#include "DefectSettings.h"
+#include "HexText.h"
+#include "patterns/Senders.h"
+#include "widgets/Shape.h"
+
+#include <cstdlib>
+
+namespace r8::ui {
+
+using namespace defect;
+
+namespace {
+constexpr uint8_t kGroup = 0x36;
+constexpr int kNone = -1;
+QString Hex4(int v) {
+    return QString::fromStdString(HexWord(static_cast<uint16_t>(v)));
+}
+} // namespace
+
+// A read answer of the defect group. A row whose decoding leaves Kizu_Cancel disabled is a step
+// of the cancel chain and reads `cancelNext`; items 0 and 1, read after a change of the
+// selection (Kizu still disabled), read the cursor display next (`selectNext`).
+struct DefectTab::ReadRow {
+    uint8_t item;
+    void (DefectTab::*show)(const AnswerView&);
+    int cancelNext;
+    int selectNext;
+};
+
+const DefectTab::ReadRow DefectTab::kReadRows[] = {
+    {0x00, &DefectTab::showPageA, 0x01, 0x09},
+    {0x01, &DefectTab::showPageBc, 0x10, 0x09},
+    {0x02, &DefectTab::showMeasurement, kNone, kNone},
+    {0x04, &DefectTab::showKfChange, kNone, kNone},
+    {0x05, &DefectTab::showAdjustSet, kNone, kNone}, // ON reads the KF parameters (item 6)
+    {0x06, &DefectTab::showAdjustParameters, kNone, kNone},
+    {0x09, &DefectTab::showSelection, kNone, kNone},
+    {0x0B, &DefectTab::showKfOff, kNone, kNone},
+    {0x10, &DefectTab::showKfFix, 0x11, kNone},
+    {0x11, &DefectTab::showKfRev, 0x09, kNone},
+};
+
+void DefectTab::registerDecoders() {
+    for (const ReadRow& row : kReadRows)
+        ctx_.OnGroup(kGroup, row.item, [this, &row](const AnswerView& a) {
+            (this->*row.show)(a);
+            int next = kNone;
+            if (!Enabled(Kizu_Cancel))
+                next = row.cancelNext;
+            else if (!Enabled(Kizu))
+                next = row.selectNext;
+            if (next != kNone) chainRead(static_cast<uint8_t>(next));
+        });
+}
+
+// The answers to the tab's writes. The save and cancel chains go on only while the button that
+// started them is disabled.
+AnswerChain DefectTab::writeChain() {
+    const auto whileDisabled = [this](Button* owner, Prefix next) {
+        return [this, owner, next](const AnswerView&) {
+            if (!Enabled(owner) && ctx_.Trans_chk()) SendPayload(ctx_, next);
+        };
+    };
+    const auto run = [this](void (DefectTab::*act)(const AnswerView&)) {
+        return [this, act](const AnswerView& a) { (this->*act)(a); };
+    };
+    return AnswerChain({
+        {kGroup, 0x00,
+         [this](const AnswerView&) {
+             ctx_.Send({0x31, kGroup, 0x00});
+         }},
+        {kGroup, 0x01, run(&DefectTab::positionAnswered)},
+        {kGroup, 0x02, whileDisabled(Kizu_Save, {0x21, kGroup, 0x15})},
+        {kGroup, 0x03, whileDisabled(Kizu_Cancel, {0x21, kGroup, 0x16})},
+        {kGroup, 0x04, run(&DefectTab::showKfChange)},
+        {kGroup, 0x05, run(&DefectTab::adjustSetAnswered)},
+        {kGroup, 0x09, run(&DefectTab::searchAnswered)},
+        {kGroup, 0x0A, run(&DefectTab::threePointAnswered)},
+        {kGroup, 0x12, [this](const AnswerView&) { placeCursor(); }},
+        {kGroup, 0x15,
+         [this, next = whileDisabled(Kizu_Save, {0x31, kGroup, 0x09})](const AnswerView& a) {
+             next(a);
+             Kizu_Save->setEnabled(true); // the save has ended, even when the read was refused
+         }},
+        {kGroup, 0x16, whileDisabled(Kizu_Cancel, {0x31, kGroup, 0x00})},
+    });
+}
+
+void DefectTab::Trans_end_kizu() {
+    const AnswerView a = ctx_.Answer();
+    if (!a.Good()) {
+        ctx_.ShowMessage(" Error ", "ERR", 2);
+        return;
+    }
+    if (a.AfterWrite()) writeChain_.Advance(a);
+}
+
+void DefectTab::chainRead(uint8_t item) {
+    if (ctx_.Trans_chk()) ctx_.Send({0x31, kGroup, item});
+}
+
+// Shape2 at the position in the edits, scaled from the image to the map.
+void DefectTab::placeCursor() {
+    const CameraState& s = ctx_.State();
+    const int x = ParseHex(kizu_ax->Text().toStdString());
+    const int y = ParseHex(kizu_ay->Text().toStdString());
+    Shape2->Place(ScaleToSpan(x, s.ImageWidth, Shape1->width()),
+                  ScaleToSpan(y, s.ImageHeight, Shape1->height()));
+}
+
+// Puts a position into the edits without sending it back.
+void DefectTab::showPosition(uint16_t x, uint16_t y) {
+    kizu_ax->setEnabled(false);
+    kizu_ay->setEnabled(false);
+    kizu_ax->SetText(Hex4(x));
+    kizu_ay->SetText(Hex4(y));
+    kizu_ax->setEnabled(true);
+    kizu_ay->setEnabled(true);
+}
+
+// Items 0 (defect A: A4 on, A5:A6 X, A7:A8 Y) and 1 (defects B and C: A4 on for both,
+// B at A5..A8, C at A9..A12).
+void DefectTab::showPage(const AnswerView& a, bool bc) {
+    Defect->setEnabled(false);
+    kizu_ax->setEnabled(false);
+    kizu_ay->setEnabled(false);
+    const int k = selected();
+    if ((k == 0 && !bc) || (bc && (k == 1 || k == 2))) {
+        const int at = k == 2 ? 9 : 5;
+        Defect->SetItemIndex(a.A(4));
+        kizu_ax->SetText(Hex4(a.U16(at)));
+        kizu_ay->SetText(Hex4(a.U16(at + 2)));
+        placeCursor();
+    }
+    if (Enabled(Kizu)) {
+        if (!bc) {
+            KizuAX->SetText(Hex4(a.U16(5)));
+            KizuAY->SetText(Hex4(a.U16(7)));
+        } else {
+            KizuBX->SetText(Hex4(a.U16(5)));
+            KizuBY->SetText(Hex4(a.U16(7)));
+            KizuCX->SetText(Hex4(a.U16(9)));
+            KizuCY->SetText(Hex4(a.U16(11)));
+        }
+    }
+    Defect->setEnabled(true);
+    kizu_ax->setEnabled(true);
+    kizu_ay->setEnabled(true);
+}
+
+// Item 2: even field x1, y1, p1 at A4..A9, odd field at A10..A15. "Kizu Adjust" is offered
+// only when both fields saw the same defect.
+void DefectTab::showMeasurement(const AnswerView& a) {
+    const int x1 = a.U16(4), y1 = a.U16(6), p1 = a.U16(8);
+    const int x2 = a.U16(10), y2 = a.U16(12), p2 = a.U16(14);
+    Edit* const shown[6] = {kin_x1, kin_y1, kin_p1, kin_x2, kin_y2, kin_p2};
+    const int values[6] = {x1, y1, p1, x2, y2, p2};
+    for (int i = 0; i < 6; ++i)
+        shown[i]->SetText(Hex4(values[i]));
+    KizuRead->setEnabled(true);
+    Kizu_Adjust->setEnabled(x1 == x2 && std::abs(y1 - y2) <= 1 && std::abs(p1 - p2) <= 5);
+}
+
+void DefectTab::showKfChange(const AnswerView& a) {
+    VRevKFChange->SetItemIndex(ReadValue(settings::kKfChange, a));
+}
+
+void DefectTab::showAdjustSet(const AnswerView& a) {
+    AdjustSet->SetItemIndex(ReadValue(settings::kAdjustSet, a));
+    if (AdjustSet->ItemIndex() == 0) SetEnabled({VRevKF, SensKFBar}, false);
+    if (AdjustSet->ItemIndex() == 1) chainRead(0x06);
+}
+
+// Item 6, the adjust parameters: A4 adjust set, A5 KF change, A6 VRev, A9 KF sensitivity.
+void DefectTab::showAdjustParameters(const AnswerView& a) {
+    VRevKF->SetChecked(a.A(6) != 0);
+    SensKFBar->SetPosition(ReadValue(settings::kKfSens, a));
+    if (AdjustSet->ItemIndex() == 1) SetEnabled({VRevKF, SensKFBar}, true);
+    AdjustSet->setEnabled(true);
+}
+
+// Item 9: A4 = the defect whose cursor the camera shows (0 none, 1 A, 2 B, 3 C).
+void DefectTab::showSelection(const AnswerView& a) {
+    const int shownCursor = a.A(4);
+    if (selected() < 0) Kizu->SetItemIndex(shownCursor == 0 ? 0 : shownCursor - 1);
+    if (Enabled(Kizu)) {
+        kizu_sel->setEnabled(false);
+        if (selected() >= 0) kizu_sel->SetItemIndex(shownCursor == selected() + 1 ? 1 : 0);
+        kizu_sel->setEnabled(true);
+        Kizu_Cancel->setEnabled(true);
+    } else {
+        // A new selection: the camera shows the cursor of that defect as the operator chose.
+        kizu_selClick();
+        Kizu->setEnabled(true);
+    }
+}
+
+void DefectTab::showKfOff(const AnswerView& a) {
+    SensUpKFOFF->SetItemIndex(ReadValue(settings::kKfOff, a));
+}
+
+void DefectTab::showKfFix(const AnswerView& a) {
+    KFFX->setEnabled(false);
+    KFFX->SetChecked(ReadValue(settings::kKfFix, a) != 0);
+    KFFX->setEnabled(true);
+}
+
+void DefectTab::showKfRev(const AnswerView& a) {
+    KFRV->setEnabled(false);
+    KFRV->SetChecked(ReadValue(settings::kKfRev, a) != 0);
+    KFRV->setEnabled(true);
+}
+
+// The position of defect A as the camera took it (A4 = 2).
+void DefectTab::positionAnswered(const AnswerView& a) {
+    if (a.A(4) != 2) return;
+    showPosition(a.U16(5), a.U16(7));
+    Kizu_Adjust->setEnabled(false);
+    if (selected() == 0) placeCursor();
+}
+
+void DefectTab::adjustSetAnswered(const AnswerView& a) {
+    if (Enabled(AdjustSet)) return;
+    if (a.A(4) == 0) {
+        SetEnabled({VRevKF, SensKFBar}, false);
+        AdjustSet->setEnabled(true);
+    } else if (a.A(4) == 1) {
+        // The answer to that read enables the group again; unread, the group stays usable.
+        if (ctx_.Trans_chk())
+            ctx_.Send({0x31, kGroup, 0x06});
+        else
+            AdjustSet->setEnabled(true);
+    }
+}
+
+// The automatic search found defect A at A7:A8, A9:A10 (A11 its correction, A12 KF fix,
+// A13 KF reverse). With "3 Point" and the correction on, the search goes on for B and C.
+void DefectTab::searchAnswered(const AnswerView& a) {
+    if (Enabled(kizu_auto)) return;
+    SetEnabled({kizu_ax, kizu_ay, Defect, KFFX, KFRV}, false);
+    if (selected() == 0) {
+        kizu_ax->SetText(Hex4(a.U16(7)));
+        kizu_ay->SetText(Hex4(a.U16(9)));
+        Defect->SetItemIndex(a.A(11));
+        KFFX->SetChecked(a.A(12) != 0);
+        KFRV->SetChecked(a.A(13) != 0);
+        placeCursor();
+    }
+    KizuAX->SetText(Hex4(a.U16(7)));
+    KizuAY->SetText(Hex4(a.U16(9)));
+    SetEnabled({kizu_ax, kizu_ay, Defect, KFFX, KFRV}, true);
+    if (Auto3Point->Checked() && a.A(11) == 1 && ctx_.Trans_chk()) {
+        ctx_.Send({0x21, kGroup, 0x0A, SignedByte(kSearchDx),
+                   SignedByte(SearchDy(ctx_.State().TvIsNtsc)), SignedByte(kSearchPeak)});
+        return;
+    }
+    SetEnabled({kizu_auto, Auto3Point}, true);
+}
+
+// The three-point step: B at A7..A10, C at A11..A14, A15 their correction.
+void DefectTab::threePointAnswered(const AnswerView& a) {
+    if (Enabled(kizu_auto)) return;
+    SetEnabled({kizu_ax, kizu_ay, Defect}, false);
+    const int k = selected();
+    if (k == 1 || k == 2) {
+        const int at = k == 1 ? 7 : 11;
+        kizu_ax->SetText(Hex4(a.U16(at)));
+        kizu_ay->SetText(Hex4(a.U16(at + 2)));
+        Defect->SetItemIndex(a.A(15));
+        placeCursor();
+    }
+    KizuBX->SetText(Hex4(a.U16(7)));
+    KizuBY->SetText(Hex4(a.U16(9)));
+    KizuCX->SetText(Hex4(a.U16(11)));
+    KizuCY->SetText(Hex4(a.U16(13)));
+    SetEnabled({kizu_ax, kizu_ay, Defect, kizu_auto, Auto3Point}, true);
+}
+
+} // namespace r8::ui

@@ -12,13 +12,14 @@ namespace r8 {
 
 namespace {
 
-// One table per tab; a tab that declares settings adds its table here.
+// One table per tab, in page order (what list shows first); a tab that declares settings adds
+// its table here.
 constexpr std::span<const SettingEntry* const> kTables[] = {
-    settings::kAdjustSettings,
-    settings::kDefectSettings,
-    settings::kEasySettings,
-    settings::kIrSettings,
-    settings::kLineSettings,
+    settings::kAdjustSettings, // page 0
+    settings::kDefectSettings, // page 2
+    settings::kEasySettings,   // page 4
+    settings::kLineSettings,   // page 5
+    settings::kIrSettings,     // page 6, the MASK tab
 };
 
 constexpr size_t CountAll() {

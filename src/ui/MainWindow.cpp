@@ -311,7 +311,7 @@ void TFR8V2::SetMaskPreview(TFMR8V2* preview) {
 }
 
 void TFR8V2::SW_push(uint8_t sw) {
-    if (!session_->Trans_chk()) return;
+    if (copyRunning_ || !session_->Trans_chk()) return;
     session_->Send({0x21, 0x32, sw});
 }
 
@@ -323,6 +323,7 @@ void TFR8V2::Reset1Click() {
 // While a copy runs its answers must reach the Copy tab, and nothing else may talk to the
 // camera: the other tabs, the load and the reset wait until it ends.
 void TFR8V2::CopyRunning(bool on) {
+    copyRunning_ = on; // the push-switch panel is a window of its own: it asks here
     for (int i = 0; i < kPageGroups; ++i)
         if (i != kCopyGroup) PageControl1->setTabEnabled(i, !on);
     ReLoad->setEnabled(!on);

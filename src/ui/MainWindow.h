@@ -141,6 +141,7 @@ private:
     TFSR8V2* switchPanel_ = nullptr;
     TKizuInfo* adjustInfo_ = nullptr;
     TFMR8V2* maskPreview_ = nullptr;
+    bool copyRunning_ = false;
     bool busyCursor_ = false;
     bool settingPage_ = false;
     bool terminated_ = false;

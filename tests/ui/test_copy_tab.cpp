@@ -272,6 +272,9 @@ TEST(CopyTabScripted, TheTabControlStaysOnCopyWhileACopyRuns) {
         EXPECT_FALSE(w.ReLoad->isEnabled());
         EXPECT_FALSE(w.ResetButton->isEnabled());
         EXPECT_FALSE(s.Tab().ptocOk2->isEnabled());
+        const size_t writes = s.port.writes.size();
+        w.SW_push(1); // the push-switch window is not disabled with the tabs
+        EXPECT_EQ(s.port.writes.size(), writes);
 
         auto answer = [&](std::initializer_list<uint8_t> a) {
             const std::vector<uint8_t> payload(a);

@@ -109,7 +109,12 @@ std::string ReplaceFile(const std::string& path, std::string_view text) {
     namespace fs = std::filesystem;
     const fs::path target(path);
     const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    // Appended piece by piece: "literal" + std::string&& draws a false -Wrestrict from GCC 12
+    // at -O3.
+    std::string hidden = ".";
+    hidden += target.filename().string();
+    hidden += ".XXXXXX";
+    std::string temp = (folder / hidden).string();
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return "cannot create a file in " + folder.string() + ": " + SystemCause(errno);
     auto fail = [&](const char* what) {

@@ -65,7 +65,12 @@ std::string TargetFile::Open(const std::string& path, size_t size) {
     if (std::string error = ResolveTarget(path, target); !error.empty()) return error;
     const fs::path t(target);
     const fs::path folder = t.has_parent_path() ? t.parent_path() : fs::path(".");
-    std::string temp = (folder / ("." + t.filename().string() + ".XXXXXX")).string();
+    // Appended piece by piece: "literal" + std::string&& draws a false -Wrestrict from GCC 12
+    // at -O3.
+    std::string hidden = ".";
+    hidden += t.filename().string();
+    hidden += ".XXXXXX";
+    std::string temp = (folder / hidden).string();
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return path + ": cannot create a file in " + folder.string() + ": " + Cause(errno);
     // Reserving the room now makes a full disk fail here, not after the camera was read.

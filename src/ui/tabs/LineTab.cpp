@@ -15,11 +15,6 @@ constexpr uint8_t kLensAdjustStep = 0x46;
 constexpr uint8_t kIris = 0x48;
 constexpr uint8_t kIrisItem = 0x03;
 
-// The control's own enabled state, whatever its panel's (a page load disables the panel).
-bool Enabled(const QWidget* w) {
-    return w->isEnabledTo(w->parentWidget());
-}
-
 } // namespace
 
 LineTab::LineTab(RoomContext& ctx)

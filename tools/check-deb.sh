@@ -10,10 +10,12 @@ trap 'rm -rf "$scratch"' EXIT
 
 expected="./usr/bin/r8v5mc
 ./usr/bin/r8v5mc-copy
+./usr/bin/r8v5mc-ctl
 ./usr/bin/r8v5mc-sim
 ./usr/share/applications/r8v5mc.desktop
 ./usr/share/icons/hicolor/scalable/apps/r8v5mc.svg
 ./usr/share/man/man1/r8v5mc-copy.1
+./usr/share/man/man1/r8v5mc-ctl.1
 ./usr/share/man/man1/r8v5mc-sim.1
 ./usr/share/man/man1/r8v5mc.1"
 actual=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)
@@ -37,6 +39,7 @@ done
 dpkg -x "$deb" "$scratch"
 "$scratch/usr/bin/r8v5mc" --version >/dev/null
 "$scratch/usr/bin/r8v5mc-copy" --help >/dev/null
+"$scratch/usr/bin/r8v5mc-ctl" --help >/dev/null
 "$scratch/usr/bin/r8v5mc-sim" --help >/dev/null
 desktop-file-validate "$scratch/usr/share/applications/r8v5mc.desktop" 2>/dev/null ||
     ! command -v desktop-file-validate >/dev/null

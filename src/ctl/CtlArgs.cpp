@@ -107,7 +107,8 @@ bool settings on or off; hex settings as up to four hexadecimal digits.
 
   --page NAME    list or dump one page: easy, mask, adjust, debug, defect, line
   --json         print JSON instead of text
-  --port PATH    serial device of the camera (default /dev/ttyS0)
+  --port PATH    serial device of the camera (default /dev/ttyS0), or a serial device
+                 server: socket://HOST:PORT (raw TCP) or rfc2217://HOST:PORT
   --simulate     use a simulated camera instead of a serial device
   --trace        trace the line on stderr: every byte both ways, one line per control
                  byte or frame, with the time to the millisecond and the CRC checked

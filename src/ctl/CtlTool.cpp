@@ -317,7 +317,7 @@ int CtlJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
 
 void CtlJob::step() {
     if (comm_->DeviceGone()) {
-        end(kExitNoCamera, portName() + " went away");
+        end(kExitNoCamera, PortGoneText(*comm_, portName()));
         return;
     }
     if (stopSignal_) {

@@ -363,13 +363,7 @@ int CopyJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
 
 void CopyJob::step() {
     if (comm_->DeviceGone()) {
-        if (comm_->IsNetwork()) {
-            std::string text = NetFailureText(portName(), comm_->GoneCause());
-            text.pop_back(); // the full stop
-            end(kExitNoCamera, text);
-        } else {
-            end(kExitNoCamera, portName() + " went away");
-        }
+        end(kExitNoCamera, PortGoneText(*comm_, portName()));
         return;
     }
     if (stopSignal_) {
@@ -580,6 +574,13 @@ std::string CheckPort(const std::string& path) {
         error = path + ": the device is busy in another program";
     ::close(fd);
     return error;
+}
+
+std::string PortGoneText(const TComm& comm, const std::string& name) {
+    if (!comm.IsNetwork()) return name + " went away";
+    std::string text = NetFailureText(name, comm.GoneCause());
+    if (!text.empty() && text.back() == '.') text.pop_back(); // the line ends without one
+    return text;
 }
 
 int RunCopyTool(const CopyArgs& args, const ToolStreams& io, int signalFd,

@@ -37,6 +37,11 @@ std::string CopyUsage(const std::string& program);
 // good), else one sentence naming it and why.
 std::string CheckPort(const std::string& path);
 
+class TComm;
+// Why the port NAME stopped working, for a tool's last line: the network cause, or that the
+// device went away.
+std::string PortGoneText(const TComm& comm, const std::string& name);
+
 struct ToolStreams {
     std::FILE* out = stdout; // summary and differences
     std::FILE* err = stderr; // progress, trace and errors

@@ -45,11 +45,15 @@ void DefectTab::bindHandlers() {
         return Prefix{0x21, 0x36, 0x13, on, Lo(selected() - 1)};
     });
     // KFFXClick, KFRVClick.
-    for (auto [box, setting] : {std::pair{KFFX, &settings::kKfFix}, {KFRV, &settings::kKfRev}})
+    for (const auto& [kfBox, kfSetting] :
+         {std::pair{KFFX, &settings::kKfFix}, {KFRV, &settings::kKfRev}}) {
+        auto* box = kfBox; // named copies: clang 14 cannot capture a structured binding
+        const auto* setting = kfSetting;
         SendBuilt(ctx_, box->OnClick, [box, setting]() -> std::optional<Prefix> {
             if (!Enabled(box)) return std::nullopt;
             return WritePayload(*setting, box->Checked() ? 1 : 0);
         });
+    }
     // kizu_axChange (both edits): the position of the selected defect, also shown on Panel8.
     SendOnCompleteHexGroup(
         ctx_, {kizu_ax, kizu_ay},

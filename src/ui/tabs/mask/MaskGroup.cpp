@@ -33,8 +33,8 @@ MaskGroup::MaskGroup(RoomContext& ctx, QWidget* parent, int mask, int x, int y)
                                                   {MASK_D, MaskMove::Down},
                                                   {MASK_L, MaskMove::Left},
                                                   {MASK_R, MaskMove::Right}};
-    for (const auto& [button, move] : moves)
-        SendBuilt(ctx_, button->OnClick, [this, move] { return MoveClick(move); });
+    for (const auto& m : moves) // (clang 14 cannot capture a structured binding)
+        SendBuilt(ctx_, m.first->OnClick, [this, move = m.second] { return MoveClick(move); });
     MASK_SP->OnClick = [this](UpDown::Direction) {
         MASK_un->SetText(QString::number(MASK_SP->Position()));
     };

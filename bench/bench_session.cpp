@@ -290,7 +290,7 @@ int main(int argc, char** argv) {
     if (!copyOnly.empty()) {
         const CopyTime copy = CopyToPc(copies);
         if (copy.ms < 0) return 1;
-        Print(copyOnly.c_str(), copy.ms, kEepromWords, paced);
+        Print(copyOnly.c_str(), copy.ms, kEepromWords * kExchangeMs, paced);
         return 0;
     }
 

@@ -74,8 +74,8 @@ QtMessageHandler qtDefaultHandler = nullptr;
 
 void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtDebugMsg || type == QtInfoMsg) return;
-    if (type == QtWarningMsg &&
-        (text.startsWith("QStandardPaths: ") || text.contains("does not support propagateSizeHints")))
+    if (type == QtWarningMsg && (text.startsWith("QStandardPaths: ") ||
+                                 text.contains("does not support propagateSizeHints")))
         return;
     qtDefaultHandler(type, context, text);
 }

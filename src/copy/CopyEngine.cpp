@@ -64,15 +64,7 @@ bool CopyEngine::CtopOK2Click(const std::string& target) {
 }
 
 bool CopyEngine::ptocOk2Click(const std::string& file) {
-    if (!ctx_.Trans_chk()) return false;
-    SettingsFile parsed;
-    if (const std::string error = ReadSettingsFile(file, parsed); !error.empty()) {
-        Abort();
-        mode_ = kNoCopy;
-        fail({kReadError, kFileCaption, error});
-        return false;
-    }
-    return startWrite(kPcToCameraBatch, file, std::move(parsed));
+    return readAndStartWrite(kPcToCameraBatch, file);
 }
 
 bool CopyEngine::ptocOk2Click(const std::string& name, SettingsFile file) {
@@ -80,6 +72,14 @@ bool CopyEngine::ptocOk2Click(const std::string& name, SettingsFile file) {
 }
 
 bool CopyEngine::ptocOkClick(const std::string& file) {
+    return readAndStartWrite(kPcToCameraSingle, file);
+}
+
+bool CopyEngine::ptocOkClick(const std::string& name, SettingsFile file) {
+    return startWrite(kPcToCameraSingle, name, std::move(file));
+}
+
+bool CopyEngine::readAndStartWrite(CopyMode mode, const std::string& file) {
     if (!ctx_.Trans_chk()) return false;
     SettingsFile parsed;
     if (const std::string error = ReadSettingsFile(file, parsed); !error.empty()) {
@@ -88,11 +88,7 @@ bool CopyEngine::ptocOkClick(const std::string& file) {
         fail({kReadError, kFileCaption, error});
         return false;
     }
-    return startWrite(kPcToCameraSingle, file, std::move(parsed));
-}
-
-bool CopyEngine::ptocOkClick(const std::string& name, SettingsFile file) {
-    return startWrite(kPcToCameraSingle, name, std::move(file));
+    return startWrite(mode, file, std::move(parsed));
 }
 
 bool CopyEngine::startWrite(CopyMode mode, const std::string& name, SettingsFile file) {

@@ -92,6 +92,7 @@ private:
     // Where a batch write stands.
     enum class BatchStep { ReadKeptWord, BlockOut };
 
+    bool readAndStartWrite(CopyMode mode, const std::string& file);
     bool startWrite(CopyMode mode, const std::string& name, SettingsFile file);
     void sendRead(int address);
     void sendNextRecord();

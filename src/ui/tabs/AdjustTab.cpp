@@ -25,19 +25,6 @@ uint8_t Lo(int v) {
     return static_cast<uint8_t>(v & 0xFF);
 }
 
-Label* MakeLabel(QWidget* parent, const QString& caption, const QRect& at) {
-    auto* l = new Label(caption, parent);
-    l->setGeometry(at);
-    return l;
-}
-
-Edit* MakeEdit(QWidget* parent, const QString& text, int maxLength, const QRect& at) {
-    auto* e = new Edit(parent, text);
-    e->SetMaxLength(maxLength);
-    e->setGeometry(at);
-    return e;
-}
-
 // A disabled edit in the menu colour that shows a bar's value.
 Edit* MakeDisplay(QWidget* parent, const QString& text, const QRect& at) {
     auto* e = MakeEdit(parent, text, 0, at);

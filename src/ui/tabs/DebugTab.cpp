@@ -35,19 +35,6 @@ QFont Fixed() {
     return f;
 }
 
-Label* MakeLabel(QWidget* parent, const QString& caption, const QRect& at) {
-    auto* l = new Label(caption, parent);
-    l->setGeometry(at);
-    return l;
-}
-
-Edit* MakeEdit(QWidget* parent, const QString& text, int maxLength, const QRect& at) {
-    auto* e = new Edit(parent, text);
-    e->SetMaxLength(maxLength);
-    e->setGeometry(at);
-    return e;
-}
-
 SpinButton* MakeSpin(QWidget* parent, const QRect& at) {
     auto* s = new SpinButton(parent);
     s->setGeometry(at);

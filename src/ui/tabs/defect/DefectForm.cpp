@@ -21,14 +21,6 @@ RadioGroup* MakeRadio(QWidget* parent, const QString& caption, const QStringList
     return g;
 }
 
-Label* MakeLabel(QWidget* parent, const QString& caption, const QRect& at,
-                 Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
-    auto* l = new Label(caption, parent);
-    l->setGeometry(at);
-    l->setAlignment(align);
-    return l;
-}
-
 Button* MakeButton(QWidget* parent, const QString& caption, const QRect& at) {
     auto* b = new Button(caption, parent);
     b->setGeometry(at);

@@ -31,12 +31,6 @@ TrackBar* MakeBar(QWidget* parent, int max, const QRect& at) {
     return bar;
 }
 
-Label* MakeLabel(QWidget* parent, const QString& caption, const QRect& at) {
-    auto* l = new Label(caption, parent);
-    l->setGeometry(at);
-    return l;
-}
-
 GroupBox* MakeGroup(QWidget* parent, const QString& caption, const QRect& at) {
     auto* g = new GroupBox(caption, parent);
     g->setGeometry(at);

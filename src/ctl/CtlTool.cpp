@@ -1,5 +1,6 @@
 #include "CtlTool.h"
 
+#include "BoundedRead.h"
 #include "Catalogue.h"
 #include "Comm.h"
 #include "CtlReport.h"
@@ -16,10 +17,10 @@
 #include <csignal>
 #include <cstring>
 #include <deque>
-#include <fstream>
-#include <iostream>
 #include <map>
 #include <memory>
+#include <poll.h>
+#include <sstream>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -30,6 +31,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Payload = std::vector<uint8_t>;
 using Bytes15 = std::array<uint8_t, 15>;
+
+// A profile holds a line per setting, a few kilobytes.
+const FileKind kProfileKind{"a profile", 1 << 20, ""};
 
 // How long a stop request waits for the exchange in flight to finish.
 constexpr int kStopGraceMs = 3000;
@@ -126,6 +130,7 @@ private:
 
     const CtlArgs& args_;
     ToolStreams io_;
+    int signalFd_ = -1;
     std::vector<const SettingEntry*> entries_; // list, get, dump
     std::vector<Assignment> assignments_;      // set, apply
     Payload raw_;
@@ -212,15 +217,24 @@ int CtlJob::plan() {
         return kExitDone;
     case CtlArgs::Op::Apply: {
         const std::string& file = args_.words[0];
-        std::string error;
-        if (file == "-") {
-            error = ReadProfile(std::cin, "standard input", assignments_);
-        } else {
-            std::ifstream in(file);
-            if (!in)
-                error = file + ": cannot read: " + std::strerror(errno);
-            else
-                error = ReadProfile(in, file, assignments_);
+        const std::string name = file == "-" ? "standard input" : file;
+        // A signal stops the read: the signal descriptor is readable.
+        const auto signalled = [this] {
+            pollfd p{signalFd_, POLLIN, 0};
+            return signalFd_ >= 0 && ::poll(&p, 1, 0) > 0;
+        };
+        std::string text;
+        std::string error = file == "-" ? ReadDescriptor(STDIN_FILENO, name, kProfileKind, text,
+                                                         signalled, signalFd_)
+                                        : ReadRegularFile(file, kProfileKind, text, signalled);
+        if (error == "stopped") {
+            signalfd_siginfo info{};
+            const bool read = ::read(signalFd_, &info, sizeof info) == sizeof info;
+            return read && info.ssi_signo == SIGTERM ? kExitTerminate : kExitInterrupt;
+        }
+        if (error.empty()) {
+            std::istringstream in(text);
+            error = ReadProfile(in, name, assignments_);
         }
         if (!error.empty()) {
             say(error + "; nothing sent");
@@ -275,6 +289,7 @@ int CtlJob::prepare() {
 }
 
 int CtlJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
+    signalFd_ = signalFd;
     if (const int code = plan(); code != kExitDone) return code;
     if (const int code = prepare(); code != kExitDone) return code;
     loop_.OnException = [this](const std::exception& e) {

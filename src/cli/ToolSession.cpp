@@ -61,10 +61,15 @@ int ToolSession::StopCode() const {
     return stopSignal_ == SIGINT ? kExitInterrupt : kExitTerminate;
 }
 
+std::string ToolSession::noCameraText() const {
+    return "no camera answered on " + PortName() +
+           (searchCause_.empty() ? "" : " (last: " + searchCause_ + ")");
+}
+
 void ToolSession::Message(const std::string& text, const std::string& caption, int) {
     if (caption == "Comm.ERR") {
         if (session_->Link().LINK_STATUS == 0)
-            End(kExitNoCamera, "no camera answered on " + PortName());
+            End(kExitNoCamera, noCameraText());
         else
             End(kExitNoCamera,
                 "the camera on " + PortName() + " stopped answering: the link is lost");
@@ -74,7 +79,9 @@ void ToolSession::Message(const std::string& text, const std::string& caption, i
 }
 
 void ToolSession::LinkLost() {
-    End(kExitNoCamera, "no camera answered on " + PortName() + " (no ACK to the enquiry)");
+    End(kExitNoCamera, searchCause_.empty()
+                           ? "no camera answered on " + PortName() + " (no ACK to the enquiry)"
+                           : noCameraText());
 }
 
 void ToolSession::End(int code, const std::string& message) {
@@ -177,8 +184,18 @@ int ToolSession::Run(ToolCommand& command, int signalFd,
 
 void ToolSession::step() {
     if (comm_->DeviceGone()) {
-        End(kExitNoCamera, PortGoneText(*comm_, PortName()));
-        return;
+        if (!searching()) {
+            End(kExitNoCamera, PortGoneText(*comm_, PortName()));
+            return;
+        }
+        // As the window does: a network port refused, reset or turned away by its server
+        // before the camera first answered is connected again by the search's next tick, until
+        // the search gives up. Said once; the give-up names the last cause.
+        const std::string cause = PortGoneText(*comm_, PortName());
+        if (cause != searchCause_) {
+            if (searchCause_.empty()) Say(cause + "; trying again while the search lasts");
+            searchCause_ = cause;
+        }
     }
     if (stopSignal_) {
         // Between exchanges: once the one in flight is answered, or after a grace period.
@@ -192,6 +209,10 @@ void ToolSession::step() {
     if (!finished_ && !started_ && session_->Link().LINK_STATUS != 0 && session_->Trans_chk() &&
         session_->Loader().Orders.bOrder == 0)
         start();
+}
+
+bool ToolSession::searching() const {
+    return comm_->IsNetwork() && session_->Link().LINK_STATUS == 0;
 }
 
 void ToolSession::start() {

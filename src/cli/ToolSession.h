@@ -103,6 +103,9 @@ private:
     void Resending(bool block) override { command_->Resending(block); }
     void LinkLost() override;
 
+    // Before the camera first answered on a network port: its failures are the search's.
+    bool searching() const;
+    std::string noCameraText() const;
     int openTrace();
     // The one place where the tool's port is chosen and checked.
     int choosePort();
@@ -128,6 +131,7 @@ private:
     bool finished_ = false;
     int code_ = kExitDone;
     int stopSignal_ = 0;
+    std::string searchCause_; // why the search's last network connection failed
     std::chrono::steady_clock::time_point stopBy_{};
 };
 

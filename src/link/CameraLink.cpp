@@ -1,5 +1,6 @@
 #include "CameraLink.h"
 
+#include "Comm.h"
 #include "Crc.h"
 #include "HexText.h"
 
@@ -221,7 +222,12 @@ void CameraLink::searchTick() {
         // Port 1 keeps the start-up period and attempts 1-3; then the ports alternate in fours.
         const uint8_t port = (PortAttempt / 4) % 2 == 1 ? 2 : 1;
         if (!comm_.KeepsConnection(port)) CnctDataLink(port, 9600);
-        IdEnq();
+        try {
+            IdEnq();
+        } catch (const ECommReadWriteError&) {
+            // The port failed under the enquiry (a connection reset, a device gone): the next
+            // tick opens it again.
+        }
         return;
     }
     comm_.Close();

@@ -47,15 +47,19 @@ public:
 class ECommOpenError : public ECommError {
 public:
     explicit ECommOpenError(int32_t code);
-    ECommOpenError(int32_t code, const std::string& path, int cause, int port = 0);
+    // said: for a network port, the line its server sent before it closed (NetFailureText).
+    ECommOpenError(int32_t code, const std::string& path, int cause, int port = 0,
+                   const std::string& said = {});
     int32_t ErrorCode;
     std::string Path;
     int Cause = 0;
+    std::string Said;
 };
 
 // "PATH: what is wrong." for an errno of a failed open, lock or set-up of a serial device;
 // without a path, which port has no device.
-std::string OpenFailureText(const std::string& path, int cause, int port = 0);
+std::string OpenFailureText(const std::string& path, int cause, int port = 0,
+                            const std::string& said = {});
 
 // Code: the errno of the failed call; ETIMEDOUT when a Write could not hand all its bytes to
 // the device within 1000 ms (peer not reading, CTS never raised).
@@ -192,6 +196,8 @@ public:
     bool IsNetwork() const { return netOpen_; }
     // Why a network port was lost (see NetFailureText); 0 otherwise.
     int GoneCause() const;
+    // The line of text the lost network port's server sent before it closed, or "".
+    std::string GoneServerText() const;
 
     // Line speed the current settings give (after -1 / BaudRateUserDefined resolution and
     // the mapping to termios rates); 0 when the device speed is left unchanged.

@@ -206,7 +206,8 @@ void Session::resetLink() {
 void Session::searchConnectFailed() {
     const std::string path = PortPath(port_->Port());
     if (!openReported_.insert(path).second) return;
-    loop_.Post([error = std::make_exception_ptr(ECommOpenError(-1, path, ownComm_->GoneCause()))] {
+    loop_.Post([error = std::make_exception_ptr(ECommOpenError(-1, path, ownComm_->GoneCause(), 0,
+                                                               ownComm_->GoneServerText()))] {
         std::rethrow_exception(error);
     });
 }
@@ -216,6 +217,7 @@ void Session::deviceGone() {
     disconnected_ = true;
     const std::string path = PortPath(port_->Port());
     const int netCause = ownComm_ && ownComm_->IsNetwork() ? ownComm_->GoneCause() : 0;
+    const std::string said = ownComm_ && ownComm_->IsNetwork() ? ownComm_->GoneServerText() : "";
     sendTimer_->SetEnabled(false);
     resetLink();
     port_->Close(); // no handler of the dead port runs after this
@@ -226,7 +228,7 @@ void Session::deviceGone() {
     if (first) {
         std::string text;
         if (IsNetworkName(path)) {
-            text = "Camera disconnected: " + NetFailureText(path, netCause) +
+            text = "Camera disconnected: " + NetFailureText(path, netCause, said) +
                    " Connecting again until it answers.";
         } else {
             std::error_code ec;

@@ -84,6 +84,17 @@ void ToolSession::LinkLost() {
                            : noCameraText());
 }
 
+// The first of a burst of line errors was said as it came; the rest in one line.
+void ToolSession::Repeated(const std::string& text, const std::string& caption, int more) {
+    Say(caption + ": " + text + " came " + std::to_string(more) + " more time" +
+        (more == 1 ? "" : "s"));
+}
+
+// A tool has no one to wait for the line to recover: it ends as when no camera answers.
+void ToolSession::LineGarbage(const std::string& text) {
+    End(kExitNoCamera, text);
+}
+
 void ToolSession::End(int code, const std::string& message) {
     if (finished_) return;
     finished_ = true;

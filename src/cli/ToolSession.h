@@ -102,6 +102,8 @@ private:
     void ResetAcknowledged() override { command_->ResetAcknowledged(); }
     void Resending(bool block) override { command_->Resending(block); }
     void LinkLost() override;
+    void Repeated(const std::string& text, const std::string& caption, int more) override;
+    void LineGarbage(const std::string& text) override;
 
     // Before the camera first answered on a network port: its failures are the search's.
     bool searching() const;

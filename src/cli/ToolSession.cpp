@@ -1,6 +1,7 @@
 #include "ToolSession.h"
 
 #include "Comm.h"
+#include "NetAddress.h"
 #include "PortCheck.h"
 #include "Session.h"
 #include "SimPeer.h"
@@ -194,19 +195,20 @@ int ToolSession::Run(ToolCommand& command, int signalFd,
 }
 
 void ToolSession::step() {
-    if (comm_->DeviceGone()) {
-        if (!searching()) {
-            End(kExitNoCamera, PortGoneText(*comm_, PortName()));
-            return;
-        }
-        // As the window does: a network port refused, reset or turned away by its server
-        // before the camera first answered is connected again by the search's next tick, until
-        // the search gives up. Said once; the give-up names the last cause.
-        const std::string cause = PortGoneText(*comm_, PortName());
-        if (cause != searchCause_) {
-            if (searchCause_.empty()) Say(cause + "; trying again while the search lasts");
-            searchCause_ = cause;
-        }
+    // As the window does: a network port refused, reset or turned away by its server before
+    // the camera first answered is connected again by the search's next tick, until the search
+    // gives up. Said once; the give-up names the last cause.
+    if (const TComm::NetFailure f = comm_->LastNetFailure();
+        f.count != failuresSeen_ && session_->Link().LINK_STATUS == 0) {
+        failuresSeen_ = f.count;
+        std::string cause = NetFailureText(PortName(), f.cause, f.said);
+        if (!cause.empty() && cause.back() == '.') cause.pop_back();
+        if (searchCause_.empty()) Say(cause + "; trying again while the search lasts");
+        searchCause_ = cause;
+    }
+    if (comm_->DeviceGone() && !searching()) {
+        End(kExitNoCamera, PortGoneText(*comm_, PortName()));
+        return;
     }
     if (stopSignal_) {
         // Between exchanges: once the one in flight is answered, or after a grace period.

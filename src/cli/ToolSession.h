@@ -134,6 +134,7 @@ private:
     int code_ = kExitDone;
     int stopSignal_ = 0;
     std::string searchCause_; // why the search's last network connection failed
+    uint64_t failuresSeen_ = 0;
     std::chrono::steady_clock::time_point stopBy_{};
 };
 

@@ -400,6 +400,21 @@ int TComm::GoneCause() const {
     return net_ ? net_->Cause() : 0;
 }
 
+void TComm::Lost(int cause) {
+    {
+        std::lock_guard lock(mutex_);
+        ++netFailure_.count;
+        netFailure_.cause = cause;
+        netFailure_.said = net_->ServerText();
+    }
+    markGone();
+}
+
+TComm::NetFailure TComm::LastNetFailure() const {
+    std::lock_guard lock(mutex_);
+    return netFailure_;
+}
+
 std::string TComm::GoneServerText() const {
     return net_ ? net_->ServerText() : std::string();
 }

@@ -153,8 +153,9 @@ void Session::ShowMessage(const std::string& text, const std::string& caption, i
         observer_.Message(text, caption, buttons);
         return;
     }
-    observer_.StatusText(3, burst_.caption + ": " + burst_.text + " (" +
-                                std::to_string(burst_.count) + " times)");
+    if (!garbageShown_)
+        observer_.StatusText(3, burst_.caption + ": " + burst_.text + " (" +
+                                    std::to_string(burst_.count) + " times)");
 }
 
 // A good frame ends a burst of line errors: an answer in error that it carries is shown.

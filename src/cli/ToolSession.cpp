@@ -8,13 +8,27 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <poll.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace r8 {
 
 namespace {
+
+// Whether two names are one file: the same inode, or (for one not made yet) the same path.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    std::error_code ea, eb;
+    const auto pa = std::filesystem::weakly_canonical(a, ea);
+    const auto pb = std::filesystem::weakly_canonical(b, eb);
+    return !ea && !eb && pa == pb;
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -63,18 +77,47 @@ int ToolSession::StopCode() const {
 
 void ToolSession::Message(const std::string& text, const std::string& caption, int) {
     if (caption == "Comm.ERR") {
-        if (session_->Link().LINK_STATUS == 0)
-            End(kExitNoCamera, "no camera answered on " + PortName());
-        else
-            End(kExitNoCamera,
-                "the camera on " + PortName() + " stopped answering: the link is lost");
+        if (session_->Link().LINK_STATUS == 0) {
+            lost("no camera answered on " + PortName());
+        } else {
+            lost("the camera on " + PortName() + " stopped answering: the link is lost");
+            // The link would send the frame once more after this report: a tool that gives
+            // up sends nothing after its last line.
+            session_->Close();
+        }
         return;
     }
     Say(caption + ": " + text);
 }
 
 void ToolSession::LinkLost() {
-    End(kExitNoCamera, "no camera answered on " + PortName() + " (no ACK to the enquiry)");
+    lost("no camera answered on " + PortName() + " (no ACK to the enquiry)");
+}
+
+void ToolSession::lost(const std::string& message) {
+    if (finished_) return;
+    const std::string note = command_->LostNote();
+    End(kExitNoCamera, message + (note.empty() ? "" : "; " + note));
+}
+
+void ToolSession::onException(const std::exception& e) {
+    if (dynamic_cast<const ECommOpenError*>(&e)) {
+        End(kExitUsage, PortName() + ": cannot open: " + e.what());
+        return;
+    }
+    const auto* io = dynamic_cast<const ECommReadWriteError*>(&e);
+    if (io && io->ErrorCode == ETIMEDOUT) {
+        lost("the camera on " + PortName() +
+             " stopped taking data: a write waited more than a second for the line (" +
+             std::strerror(ETIMEDOUT) + "); the link is lost");
+        return;
+    }
+    if (io) {
+        lost("cannot write to " + PortName() + ": " + std::strerror(io->ErrorCode) +
+             "; the link is lost");
+        return;
+    }
+    lost(PortName() + ": " + e.what());
 }
 
 void ToolSession::End(int code, const std::string& message) {
@@ -89,12 +132,24 @@ void ToolSession::End(int code, const std::string& message) {
 
 int ToolSession::openTrace() {
     if (!options_.traceFile.empty()) {
+        // Opening the trace empties its file: it must not be one the command reads or writes.
+        for (const std::string& file : command_->Files())
+            if (SameFile(options_.traceFile, file)) {
+                Say(options_.traceFile + ": the trace file is the command's own file " + file +
+                    "; give another one");
+                return kExitUsage;
+            }
         traceFile_.reset(std::fopen(options_.traceFile.c_str(), "w"));
         if (!traceFile_) {
             Say(options_.traceFile + ": cannot write the trace: " + std::strerror(errno));
             return kExitUsage;
         }
-        trace_.AddSink(Trace::ToStream(traceFile_.get()));
+        trace_.AddSink([this](const std::string& line) {
+            if (traceError_) return;
+            std::FILE* f = traceFile_.get();
+            if (std::fputs(line.c_str(), f) < 0 || std::fputc('\n', f) < 0 || std::fflush(f) != 0)
+                traceError_ = errno != 0 ? errno : EIO;
+        });
     }
     if (options_.trace)
         trace_.AddSink([this](const std::string& line) {
@@ -134,11 +189,7 @@ int ToolSession::Run(ToolCommand& command, int signalFd,
     if (const int code = command.Prepare(); code != kExitDone) return code;
     if (const int code = openTrace(); code != kExitDone) return code;
     if (const int code = choosePort(); code != kExitDone) return code;
-    loop_.OnException = [this](const std::exception& e) {
-        const bool open = dynamic_cast<const ECommOpenError*>(&e) != nullptr;
-        End(open ? kExitUsage : kExitNoCamera,
-            PortName() + ": " + (open ? "cannot open: " : "") + e.what());
-    };
+    loop_.OnException = [this](const std::exception& e) { onException(e); };
     comm_ = std::make_unique<TComm>();
     command.ConfigurePort(*comm_);
     // The signal first: a stop asked for before an answer arrived sends nothing more.
@@ -172,12 +223,21 @@ int ToolSession::Run(ToolCommand& command, int signalFd,
     loop_.RunUntil([] { return false; }, kDrainMs);
     session_->Close();
     if (camera_) camera_->Stop();
+    checkTrace();
     return code_;
+}
+
+void ToolSession::checkTrace() {
+    if (!traceFile_) return;
+    if (!traceError_ && std::fflush(traceFile_.get()) != 0) traceError_ = errno;
+    if (!traceError_) return;
+    Say(options_.traceFile + ": the trace is cut: " + std::strerror(traceError_));
+    if (code_ == kExitDone) code_ = kExitUsage;
 }
 
 void ToolSession::step() {
     if (comm_->DeviceGone()) {
-        End(kExitNoCamera, PortGoneText(*comm_, PortName()));
+        lost(PortGoneText(*comm_, PortName()));
         return;
     }
     if (stopSignal_) {
@@ -200,7 +260,7 @@ void ToolSession::start() {
     try {
         ok = command_->Start();
     } catch (const ECommError& e) {
-        End(kExitNoCamera, PortName() + ": " + e.what());
+        onException(e);
         return;
     }
     if (!ok) started_ = finished_; // refused for now: try again at the next step

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace r8 {
 
@@ -38,6 +39,8 @@ public:
     // Before the port is touched: files and values checked. Anything but kExitDone ends the run
     // with that code (the command has said why).
     virtual int Prepare() { return kExitDone; }
+    // The files the command reads or writes (a trace file must be none of them).
+    virtual std::vector<std::string> Files() const { return {}; }
     // Once the port is set up: the port's own settings, before the session opens it.
     virtual void ConfigurePort(TComm&) {}
     // The session exists: the room that takes its answers.
@@ -52,6 +55,9 @@ public:
     virtual void OnStop() {}
     // The stop ends the command now: what follows "stopped by SIGINT" ("; ..."), if anything.
     virtual std::string Stopped() { return {}; }
+    // The link or the port is lost: what follows the last line ("; ..."), e.g. what the camera
+    // may hold now.
+    virtual std::string LostNote() const { return {}; }
     // The run ends with code: before its last line is printed, and after.
     virtual void Ending(int /*code*/) {}
     virtual void Ended(int /*code*/, const std::string& /*message*/) {}
@@ -98,10 +104,17 @@ private:
     int ActivePage() const override;
     void Message(const std::string& text, const std::string& caption, int) override;
     void ResetAcknowledged() override { command_->ResetAcknowledged(); }
-    void Resending(bool block) override { command_->Resending(block); }
+    void Resending(bool block) override {
+        if (!finished_) command_->Resending(block);
+    }
     void LinkLost() override;
 
+    // The run ends because the link or the port is lost: message and the command's note.
+    void lost(const std::string& message);
+    void onException(const std::exception& e);
     int openTrace();
+    // A trace file that could not take every line makes the run end in a file error.
+    void checkTrace();
     // The one place where the tool's port is chosen and checked.
     int choosePort();
     void step();
@@ -121,6 +134,7 @@ private:
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
     std::unique_ptr<std::FILE, CloseFile> traceFile_; // outlives the session that traces into it
+    int traceError_ = 0;                              // errno of the first line it lost
     std::unique_ptr<Session> session_;
     bool started_ = false;
     bool finished_ = false;

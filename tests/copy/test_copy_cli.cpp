@@ -228,33 +228,54 @@ TEST(CopyCommand, ACameraThatNeverAnswersExitsThree) {
     bool ticked = false;
     const int code = RunCopyTool(h.Args("verify", "camera.dat"), h.io, -1, [&](Session& s) {
         for (int i = 0; i < 16 && !ticked; ++i)
-            s.Link().SendTimerTimer(); // the port search gives up at the 16th
+            s.SendTimerTimer(); // the port search gives up at the 16th
         ticked = true;
     });
     EXPECT_EQ(code, kExitNoCamera);
     EXPECT_NE(h.Err().find("no camera answered"), std::string::npos) << h.Err();
 }
 
+// The second time-out ends the command: nothing is sent after the last line, and a write says
+// what the camera may hold.
 TEST(CopyCommand, AnUnansweredCameraEndsWithItsOwnExitCodeAtTheSecondTimeOut) {
-    HeldCamera h;
-    int ticks = 0;
-    const int code = RunCopyTool(h.Args("read", "camera.dat"), h.io, -1, [&](Session& s) {
-        if (!h.LetOut(kStartUnits)) return;
-        // The first EEPROM read waits: the 21st tick sends it again, the 42nd gives up.
-        for (; ticks < 21; ++ticks)
-            s.Link().SendTimerTimer();
-        ASSERT_TRUE(h.camera.WaitHeld(2, 5000)) << "the read is sent again";
-        EXPECT_EQ(h.EepromReads(), 2u);
-        for (; ticks < 41; ++ticks)
-            s.Link().SendTimerTimer();
-        EXPECT_EQ(h.Err().find("link is lost"), std::string::npos) << "not before the 42nd tick";
-        s.Link().SendTimerTimer();
-        ++ticks;
-    });
-    EXPECT_EQ(ticks, 42);
-    EXPECT_EQ(code, kExitNoCamera);
-    EXPECT_NE(h.Err().find("stopped answering: the link is lost"), std::string::npos) << h.Err();
-    EXPECT_FALSE(std::filesystem::exists(h.dir.File("camera.dat")));
+    for (const char* command : {"read", "write"}) {
+        SCOPED_TRACE(command);
+        HeldCamera h;
+        const bool write = std::string(command) == "write";
+        std::ofstream(h.dir.File("camera.dat"), std::ios::binary)
+            << sim::SettingsText(sim::FactoryEeprom({}));
+        CopyArgs args = h.Args(command, write ? "camera.dat" : "new.dat");
+        args.batch = false;
+        auto sent = [&h, write] {
+            size_t n = 0;
+            for (const auto& p : h.camera.Commands())
+                n += p[0] == (write ? 0x21 : 0x31) && p[1] == 0x0C;
+            return n;
+        };
+        int ticks = 0;
+        const int code = RunCopyTool(args, h.io, -1, [&](Session& s) {
+            if (!h.LetOut(kStartUnits)) return;
+            // The first EEPROM command waits: the 21st tick sends it again, the 42nd gives up.
+            for (; ticks < 21; ++ticks)
+                s.SendTimerTimer();
+            ASSERT_TRUE(h.camera.WaitHeld(2, 5000)) << "the command is sent again";
+            EXPECT_EQ(sent(), 2u);
+            for (; ticks < 41; ++ticks)
+                s.SendTimerTimer();
+            EXPECT_EQ(h.Err().find("link is lost"), std::string::npos) << "not before the 42nd";
+            s.SendTimerTimer();
+            ++ticks;
+        });
+        EXPECT_EQ(ticks, 42);
+        EXPECT_EQ(code, kExitNoCamera);
+        const std::string err = h.Err();
+        EXPECT_NE(err.find("stopped answering: the link is lost"), std::string::npos) << err;
+        EXPECT_EQ(err.find("retry 2"), std::string::npos) << "no re-send after the last line";
+        EXPECT_EQ(h.camera.Held(), 2u) << "nothing sent after the last line";
+        EXPECT_EQ(err.find("the camera may hold part of the file") != std::string::npos, write)
+            << err;
+        EXPECT_FALSE(std::filesystem::exists(h.dir.File("new.dat")));
+    }
 }
 
 TEST(CopyCommand, ASignalStopsBetweenExchangesAndReleasesThePort) {
@@ -320,7 +341,7 @@ TEST(CopyCommand, ALostAnswerToTheBlockSendsTheBlockAgain) {
         // Once the camera's ACK to the block is in, its answer is due.
         if (ticked || s.Link().SendFrame[0] != SOH || s.Link().LINK_STATUS != 2) return;
         for (int tick = 0; tick <= CameraLink::kBlockTicks; ++tick)
-            s.Link().SendTimerTimer();
+            s.SendTimerTimer();
         ticked = true;
     });
     EXPECT_EQ(code, kExitDone) << h.Err();

@@ -79,6 +79,18 @@ bool CopyEngine::ptocOkClick(const std::string& name, SettingsFile file) {
     return startWrite(kPcToCameraSingle, name, std::move(file));
 }
 
+bool CopyEngine::Verify(const std::string& file) {
+    if (!ctx_.Trans_chk()) return false;
+    SettingsFile parsed;
+    if (const std::string error = ReadSettingsFile(file, parsed); !error.empty()) {
+        Abort();
+        mode_ = kNoCopy;
+        fail({kReadError, kFileCaption, error});
+        return false;
+    }
+    return Verify(file, std::move(parsed));
+}
+
 bool CopyEngine::Verify(const std::string& name, SettingsFile file) {
     if (!ctx_.Trans_chk()) return false;
     if (const std::string error = CheckBlockImage(file, name); !error.empty()) {

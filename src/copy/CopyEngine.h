@@ -70,6 +70,7 @@ public:
     // The camera against a file: reads the camera's image as Camera->PC does, without a file,
     // then compares it with `file` (a whole image, `name` in messages). Differences() holds
     // the outcome when CopyDone is told.
+    bool Verify(const std::string& file);
     bool Verify(const std::string& name, SettingsFile file);
 
     int ctop_adr_chk(int value);

@@ -88,6 +88,8 @@ public:
 
     // A stop signal has arrived (looked for without waiting while the command prepares).
     bool StopAsked();
+    // The signal descriptor, or -1: a read that waits (standard input) waits on it too.
+    int SignalFd() const { return signalFd_; }
     // A stop signal has been taken by the loop.
     bool Stopping() const { return stopSignal_ != 0; }
     // "SIGINT" or "SIGTERM", and its exit code; only after a stop.

@@ -1,5 +1,6 @@
 #include "CtlTool.h"
 
+#include "BoundedRead.h"
 #include "Catalogue.h"
 #include "CtlReport.h"
 #include "HexText.h"
@@ -10,10 +11,10 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
-#include <fstream>
-#include <iostream>
 #include <map>
 #include <memory>
+#include <sstream>
+#include <unistd.h>
 
 namespace r8 {
 
@@ -21,6 +22,9 @@ namespace {
 
 using Payload = std::vector<uint8_t>;
 using Bytes15 = std::array<uint8_t, 15>;
+
+// A profile holds a line per setting, a few kilobytes.
+const FileKind kProfileKind{"a profile", 1 << 20, ""};
 
 // One exchange: the command and the answer (none when the camera answered its ACK only).
 struct Reply {
@@ -179,15 +183,19 @@ int CtlJob::Prepare() {
         return kExitDone;
     case CtlArgs::Op::Apply: {
         const std::string& file = args_.words[0];
-        std::string error;
-        if (file == "-") {
-            error = ReadProfile(std::cin, "standard input", assignments_);
-        } else {
-            std::ifstream in(file);
-            if (!in)
-                error = file + ": cannot read: " + std::strerror(errno);
-            else
-                error = ReadProfile(in, file, assignments_);
+        const std::string name = file == "-" ? "standard input" : file;
+        const auto stop = [this] { return tool_.StopAsked(); };
+        std::string text;
+        std::string error = file == "-" ? ReadDescriptor(STDIN_FILENO, name, kProfileKind, text,
+                                                         stop, tool_.SignalFd())
+                                        : ReadRegularFile(file, kProfileKind, text, stop);
+        if (tool_.StopAsked()) {
+            say("stopped by " + tool_.StopName() + "; nothing sent");
+            return tool_.StopCode();
+        }
+        if (error.empty()) {
+            std::istringstream in(text);
+            error = ReadProfile(in, name, assignments_);
         }
         if (!error.empty()) {
             say(error + "; nothing sent");

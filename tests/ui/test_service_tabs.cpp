@@ -3,8 +3,10 @@
 // states that last (the link idle after a known number of commands); a step that must send
 // nothing is followed by a marker read, so that "nothing" is seen on the wire too.
 #include "AdjustTab.h"
+#include "Catalogue.h"
 #include "Comm.h"
 #include "DebugTab.h"
+#include "DefectSettings.h"
 #include "HexText.h"
 #include "MainWindow.h"
 #include "QtTestEnv.h"
@@ -14,6 +16,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -329,3 +332,39 @@ TEST_F(ServiceTabs, DebugLoadsAndSends) {
 }
 
 } // namespace
+
+// A read typed into the raw command field while the Debug tab is on show: every tab's controls
+// show what the camera answered, and no control writes it back, at once or at its timer's tick.
+TEST_F(ServiceTabs, ReadBacksOfEveryTabAreShownAndNeverSentBack) {
+    auto& d = *window->Debug;
+    Open(kDebugGroup);
+    const auto hex = [](const std::vector<uint8_t>& p) { return HexBytes(p.data(), p.size()); };
+    std::deque<std::string> names;
+    std::vector<Step> steps;
+    for (const SettingEntry* s : Catalogue()) {
+        if (!s->shownOnRead) continue;
+        const bool word = s->kind == SettingKind::HexWord;
+        for (int v : {word ? 0 : s->min, word ? 0x10 : s->max}) {
+            const std::vector<uint8_t> write = WritePayload(*s, v);
+            const std::string read = hex(ReadPayload(*s));
+            names.push_back(std::string(s->name) + " " + std::to_string(v));
+            const auto act = [this, &d, write, read] {
+                auto& f = window->Core().SendFrame();
+                for (size_t i = 0; i < write.size(); ++i)
+                    f[i + 1] = write[i];
+                window->Core().StxCommand(static_cast<int>(write.size()));
+                Settle();
+                d.SendBuffer->SetText(QString::fromStdString(read));
+                d.RamSend->Click();
+                Settle();
+                for (auto* t : window->findChildren<ui::Timer*>())
+                    if (t->Enabled() && t->OnTimer) t->OnTimer();
+            };
+            Commands sent = {hex(write), read};
+            if (s == &settings::kAdjustSet && v == 1) sent.push_back("313606"); // its KF values
+            steps.push_back({names.back().c_str(), act, sent});
+        }
+    }
+    Run(steps);
+    EXPECT_TRUE(sink.shown.empty());
+}

@@ -78,7 +78,7 @@ int ToolSession::StopCode() const {
 void ToolSession::Message(const std::string& text, const std::string& caption, int) {
     if (caption == "Comm.ERR") {
         if (session_->Link().LINK_STATUS == 0) {
-            lost("no camera answered on " + PortName());
+            lost("no camera answered on " + PortName(), ErrorKind::NoCamera);
         } else {
             lost("the camera on " + PortName() + " stopped answering: the link is lost");
             // The link would send the frame once more after this report: a tool that gives
@@ -91,18 +91,18 @@ void ToolSession::Message(const std::string& text, const std::string& caption, i
 }
 
 void ToolSession::LinkLost() {
-    lost("no camera answered on " + PortName() + " (no ACK to the enquiry)");
+    lost("no camera answered on " + PortName() + " (no ACK to the enquiry)", ErrorKind::NoCamera);
 }
 
-void ToolSession::lost(const std::string& message) {
+void ToolSession::lost(const std::string& message, ErrorKind kind) {
     if (finished_) return;
     const std::string note = command_->LostNote();
-    End(kExitNoCamera, message + (note.empty() ? "" : "; " + note));
+    End(kExitNoCamera, message + (note.empty() ? "" : "; " + note), kind);
 }
 
 void ToolSession::onException(const std::exception& e) {
     if (dynamic_cast<const ECommOpenError*>(&e)) {
-        End(kExitUsage, PortName() + ": cannot open: " + e.what());
+        End(kExitUsage, PortName() + ": cannot open: " + e.what(), ErrorKind::Port);
         return;
     }
     const auto* io = dynamic_cast<const ECommReadWriteError*>(&e);
@@ -120,12 +120,22 @@ void ToolSession::onException(const std::exception& e) {
     lost(PortName() + ": " + e.what());
 }
 
+void ToolSession::Fail(ErrorKind kind, const std::string& message) {
+    Say(message);
+    errorKind_ = kind;
+    error_ = message;
+}
+
 void ToolSession::End(int code, const std::string& message) {
+    End(code, message, KindOfExit(code));
+}
+
+void ToolSession::End(int code, const std::string& message, ErrorKind kind) {
     if (finished_) return;
     finished_ = true;
     code_ = code;
     command_->Ending(code);
-    if (!message.empty()) Say(message);
+    if (!message.empty()) Fail(kind, message);
     command_->Ended(code, message);
     loop_.Quit();
 }
@@ -135,13 +145,15 @@ int ToolSession::openTrace() {
         // Opening the trace empties its file: it must not be one the command reads or writes.
         for (const std::string& file : command_->Files())
             if (SameFile(options_.traceFile, file)) {
-                Say(options_.traceFile + ": the trace file is the command's own file " + file +
-                    "; give another one");
+                Fail(ErrorKind::File, options_.traceFile +
+                                          ": the trace file is the command's own file " + file +
+                                          "; give another one");
                 return kExitUsage;
             }
         traceFile_.reset(std::fopen(options_.traceFile.c_str(), "w"));
         if (!traceFile_) {
-            Say(options_.traceFile + ": cannot write the trace: " + std::strerror(errno));
+            Fail(ErrorKind::File,
+                 options_.traceFile + ": cannot write the trace: " + std::strerror(errno));
             return kExitUsage;
         }
         trace_.AddSink([this](const std::string& line) {
@@ -165,7 +177,7 @@ int ToolSession::choosePort() {
             camera_ = std::make_unique<sim::CameraSim>();
             camera_->Start();
         } catch (const std::exception& e) {
-            Say(std::string("cannot start the simulated camera: ") + e.what());
+            Fail(ErrorKind::Port, std::string("cannot start the simulated camera: ") + e.what());
             return kExitUsage;
         }
         SetPortPath(1, camera_->SlavePath());
@@ -173,7 +185,7 @@ int ToolSession::choosePort() {
         return kExitDone;
     }
     if (const std::string error = CheckPort(options_.port); !error.empty()) {
-        Say(error);
+        Fail(ErrorKind::Port, error);
         return kExitUsage;
     }
     // The port search of the link alternates ports 1 and 2: both are this device.
@@ -186,6 +198,20 @@ int ToolSession::Run(ToolCommand& command, int signalFd,
                      const std::function<void(Session&)>& onStep) {
     command_ = &command;
     signalFd_ = signalFd;
+    const int code = run(onStep);
+    // With --json a failed run prints one error object, unless the command printed its result.
+    if (options_.json && code != kExitDone && !command.PrintedResult()) {
+        const std::string message =
+            error_.empty() ? "failed with exit code " + std::to_string(code) : error_;
+        const ErrorKind kind = error_.empty() ? KindOfExit(code) : errorKind_;
+        std::fputs(JsonError(kind, message, command.JsonErrorMore()).c_str(), io_.out);
+    }
+    return code;
+}
+
+int ToolSession::run(const std::function<void(Session&)>& onStep) {
+    ToolCommand& command = *command_;
+    const int signalFd = signalFd_;
     if (const int code = command.Prepare(); code != kExitDone) return code;
     if (const int code = openTrace(); code != kExitDone) return code;
     if (const int code = choosePort(); code != kExitDone) return code;
@@ -209,7 +235,7 @@ int ToolSession::Run(ToolCommand& command, int signalFd,
     try {
         session_->Start();
     } catch (const ECommOpenError&) {
-        Say(PortName() + ": cannot open the serial port");
+        Fail(ErrorKind::Port, PortName() + ": cannot open the serial port");
         session_->Close();
         return kExitUsage;
     }
@@ -231,8 +257,14 @@ void ToolSession::checkTrace() {
     if (!traceFile_) return;
     if (!traceError_ && std::fflush(traceFile_.get()) != 0) traceError_ = errno;
     if (!traceError_) return;
-    Say(options_.traceFile + ": the trace is cut: " + std::strerror(traceError_));
-    if (code_ == kExitDone) code_ = kExitUsage;
+    const std::string message =
+        options_.traceFile + ": the trace is cut: " + std::strerror(traceError_);
+    if (code_ != kExitDone) {
+        Say(message);
+        return;
+    }
+    Fail(ErrorKind::File, message);
+    code_ = kExitUsage;
 }
 
 void ToolSession::step() {
@@ -244,7 +276,8 @@ void ToolSession::step() {
         // Between exchanges: once the one in flight is answered, or after a grace period.
         if (!command_->ExchangeInFlight() || Clock::now() >= stopBy_) {
             const std::string note = command_->Stopped();
-            End(StopCode(), "stopped by " + StopName() + (note.empty() ? "" : "; " + note));
+            End(StopCode(), "stopped by " + StopName() + (note.empty() ? "" : "; " + note),
+                ErrorKind::Stopped);
         }
         return;
     }

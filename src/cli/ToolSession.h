@@ -6,6 +6,7 @@
 #include "ExitCodes.h"
 #include "PollLoop.h"
 #include "SessionObserver.h"
+#include "ToolError.h"
 #include "ToolOptions.h"
 #include "Trace.h"
 
@@ -61,6 +62,10 @@ public:
     // The run ends with code: before its last line is printed, and after.
     virtual void Ending(int /*code*/) {}
     virtual void Ended(int /*code*/, const std::string& /*message*/) {}
+    // With --json: the command has printed its result object (a run that fails after it, e.g.
+    // a read that failed, prints no error object), and members the error object carries.
+    virtual bool PrintedResult() const { return false; }
+    virtual std::string JsonErrorMore() const { return {}; }
     // Before a line of the tool's own goes to stderr (a progress bar ends its line).
     virtual void BeforeLine() {}
     // Passed on from the session.
@@ -79,9 +84,12 @@ public:
     // the command runs, with the session (for tests that step the camera or the link timer).
     int Run(ToolCommand& command, int signalFd, const std::function<void(Session&)>& onStep);
 
-    // Ends the run with code; message, if any, is its last line on stderr. Only the first call
-    // counts.
+    // Ends the run with code; message, if any, is its last line on stderr (and, with --json,
+    // the error object's message). Only the first call counts.
     void End(int code, const std::string& message = {});
+    void End(int code, const std::string& message, ErrorKind kind);
+    // An error line on stderr that is also the run's error for --json.
+    void Fail(ErrorKind kind, const std::string& message);
     bool Finished() const { return finished_; }
     // "PROGRAM: message" on stderr.
     void Say(const std::string& message);
@@ -111,8 +119,9 @@ private:
     }
     void LinkLost() override;
 
+    int run(const std::function<void(Session&)>& onStep);
     // The run ends because the link or the port is lost: message and the command's note.
-    void lost(const std::string& message);
+    void lost(const std::string& message, ErrorKind kind = ErrorKind::LinkLost);
     void onException(const std::exception& e);
     int openTrace();
     // A trace file that could not take every line makes the run end in a file error.
@@ -137,6 +146,8 @@ private:
     };
     std::unique_ptr<std::FILE, CloseFile> traceFile_; // outlives the session that traces into it
     int traceError_ = 0;                              // errno of the first line it lost
+    ErrorKind errorKind_ = ErrorKind::Usage;
+    std::string error_; // the run's error, for --json
     std::unique_ptr<Session> session_;
     bool started_ = false;
     bool finished_ = false;

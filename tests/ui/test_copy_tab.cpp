@@ -395,8 +395,8 @@ TEST(CopyTabScripted, LeavingDuringACopyAsksFirst) {
 // Stop ends the transfer between exchanges and says what it leaves: a read no file, a write
 // what the camera may hold; nothing is sent afterwards and the window is free again.
 TEST(CopyTabScripted, StopEndsTheCopyAndSaysWhatTheCameraMayHold) {
-    enum Mode { Read, Single, Batch };
-    for (const Mode mode : {Read, Single, Batch}) {
+    enum Mode { Read, Single, Batch, Verify };
+    for (const Mode mode : {Read, Single, Batch, Verify}) {
         SCOPED_TRACE(mode);
         QTemporaryDir dir;
         ASSERT_TRUE(dir.isValid());
@@ -406,6 +406,9 @@ TEST(CopyTabScripted, StopEndsTheCopyAndSaysWhatTheCameraMayHold) {
         EXPECT_FALSE(tab.CopyStop->isEnabled());
         if (mode == Read) {
             tab.CtopOK2->Click();
+        } else if (mode == Verify) {
+            WriteAll(s.chooser.path, Patch(kDataRecords));
+            tab.CopyVerify->Click();
         } else {
             WriteAll(s.chooser.path, mode == Single ? Patch(5) : Patch(kDataRecords));
             (mode == Single ? tab.ptocOk : tab.ptocOk2)->Click();
@@ -423,11 +426,12 @@ TEST(CopyTabScripted, StopEndsTheCopyAndSaysWhatTheCameraMayHold) {
         const std::string text = s.sink.shown[0].text.toStdString();
         const char* says[] = {"no file written",
                               "the camera may hold part of the file: 2 of the 5 words",
-                              "nothing was written to the camera"};
+                              "nothing was written to the camera", "nothing compared"};
         EXPECT_NE(text.find(says[mode]), std::string::npos) << text;
         Answer(s.port, {0xA0, 0x0C, 0x00, 0x01, 0x12, 0x34}); // the answer still due
         EXPECT_EQ(s.port.writes.size(), writes + 1) << "only its ACK";
         EXPECT_FALSE(QFile::exists(s.chooser.path) && mode == Read);
+        EXPECT_TRUE(tab.VerifyList->Lines().isEmpty() || mode != Verify);
         EXPECT_EQ(QDir(dir.path())
                       .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                       .size(),

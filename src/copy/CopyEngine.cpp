@@ -82,23 +82,13 @@ bool CopyEngine::ptocOkClick(const std::string& name, SettingsFile file) {
 bool CopyEngine::Verify(const std::string& file) {
     if (!ctx_.Trans_chk()) return false;
     SettingsFile parsed;
-    if (const std::string error = ReadSettingsFile(file, parsed); !error.empty()) {
-        Abort();
-        mode_ = kNoCopy;
-        fail({kReadError, kFileCaption, error});
-        return false;
-    }
+    if (!accepted(ReadSettingsFile(file, parsed))) return false;
     return Verify(file, std::move(parsed));
 }
 
 bool CopyEngine::Verify(const std::string& name, SettingsFile file) {
     if (!ctx_.Trans_chk()) return false;
-    if (const std::string error = CheckBlockImage(file, name); !error.empty()) {
-        Abort();
-        mode_ = kNoCopy;
-        fail({kReadError, kFileCaption, error});
-        return false;
-    }
+    if (!accepted(CheckBlockImage(file, name))) return false;
     if (!CtopOK2Click("")) return false;
     verifying_ = true;
     file_ = name;
@@ -107,15 +97,18 @@ bool CopyEngine::Verify(const std::string& name, SettingsFile file) {
     return true;
 }
 
+bool CopyEngine::accepted(const std::string& error) {
+    if (error.empty()) return true;
+    Abort();
+    mode_ = kNoCopy;
+    fail({kReadError, kFileCaption, error});
+    return false;
+}
+
 bool CopyEngine::readAndStartWrite(CopyMode mode, const std::string& file) {
     if (!ctx_.Trans_chk()) return false;
     SettingsFile parsed;
-    if (const std::string error = ReadSettingsFile(file, parsed); !error.empty()) {
-        Abort();
-        mode_ = kNoCopy;
-        fail({kReadError, kFileCaption, error});
-        return false;
-    }
+    if (!accepted(ReadSettingsFile(file, parsed))) return false;
     return startWrite(mode, file, std::move(parsed));
 }
 

@@ -108,6 +108,8 @@ private:
     // Where a batch write stands.
     enum class BatchStep { ReadKeptWord, BlockOut };
 
+    // true when error is empty; else the file is refused (reported) and nothing starts.
+    bool accepted(const std::string& error);
     bool readAndStartWrite(CopyMode mode, const std::string& file);
     bool startWrite(CopyMode mode, const std::string& name, SettingsFile file);
     void sendRead(int address);

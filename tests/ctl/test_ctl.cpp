@@ -228,29 +228,39 @@ TEST_F(CtlTest, DumpAppliedToAnotherCameraMakesItsSettingsEqual) {
 
 // The camera reads back another value than the one sent: the set stops there, prints what
 // holds and names what was sent and what was not.
+// In text and with --json (one error object that carries what was done).
 TEST_F(CtlTest, SetThatStopsHalfWaySaysWhatWasSent) {
-    camera.Hold();
-    bool changed = false;
-    const Result r = Ctl(camera, {"set", "agc=3", "sens=5", "gamma=1.0"}, [&](Session&) {
-        if (camera.Held() == 0) return;
-        const auto commands = camera.Commands();
-        if (!changed && !commands.empty() && commands.back()[0] == 0x21 &&
-            commands.back()[1] == 0x1A && commands.back()[2] == 0x02) {
-            // The sens write has been carried out; its read will find another value.
-            camera.WithModel([](sim::CameraModel& m) { m.Set(sim::Setting::Sens, 7); });
-            changed = true;
-        }
-        camera.Release(camera.Held());
-    });
-    camera.Resume();
-    EXPECT_EQ(r.code, kExitCamera);
-    EXPECT_EQ(r.out, "agc=3\n");
-    EXPECT_NE(r.err.find("sens=5: the camera reads back 7"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("sent and read back: agc; sent, not confirmed: sens; not sent: gamma"),
-              std::string::npos)
-        << r.err;
-    for (const auto& p : camera.Commands())
-        EXPECT_FALSE(p[0] == 0x21 && p[1] == 0x59) << "gamma was sent";
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json);
+        camera.Hold();
+        bool changed = false;
+        std::vector<std::string> words{"set", "agc=3", "sens=5", "gamma=1.0"};
+        if (json) words.push_back("--json");
+        const size_t before = camera.Commands().size();
+        const Result r = Ctl(camera, words, [&](Session&) {
+            if (camera.Held() == 0) return;
+            const auto commands = camera.Commands();
+            if (!changed && commands.size() > before && commands.back()[0] == 0x21 &&
+                commands.back()[1] == 0x1A && commands.back()[2] == 0x02) {
+                // The sens write has been carried out; its read will find another value.
+                camera.WithModel([](sim::CameraModel& m) { m.Set(sim::Setting::Sens, 7); });
+                changed = true;
+            }
+            camera.Release(camera.Held());
+        });
+        camera.Resume();
+        EXPECT_EQ(r.code, kExitCamera);
+        EXPECT_EQ(r.out, json ? "{\"error\": {\"kind\": \"camera\", \"message\": \"sens=5: the "
+                                "camera reads back 7\"}, \"confirmed\": {\"agc\": 3}, "
+                                "\"unconfirmed\": [\"sens\"], \"not_sent\": [\"gamma\"]}\n"
+                              : "agc=3\n");
+        EXPECT_NE(r.err.find("sens=5: the camera reads back 7"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("sent and read back: agc; sent, not confirmed: sens; not sent: gamma"),
+                  std::string::npos)
+            << r.err;
+        for (const auto& p : camera.Commands())
+            EXPECT_FALSE(p[0] == 0x21 && p[1] == 0x59) << "gamma was sent";
+    }
 }
 
 // Profiles and arguments that are refused before the port is touched; raw frames both ways.

@@ -205,7 +205,10 @@ void Session::lineSendsGarbage() {
         observer_.LineGarbage(text);
     }
     const bool wasUp = link_->LINK_STATUS != 0;
+    const int32_t attempt = link_->PortAttempt;
     resetLink();
+    // Garbage during the search does not start it over: it still gives up on time.
+    if (!wasUp) link_->PortAttempt = attempt;
     port_->Close(); // the search's next tick opens it again
     if (wasUp) {
         observer_.LinkUp(false);

@@ -258,6 +258,7 @@ TEST(SlowNetwork, AServerThatSendsGarbageGivesOneBoxOrAFewLinesAndIsSearchedAgai
                   std::string::npos)
             << rig.front.status[3];
         EXPECT_GE(server.Connections(), 2); // searched again on a new connection
+        EXPECT_EQ(rig.session.Link().PortAttempt, 8); // and it still gives up on time
     }
     // A tick of the tool's link timer whenever more garbage has come, as 1.5 s of it would.
     int ticks = 0;

@@ -92,7 +92,7 @@ void CameraLink::CnctDataLink(uint8_t port, int32_t baud) {
 void CameraLink::Trans_Create() {
     host_.SetStatusText(0, "Comm. Connecting");
     CnctDataLink(1, 9600);
-    IdEnq();
+    enquire();
 }
 
 bool CameraLink::DR_check() const {
@@ -216,6 +216,15 @@ void CameraLink::SendTimerTimer() {
     }
 }
 
+void CameraLink::enquire() {
+    try {
+        IdEnq();
+    } catch (const ECommReadWriteError&) {
+        // The port failed under the enquiry (a connection that ended at once, a device gone):
+        // the port reports that itself, and the search's next tick opens it again.
+    }
+}
+
 // A serial port is closed and opened again; a network connection that is being made or is up
 // is kept, since closing it would lose an answer still on its way. Either way the enquiry goes
 // out again, so that a camera that missed the last one (another port was open, it was off, the
@@ -226,12 +235,7 @@ void CameraLink::searchTick() {
         // Port 1 keeps the start-up period and attempts 1-3; then the ports alternate in fours.
         const uint8_t port = (PortAttempt / 4) % 2 == 1 ? 2 : 1;
         if (!comm_.KeepsConnection(port)) CnctDataLink(port, 9600);
-        try {
-            IdEnq();
-        } catch (const ECommReadWriteError&) {
-            // The port failed under the enquiry (a connection reset, a device gone): the next
-            // tick opens it again.
-        }
+        enquire();
         return;
     }
     comm_.Close();

@@ -71,6 +71,8 @@ private:
     bool noiseSinceSend() const { return Rx.BadFrames != badAtSend_; }
     // The search's tick before the camera first answered: the next port, the enquiry again.
     void searchTick();
+    // The search's enquiry; a port that fails under it is the search's to open again.
+    void enquire();
     // Writes BlockFrame in pieces that the transmit queue takes.
     void writeBlock();
 

@@ -150,7 +150,10 @@ void Session::ShowMessage(const std::string& text, const std::string& caption, i
     if (++burst_.count == 1) {
         burst_.text = text;
         burst_.caption = caption;
+        // A box holds the receive side until it is closed: the burst goes on meanwhile.
+        burst_.showing = true;
         observer_.Message(text, caption, buttons);
+        burst_.showing = false;
         return;
     }
     if (!garbageShown_)
@@ -183,6 +186,7 @@ void Session::watchLine() {
     badSeen_ = rx.BadFrames;
     goodSeen_ = rx.GoodFrames;
     burst_.fresh = false;
+    if (burst_.showing) return;
     if (!bad) {
         noisyTicks_ = 0;
         endBurst();

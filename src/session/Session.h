@@ -164,7 +164,8 @@ private:
     struct ErrorBurst {
         std::string text, caption;
         int count = 0;
-        bool fresh = false; // one came since the last tick
+        bool fresh = false;   // one came since the last tick
+        bool showing = false; // its first message is on show (a modal box)
     } burst_;
     uint64_t goodSeen_ = 0, badSeen_ = 0; // the receiver's frame counts at the last tick
     int noisyTicks_ = 0;

@@ -5,11 +5,11 @@
 // record "21 0C aaaa vvvv" followed by 18 "0" writes EEPROM word aaaa; the end record "F1" and
 // 28 "0" is the camera's reset. A camera-to-PC copy writes words 0..1022 in ascending order,
 // then the end record: 1024 lines, 32768 bytes.
+#include "BoundedRead.h"
 #include "Frames.h"
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,11 +48,11 @@ struct SettingsFile {
 // the line quoted and its control characters escaped.
 std::string ParseSettingsText(std::string_view text, SettingsFile& out);
 
-// Asked between the pieces of a file read: true stops the read (a signal, for example).
-using StopRequested = std::function<bool()>;
 // The text of a settings file, read once: only a regular file, at most kMaxSettingsFileSize
 // bytes; a pipe, a device or a folder is refused without waiting for it. Returns "" or a
 // sentence naming the file and the cause ("stopped" when stop asked for it).
+// The kind of file for ReadRegularFile: the messages and the cap of a settings file.
+const FileKind& SettingsFileKind();
 std::string ReadSettingsBytes(const std::string& path, std::string& text,
                               const StopRequested& stop = {});
 // Reads and checks a file; returns "" or a sentence naming the file and the cause.
@@ -67,12 +67,23 @@ std::string CheckBlockImage(const SettingsFile& file, const std::string& path);
 // line longer than a record is shown cut, followed by "...".
 std::string QuotedLine(std::string_view line);
 
+// "" when a write in that mode may send the file, else a sentence naming it and why: a block
+// needs every word 0000..03FE, a record-by-record write at least one word, both the end record.
+std::string CheckWritable(const SettingsFile& file, const std::string& path, bool batch);
+
 struct WordDifference {
     int address;
     int32_t first; // kNoWord when that side has no value
     int32_t second;
 };
-// Words 0..1022 that differ, ascending.
-std::vector<WordDifference> CompareImages(const WordImage& first, const WordImage& second);
+struct ImageComparison {
+    std::vector<WordDifference> differ; // ascending
+    int compared = 0;                   // words compared: 1023, or 1024 with 03FF
+    bool keptWord = false;              // 03FF was compared
+};
+// Words 0..1022, and 03FF when either side carries it (a file may, both writes send it).
+ImageComparison CompareImages(const WordImage& first, const WordImage& second);
+// The count as the tools and the window say it: "1023 words" or "1024 words (03FF included)".
+std::string ComparedText(const ImageComparison& c);
 
 } // namespace r8

@@ -32,6 +32,7 @@ void CameraLink::SendSeq(uint8_t byte) {
 
 void CameraLink::IdEnq() {
     SendSeq(ENQ);
+    ++EnqAcksDue;
 }
 
 int CameraLink::StxCommand(CommandFrame& buffer, int n) {
@@ -161,6 +162,7 @@ void CameraLink::writeBlock() {
 
 void CameraLink::CnctDataLink(uint8_t port, int32_t baud) {
     comm_.Close();
+    EnqAcksDue = 0; // nothing of a closed port arrives
     comm_.SetBaudRate(baud);
     comm_.SetPort(port);
     comm_.Open();   // discards what was waiting on the line
@@ -182,7 +184,9 @@ void CameraLink::Comm1CommReceive(SerialPort& sender, uint16_t size) {
     for (uint16_t i = 0; i < size; ++i) {
         uint8_t byte = 0;
         if (sender.Read(&byte, 1) != 1) return;
+        const int8_t before = Rx.RxState;
         const int e = r_data(static_cast<int8_t>(byte));
+        if (before == 0 && Rx.RxState == 1) recvTaken_ = false; // RecvFrame is being overwritten
         if (e >= 0) onEvent(e);
     }
 }
@@ -191,6 +195,7 @@ void CameraLink::onEvent(int e) {
     switch (LINK_STATUS) {
     case 0:
         if (e != ACK) return;
+        --EnqAcksDue;
         SendSeq(EOT);
         busyCursorOff();
         LINK_STATUS = 1;
@@ -233,10 +238,19 @@ void CameraLink::onEvent(int e) {
         return;
     }
     case 2:
-        // Only a frame answers. An ACK here is a second one (or a stray one, from a session that
-        // ended): RecvFrame then holds an earlier frame, never this command's answer.
-        if (e != FrameReceiver::kGoodFrame) return;
-        onAnswer();
+        if (e == ACK && EnqAcksDue > 0) {
+            // The ACK of an earlier enquiry, which the camera answered in order before this
+            // command's ACK: it stands for no answer.
+            --EnqAcksDue;
+            return;
+        }
+        // An ACK in place of the answer stands for the frame handed over last, repeated. It never
+        // stands for a frame the link did not take (one that came before the command was sent,
+        // from a session that ended, or a stale one).
+        if (e == ACK && !recvTaken_) return;
+        if (e != FrameReceiver::kGoodFrame && e != ACK) return;
+        if (e == FrameReceiver::kGoodFrame) EnqAcksDue = 0; // all of them came before it
+        onAnswer(e);
         return;
     default:
         host_.ShowMessage("comm LINK_STATUS", "Comm error", 1);
@@ -245,17 +259,21 @@ void CameraLink::onEvent(int e) {
     }
 }
 
-// A good frame in status 2. It is the answer only if it can belong to the command on the wire;
-// a stale one (the answer to a command of a session that ended, or to another command) is
-// dropped and the link goes on waiting. It is still acknowledged: the camera is done with it.
-void CameraLink::onAnswer() {
+// A good frame (or an ACK standing for the last one) in status 2. It is the answer only if it
+// can belong to the command on the wire; a stale one (the answer to a command of a session that
+// ended, or to another command) is dropped and the link goes on waiting. A stale frame is still
+// acknowledged: the camera is done with it.
+void CameraLink::onAnswer(int e) {
     const uint8_t* a = Rx.Answer();
     if (current_ && !current_->block && !AnswerBelongs(a, current_->request.p)) {
-        const uint8_t ack = ACK;
-        comm_.Write(&ack, 1);
+        if (e == FrameReceiver::kGoodFrame) {
+            const uint8_t ack = ACK;
+            comm_.Write(&ack, 1);
+        }
         host_.StaleAnswer(a, current_->request.p);
         return;
     }
+    recvTaken_ = true;
     host_.SetStatusText(2, HexBytes(a, kStxAnswerPayload));
     SendSeq(ACK);
     AnswerCount = -1;
@@ -301,17 +319,7 @@ void CameraLink::finish(Reply r, bool toHost) {
 
 void CameraLink::SendTimerTimer() {
     if (LINK_STATUS == 0) {
-        comm_.Close();
-        ++PortAttempt;
-        if (PortAttempt >= 1 && PortAttempt <= 15) {
-            // Port 1 keeps the start-up period and attempts 1-3; then the ports alternate in fours.
-            const uint8_t port = (PortAttempt / 4) % 2 == 1 ? 2 : 1;
-            CnctDataLink(port, 9600);
-            return;
-        }
-        host_.SetSendTimerEnabled(false);
-        host_.ShowMessage(kNotConnected, kCommErrCaption, 2);
-        host_.Terminate();
+        searchTick();
         return;
     }
 
@@ -369,6 +377,25 @@ void CameraLink::SendTimerTimer() {
             host_.Resending(block);
         }
     }
+}
+
+// A serial port is closed and opened again; a network connection that is being made or is up
+// is kept, since closing it would lose an answer still on its way. Either way the enquiry goes
+// out again, so that a camera that missed the last one (another port was open, it was off, the
+// connection was not there yet) is found.
+void CameraLink::searchTick() {
+    ++PortAttempt;
+    if (PortAttempt >= 1 && PortAttempt <= 15) {
+        // Port 1 keeps the start-up period and attempts 1-3; then the ports alternate in fours.
+        const uint8_t port = (PortAttempt / 4) % 2 == 1 ? 2 : 1;
+        if (!comm_.KeepsConnection(port)) CnctDataLink(port, 9600);
+        IdEnq();
+        return;
+    }
+    comm_.Close();
+    host_.SetSendTimerEnabled(false);
+    host_.ShowMessage(kNotConnected, kCommErrCaption, 2);
+    host_.Terminate();
 }
 
 void CameraLink::Cursor_set(int16_t cursor) {

@@ -38,6 +38,9 @@ public:
     int32_t AnswerCount = kCommandTicks; // -1 = disarmed
     int32_t RetryCount = 0;
     int32_t PortAttempt = 0;
+    // ACKs still to come for enquiries of the search that went out on the connection that
+    // answered (a network port the search kept); they are not answers.
+    int32_t EnqAcksDue = 0;
 
     // The last command frame sent; handlers write P1..Pn at positions 1..n.
     CommandFrame SendFrame{};
@@ -99,9 +102,11 @@ private:
         RetryCount = retries;
     }
     void onEvent(int e);
-    void onAnswer();
+    void onAnswer(int e);
     void finishAckOnly();
     void sendBlock(const int32_t* settingTable);
+    // The search's tick before the camera first answered: the next port, the enquiry again.
+    void searchTick();
     // Writes BlockFrame in pieces that the transmit queue takes.
     void writeBlock();
     void submit(Pending p);
@@ -116,8 +121,9 @@ private:
     std::deque<Pending> waiting_;
     CommandFrame wire_{}; // the frame on the wire, as SendFrame held it after sending
     Payload15 answered_{};
-    int handingOver_ = 0;
-    bool requested_ = false; // an answer is being handed over: new commands wait until it is
+    int handingOver_ = 0;    // an answer is being handed over: new commands wait until it is
+    bool requested_ = false; // ... and someone asked for it
+    bool recvTaken_ = false; // RecvFrame holds a frame that was handed over as an answer
 
     SerialPort& comm_;
     LinkHost& host_;

@@ -2,6 +2,7 @@
 // loader, read decoder, copy engine) on a plain poll loop, against a running simulated camera.
 //
 //   bench_session --port PATH [--paced] [--loads N] [--copies N] [--copy-only NAME] [--ser2net]
+//                 [--relay MS]
 //
 // Prints rows of the bench/run table: an Easy page load (ten Easy blocks and camera register
 // 0x0151, 11 read exchanges; the best of N loads) and a Camera->PC copy (1024 EEPROM word
@@ -12,11 +13,16 @@
 // copy that the machine stalled. --copy-only prints the copy row alone, under NAME. --ser2net
 // puts Debian's ser2net between (raw TCP on loopback, without its character delay): the session
 // opens socket://127.0.0.1:PORT, ser2net the terminal PATH. --copies 0 leaves the copy out.
+// --relay MS puts the simulated camera on TCP behind a relay that delays each direction by MS
+// (a camera across a slow network) and prints the Easy page row alone, beside the wire minimum
+// plus one round trip per exchange.
 #include "Comm.h"
 #include "CopyEngine.h"
 #include "EasyPage.h"
 #include "PollLoop.h"
+#include "Relay.h"
 #include "Ser2net.h"
+#include "TcpBridge.h"
 #include "Session.h"
 #include "Table.h"
 
@@ -239,6 +245,7 @@ int main(int argc, char** argv) {
     int loads = 100, copies = 3;
     std::string copyOnly; // the copy row alone, under this name
     bool viaSer2net = false;
+    int relayMs = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--port" && i + 1 < argc)
@@ -253,10 +260,12 @@ int main(int argc, char** argv) {
             copyOnly = argv[++i];
         else if (a == "--ser2net")
             viaSer2net = true;
+        else if (a == "--relay" && i + 1 < argc)
+            relayMs = std::max(0, std::atoi(argv[++i]));
         else {
             std::fprintf(stderr,
                          "usage: %s --port PATH [--paced] [--loads N] [--copies N] "
-                         "[--copy-only NAME] [--ser2net]\n",
+                         "[--copy-only NAME] [--ser2net] [--relay MS]\n",
                          argv[0]);
             return 2;
         }
@@ -282,6 +291,26 @@ int main(int argc, char** argv) {
         unlink((log + ".pid").c_str());
         if (!started) return 1;
         port = server->Url();
+    }
+    if (relayMs >= 0) {
+        sim::TcpBridge bridge(port, "127.0.0.1", 0);
+        bridge.Start();
+        net::test::Relay relay(bridge.Port(), std::chrono::milliseconds(relayMs));
+        SetPortPath(1, relay.Url());
+        const double easy = EasyLoad(loads);
+        if (easy < 0) return 1;
+        const double exchanges = static_cast<double>(std::size(kEasyPage));
+        const double minimum = exchanges * (kExchangeMs + 2.0 * relayMs);
+        char what[96];
+        std::snprintf(what, sizeof what, "Easy page load (best), %s, %d ms relay",
+                      paced ? "paced" : "unpaced", relayMs);
+        const std::string reference = bench::Fixed(exchanges * kExchangeMs, 1, "ms") + " + " +
+                                      std::to_string(static_cast<int>(exchanges)) + " x " +
+                                      std::to_string(2 * relayMs) + " ms";
+        const double efficiency = 100.0 * minimum / easy;
+        bench::Row(what, bench::Fixed(easy, 1, "ms"), reference, bench::Fixed(efficiency, 2, "%"),
+                   ">= 97 %", bench::Verdict(efficiency >= 97.0));
+        return 0;
     }
     SetPortPath(1, port);
     const char* how = viaSer2net ? (paced ? "paced, ser2net raw" : "unpaced, ser2net raw")

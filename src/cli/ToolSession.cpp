@@ -1,6 +1,7 @@
 #include "ToolSession.h"
 
 #include "Comm.h"
+#include "NetAddress.h"
 #include "PortCheck.h"
 #include "Session.h"
 #include "SimPeer.h"
@@ -75,10 +76,15 @@ int ToolSession::StopCode() const {
     return stopSignal_ == SIGINT ? kExitInterrupt : kExitTerminate;
 }
 
+std::string ToolSession::noCameraText() const {
+    return "no camera answered on " + PortName() +
+           (searchCause_.empty() ? "" : " (last: " + searchCause_ + ")");
+}
+
 void ToolSession::Message(const std::string& text, const std::string& caption, int) {
     if (caption == "Comm.ERR") {
         if (session_->Link().LINK_STATUS == 0) {
-            lost("no camera answered on " + PortName(), ErrorKind::NoCamera);
+            lost(noCameraText(), ErrorKind::NoCamera);
         } else {
             lost("the camera on " + PortName() + " stopped answering: the link is lost");
             // The link would send the frame once more after this report: a tool that gives
@@ -91,7 +97,20 @@ void ToolSession::Message(const std::string& text, const std::string& caption, i
 }
 
 void ToolSession::LinkLost() {
-    lost("no camera answered on " + PortName() + " (no ACK to the enquiry)", ErrorKind::NoCamera);
+    lost(searchCause_.empty() ? "no camera answered on " + PortName() + " (no ACK to the enquiry)"
+                              : noCameraText(),
+         ErrorKind::NoCamera);
+}
+
+// The first of a burst of line errors was said as it came; the rest in one line.
+void ToolSession::Repeated(const std::string& text, const std::string& caption, int more) {
+    Say(caption + ": " + text + " came " + std::to_string(more) + " more time" +
+        (more == 1 ? "" : "s"));
+}
+
+// A tool has no one to wait for the line to recover: it ends as when no camera answers.
+void ToolSession::LineGarbage(const std::string& text) {
+    lost(text, ErrorKind::NoCamera);
 }
 
 void ToolSession::lost(const std::string& message, ErrorKind kind) {
@@ -268,7 +287,18 @@ void ToolSession::checkTrace() {
 }
 
 void ToolSession::step() {
-    if (comm_->DeviceGone()) {
+    // As the window does: a network port refused, reset or turned away by its server before
+    // the camera first answered is connected again by the search's next tick, until the search
+    // gives up. Said once; the give-up names the last cause.
+    if (const TComm::NetFailure f = comm_->LastNetFailure();
+        f.count != failuresSeen_ && session_->Link().LINK_STATUS == 0) {
+        failuresSeen_ = f.count;
+        std::string cause = NetFailureText(PortName(), f.cause, f.said);
+        if (!cause.empty() && cause.back() == '.') cause.pop_back();
+        if (searchCause_.empty()) Say(cause + "; trying again while the search lasts");
+        searchCause_ = cause;
+    }
+    if (comm_->DeviceGone() && !searching()) {
         lost(PortGoneText(*comm_, PortName()));
         return;
     }
@@ -285,6 +315,10 @@ void ToolSession::step() {
     if (!finished_ && !started_ && session_->Link().LINK_STATUS != 0 && session_->Trans_chk() &&
         session_->Loader().Orders.bOrder == 0)
         start();
+}
+
+bool ToolSession::searching() const {
+    return comm_->IsNetwork() && session_->Link().LINK_STATUS == 0;
 }
 
 void ToolSession::start() {

@@ -118,7 +118,12 @@ private:
         if (!finished_) command_->Resending(block);
     }
     void LinkLost() override;
+    void Repeated(const std::string& text, const std::string& caption, int more) override;
+    void LineGarbage(const std::string& text) override;
 
+    // Before the camera first answered on a network port: its failures are the search's.
+    bool searching() const;
+    std::string noCameraText() const;
     int run(const std::function<void(Session&)>& onStep);
     // The run ends because the link or the port is lost: message and the command's note.
     void lost(const std::string& message, ErrorKind kind = ErrorKind::LinkLost);
@@ -153,6 +158,8 @@ private:
     bool finished_ = false;
     int code_ = kExitDone;
     int stopSignal_ = 0;
+    std::string searchCause_; // why the search's last network connection failed
+    uint64_t failuresSeen_ = 0;
     std::chrono::steady_clock::time_point stopBy_{};
 };
 

@@ -1,5 +1,6 @@
 #include "CameraLink.h"
 
+#include "Comm.h"
 #include "Crc.h"
 #include "HexText.h"
 
@@ -31,6 +32,7 @@ void CameraLink::SendSeq(uint8_t byte) {
 }
 
 void CameraLink::IdEnq() {
+    badAtSend_ = Rx.BadFrames;
     SendSeq(ENQ);
     ++EnqAcksDue;
 }
@@ -97,6 +99,7 @@ void CameraLink::transmit(Pending p) {
     wire_ = SendFrame;
     current_ = std::move(p);
     arm(kCommandTicks, kCommandRetries);
+    badAtSend_ = Rx.BadFrames;
     host_.SetStatusText(1, HexBytes(SendFrame.data() + 1, 14));
     comm_.Write(SendFrame.data(), SendFrame.size());
 }
@@ -149,6 +152,7 @@ void CameraLink::sendBlock(const int32_t* settingTable) {
     BlockFrame[4 + kBlockDataSize] = static_cast<uint8_t>(crc & 0xFF);
 
     arm(kBlockTicks, kBlockRetries);
+    badAtSend_ = Rx.BadFrames;
     writeBlock();
     host_.CopyProgressToMax();
 }
@@ -173,7 +177,7 @@ void CameraLink::CnctDataLink(uint8_t port, int32_t baud) {
 void CameraLink::Trans_Create() {
     host_.SetStatusText(0, "Comm. Connecting");
     CnctDataLink(1, 9600);
-    IdEnq();
+    enquire();
 }
 
 bool CameraLink::DR_check() const {
@@ -194,7 +198,7 @@ void CameraLink::Comm1CommReceive(SerialPort& sender, uint16_t size) {
 void CameraLink::onEvent(int e) {
     switch (LINK_STATUS) {
     case 0:
-        if (e != ACK) return;
+        if (e != ACK || noiseSinceSend()) return;
         --EnqAcksDue;
         SendSeq(EOT);
         busyCursorOff();
@@ -246,8 +250,8 @@ void CameraLink::onEvent(int e) {
         }
         // An ACK in place of the answer stands for the frame handed over last, repeated. It never
         // stands for a frame the link did not take (one that came before the command was sent,
-        // from a session that ended, or a stale one).
-        if (e == ACK && !recvTaken_) return;
+        // from a session that ended, or a stale one), nor after line noise.
+        if (e == ACK && (!recvTaken_ || noiseSinceSend())) return;
         if (e != FrameReceiver::kGoodFrame && e != ACK) return;
         if (e == FrameReceiver::kGoodFrame) EnqAcksDue = 0; // all of them came before it
         onAnswer(e);
@@ -370,12 +374,22 @@ void CameraLink::SendTimerTimer() {
             // After a block SendFrame starts with SOH over the last command's bytes, which is
             // no frame at all: the block itself goes again.
             const bool block = SendFrame[0] == SOH;
+            badAtSend_ = Rx.BadFrames;
             if (block)
                 writeBlock();
             else
                 comm_.Write(SendFrame.data(), SendFrame.size());
             host_.Resending(block);
         }
+    }
+}
+
+void CameraLink::enquire() {
+    try {
+        IdEnq();
+    } catch (const ECommReadWriteError&) {
+        // The port failed under the enquiry (a connection that ended at once, a device gone):
+        // the port reports that itself, and the search's next tick opens it again.
     }
 }
 
@@ -389,7 +403,7 @@ void CameraLink::searchTick() {
         // Port 1 keeps the start-up period and attempts 1-3; then the ports alternate in fours.
         const uint8_t port = (PortAttempt / 4) % 2 == 1 ? 2 : 1;
         if (!comm_.KeepsConnection(port)) CnctDataLink(port, 9600);
-        IdEnq();
+        enquire();
         return;
     }
     comm_.Close();

@@ -105,8 +105,13 @@ private:
     void onAnswer(int e);
     void finishAckOnly();
     void sendBlock(const int32_t* settingTable);
+    // A broken frame came since the last command or enquiry went out: an ACK now is as likely
+    // line noise as the camera's, and stands neither for the first answer nor for an answer.
+    bool noiseSinceSend() const { return Rx.BadFrames != badAtSend_; }
     // The search's tick before the camera first answered: the next port, the enquiry again.
     void searchTick();
+    // The search's enquiry; a port that fails under it is the search's to open again.
+    void enquire();
     // Writes BlockFrame in pieces that the transmit queue takes.
     void writeBlock();
     void submit(Pending p);
@@ -127,6 +132,7 @@ private:
 
     SerialPort& comm_;
     LinkHost& host_;
+    uint64_t badAtSend_ = 0;
 };
 
 } // namespace r8

@@ -371,7 +371,8 @@ TEST_F(ServiceTabs, ReadBacksOfEveryTabAreShownAndNeverSentBack) {
 }
 
 // Step buttons at and beyond the edges of their range: the DC-lens offset and the defect
-// position are kept within theirs (a value outside steps onto the nearer edge); the EEPROM
+// position stop at the edge a step moves towards, and only there (from outside the range a step
+// the other way moves by one step); the EEPROM
 // address wraps only at the edge it crosses, and from above 03FF counts down.
 TEST_F(ServiceTabs, StepButtonsAtAndBeyondTheEdgesOfTheirRange) {
     auto& a = *window->Adjust;
@@ -393,13 +394,13 @@ TEST_F(ServiceTabs, StepButtonsAtAndBeyondTheEdgesOfTheirRange) {
              type(a.pwm_ref, "00");
              a.CSpinButton5->OnUpClick();
          },
-         {"21430001", "21435001"}},
+         {"21430001", "21430101"}},
         {"offset C0 down",
          [&] {
              type(a.pwm_ref, "C0");
              a.CSpinButton5->OnDownClick();
          },
-         {"2143C001", "2143B001"}},
+         {"2143C001", "2143BF01"}},
         {"offset C0 up",
          [&] {
              type(a.pwm_ref, "C0");
@@ -438,6 +439,10 @@ TEST_F(ServiceTabs, StepButtonsAtAndBeyondTheEdgesOfTheirRange) {
         ASSERT_EQ(sink.shown.size(), 1u);
         sink.shown.clear();
     };
+    const auto refusedTwice = [this] {
+        ASSERT_EQ(sink.shown.size(), 2u);
+        sink.shown.clear();
+    };
     const auto position = [](const char* x, const char* y) {
         return std::string("21360102") + x + y;
     };
@@ -448,8 +453,8 @@ TEST_F(ServiceTabs, StepButtonsAtAndBeyondTheEdgesOfTheirRange) {
              type(k.kizu_ay, "0064");
              k.kizu_left->Click();
          },
-         {position("0500", "0064"), position("03FF", "0064")},
-         refused},
+         {position("0500", "0064"), position("04FF", "0064")},
+         refusedTwice},
         {"X 0500 right",
          [&] {
              type(k.kizu_ax, "0500");
@@ -462,8 +467,8 @@ TEST_F(ServiceTabs, StepButtonsAtAndBeyondTheEdgesOfTheirRange) {
              type(k.kizu_ay, "0300");
              k.kizu_up->Click();
          },
-         {position("03FF", "0300"), position("03FF", "01FF")},
-         refused},
+         {position("03FF", "0300"), position("03FF", "02FF")},
+         refusedTwice},
     });
     EXPECT_TRUE(sink.shown.empty());
 }

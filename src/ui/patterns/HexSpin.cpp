@@ -23,7 +23,10 @@ std::optional<int> SpinStep(int value, int direction, const SpinRule& rule) {
     case Edge::Hold:
         return std::nullopt;
     case Edge::Clamp:
-        return static_cast<int>(std::clamp<long long>(next, rule.min, rule.max));
+        // Only the edge the step moves towards holds the value: from outside the range a step
+        // away from that edge moves by one step as inside it.
+        return static_cast<int>(direction > 0 ? std::min<long long>(next, rule.max)
+                                              : std::max<long long>(next, rule.min));
     case Edge::Wrap:
         // Only the edge the step crosses wraps; from above the range a step down counts down.
         if (direction > 0 && next > rule.max) return rule.min;

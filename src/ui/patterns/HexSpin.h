@@ -13,7 +13,8 @@ namespace r8::ui {
 // What a step does at the edge of the range.
 enum class Edge {
     Hold,  // a step that would leave the range does nothing
-    Clamp, // the value stops at the edge; a value outside the range steps onto its nearer edge
+    Clamp, // a step up stops at the maximum, a step down at the minimum; the other edge is not
+           // checked (from 00 in 50..B0, up gives 01 and down 50)
     Wrap,  // up past the maximum comes the minimum, down below the minimum the maximum; a value
            // above the range steps down by one step (an EEPROM address above 03FF reads on)
 };

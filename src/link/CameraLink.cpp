@@ -4,6 +4,8 @@
 #include "Crc.h"
 #include "HexText.h"
 
+#include <algorithm>
+
 namespace r8 {
 
 namespace {
@@ -36,27 +38,109 @@ void CameraLink::IdEnq() {
 }
 
 int CameraLink::StxCommand(CommandFrame& buffer, int n) {
-    if (LinkBusy != 0) return 0;
-    busyCursorOn();
-    for (int i = 1; i <= static_cast<int>(kPayloadSize); ++i)
-        if (i > n) buffer[i] = 0x00;
-    SealCommandFrame(buffer);
-    arm(kCommandTicks, kCommandRetries);
-    badAtSend_ = Rx.BadFrames;
-    host_.SetStatusText(1, HexBytes(buffer.data() + 1, 14));
-    comm_.Write(buffer.data(), buffer.size());
+    Request r;
+    std::copy(buffer.begin() + 1, buffer.begin() + 1 + kPayloadSize, r.p.begin());
+    r.n = n;
+    const bool queued = InFlight() || handingOver_ > 0 || !waiting_.empty();
+    if (LinkBusy != 0 && !InFlight()) return 0;
+    Submit(r);
+    // A command that waits leaves the frame on the wire where the link's rules read it.
+    if (queued && &buffer == &SendFrame) SendFrame = wire_;
     return 0;
 }
 
-void CameraLink::SohCommand(const int32_t* settingTable) {
-    if (LinkBusy == 1) {
-        host_.SetStatusText(1, "Busy");
+void CameraLink::Submit(const Request& request, ReplyFn done) {
+    Pending p{request, std::move(done)};
+    for (int i = std::max(p.request.n, 0); i < static_cast<int>(kPayloadSize); ++i)
+        p.request.p[static_cast<size_t>(i)] = 0x00;
+    submit(std::move(p));
+}
+
+void CameraLink::submit(Pending p) {
+    // Not up yet (the enquiry is out), or reset after the device went away.
+    if (LinkBusy != 0 && !InFlight()) {
+        reply(p, {ExchangeError::LinkLost});
         return;
     }
+    if (!InFlight() && handingOver_ == 0 && waiting_.empty()) {
+        transmit(std::move(p));
+        return;
+    }
+    if (p.request.replaces > 0 && !p.done && !p.block) {
+        const auto k = static_cast<size_t>(p.request.replaces);
+        for (Pending& w : waiting_)
+            if (!w.done && !w.block && w.request.replaces == p.request.replaces &&
+                std::equal(w.request.p.begin(), w.request.p.begin() + k, p.request.p.begin())) {
+                w = std::move(p);
+                return;
+            }
+    }
+    waiting_.push_back(std::move(p));
+    pump();
+}
+
+void CameraLink::pump() {
+    if (waiting_.empty() || InFlight() || handingOver_ > 0 || LinkBusy != 0) return;
+    Pending p = std::move(waiting_.front());
+    waiting_.pop_front();
+    transmit(std::move(p));
+}
+
+void CameraLink::transmit(Pending p) {
+    if (p.block) {
+        const int32_t* table = p.block;
+        current_ = std::move(p);
+        sendBlock(table);
+        return;
+    }
+    busyCursorOn();
+    std::copy(p.request.p.begin(), p.request.p.end(), SendFrame.begin() + 1);
+    SealCommandFrame(SendFrame);
+    wire_ = SendFrame;
+    current_ = std::move(p);
+    arm(kCommandTicks, kCommandRetries);
+    badAtSend_ = Rx.BadFrames;
+    host_.SetStatusText(1, HexBytes(SendFrame.data() + 1, 14));
+    comm_.Write(SendFrame.data(), SendFrame.size());
+}
+
+void CameraLink::reply(Pending& p, Reply r) {
+    if (!p.done) return;
+    const ReplyFn done = std::move(p.done);
+    p.done = nullptr;
+    if (r.command == Payload15{}) r.command = p.request.p;
+    done(r);
+}
+
+void CameraLink::DropExchanges(ExchangeError why) {
+    std::deque<Pending> all = std::move(waiting_);
+    waiting_.clear();
+    if (current_) all.push_front(std::move(*current_));
+    current_.reset();
+    for (Pending& p : all)
+        if (!p.abandoned) reply(p, {why});
+}
+
+void CameraLink::SohCommand(const int32_t* settingTable, ReplyFn done) {
+    if (LinkBusy == 1) {
+        host_.SetStatusText(1, "Busy");
+        Pending refused{{}, std::move(done)};
+        reply(refused, {ExchangeError::LinkLost});
+        return;
+    }
+    Pending p{{}, std::move(done), settingTable};
+    if (!InFlight() && handingOver_ == 0 && waiting_.empty())
+        transmit(std::move(p));
+    else
+        waiting_.push_back(std::move(p));
+}
+
+void CameraLink::sendBlock(const int32_t* settingTable) {
     LinkBusy = 1;
     host_.SetPageControlEnabled(false);
     busyCursorOn();
     SendFrame[0] = SOH;
+    wire_ = SendFrame;
 
     BlockFrame[0] = SOH;
     BlockFrame[1] = kBlockKind2048;
@@ -85,7 +169,8 @@ void CameraLink::CnctDataLink(uint8_t port, int32_t baud) {
     EnqAcksDue = 0; // nothing of a closed port arrives
     comm_.SetBaudRate(baud);
     comm_.SetPort(port);
-    comm_.Open();
+    comm_.Open();   // discards what was waiting on the line
+    Rx.RxState = 0; // and what the receiver had of a frame
     host_.SetSendTimerEnabled(true);
 }
 
@@ -103,7 +188,9 @@ void CameraLink::Comm1CommReceive(SerialPort& sender, uint16_t size) {
     for (uint16_t i = 0; i < size; ++i) {
         uint8_t byte = 0;
         if (sender.Read(&byte, 1) != 1) return;
+        const int8_t before = Rx.RxState;
         const int e = r_data(static_cast<int8_t>(byte));
+        if (before == 0 && Rx.RxState == 1) recvTaken_ = false; // RecvFrame is being overwritten
         if (e >= 0) onEvent(e);
     }
 }
@@ -133,6 +220,7 @@ void CameraLink::onEvent(int e) {
                 LinkBusy = 0;
                 AnswerCount = -1;
                 host_.SetPageControlEnabled(true);
+                finishAckOnly();
             } else {
                 LINK_STATUS = 2;
             }
@@ -146,6 +234,7 @@ void CameraLink::onEvent(int e) {
                 host_.CloseCopyFile();
                 host_.SetPageControlEnabled(true);
                 AnswerCount = -1;
+                finishAckOnly();
             }
         } else {
             LINK_STATUS = 2;
@@ -159,21 +248,77 @@ void CameraLink::onEvent(int e) {
             --EnqAcksDue;
             return;
         }
+        // An ACK in place of the answer stands for the frame handed over last, repeated. It never
+        // stands for a frame the link did not take (one that came before the command was sent,
+        // from a session that ended, or a stale one), nor after line noise.
+        if (e == ACK && (!recvTaken_ || noiseSinceSend())) return;
+        if (e != FrameReceiver::kGoodFrame && e != ACK) return;
         if (e == FrameReceiver::kGoodFrame) EnqAcksDue = 0; // all of them came before it
-        if (e != FrameReceiver::kGoodFrame && (e != ACK || noiseSinceSend())) return;
-        host_.SetStatusText(2, HexBytes(Rx.Answer(), kStxAnswerPayload));
-        SendSeq(ACK);
-        AnswerCount = -1;
-        LINK_STATUS = 1;
-        busyCursorOff();
-        LinkBusy = 0;
-        host_.AnswerArrived();
+        onAnswer(e);
         return;
     default:
         host_.ShowMessage("comm LINK_STATUS", "Comm error", 1);
         LINK_STATUS = 1;
         return;
     }
+}
+
+// A good frame (or an ACK standing for the last one) in status 2. It is the answer only if it
+// can belong to the command on the wire; a stale one (the answer to a command of a session that
+// ended, or to another command) is dropped and the link goes on waiting. A stale frame is still
+// acknowledged: the camera is done with it.
+void CameraLink::onAnswer(int e) {
+    const uint8_t* a = Rx.Answer();
+    if (current_ && !current_->block && !AnswerBelongs(a, current_->request.p)) {
+        if (e == FrameReceiver::kGoodFrame) {
+            const uint8_t ack = ACK;
+            comm_.Write(&ack, 1);
+        }
+        host_.StaleAnswer(a, current_->request.p);
+        return;
+    }
+    recvTaken_ = true;
+    host_.SetStatusText(2, HexBytes(a, kStxAnswerPayload));
+    SendSeq(ACK);
+    AnswerCount = -1;
+    LINK_STATUS = 1;
+    busyCursorOff();
+    LinkBusy = 0;
+    Reply r;
+    std::copy(a, a + kStxAnswerPayload, r.answer.begin());
+    r.error = a[0] == 0xA0 ? ExchangeError::None : ExchangeError::ErrorAnswer;
+    finish(r, true);
+}
+
+void CameraLink::finishAckOnly() {
+    Reply r;
+    r.ackOnly = true;
+    finish(r, false);
+}
+
+// Hands the answer over with its command: to the host (the decoders and the room on show),
+// then to whoever asked. Commands asked for meanwhile wait and go out after, in order.
+void CameraLink::finish(Reply r, bool toHost) {
+    std::optional<Pending> p = std::move(current_);
+    current_.reset();
+    if (p && !p->block)
+        answered_ = p->request.p;
+    else
+        std::copy(SendFrame.begin() + 1, SendFrame.begin() + 1 + kPayloadSize, answered_.begin());
+    r.command = answered_;
+    requested_ = p && !p->abandoned && p->done;
+    ++handingOver_;
+    try {
+        if (toHost) host_.AnswerArrived();
+        if (p && !p->abandoned) reply(*p, r);
+    } catch (...) {
+        --handingOver_;
+        requested_ = false;
+        throw;
+    }
+    --handingOver_;
+    requested_ = false;
+    pump();
 }
 
 void CameraLink::SendTimerTimer() {
@@ -191,7 +336,30 @@ void CameraLink::SendTimerTimer() {
         busyCursorOff();
         Rx.RxState = 0;
         LINK_STATUS = 1;
-        host_.AnswerLost();
+        // Nobody waits for this answer any more. Commands asked for meanwhile (and from the
+        // handlers of the loss) go out now; with none, the frame keeps being sent again.
+        ReplyFn done;
+        Payload15 command{};
+        if (InFlight()) {
+            current_->abandoned = true;
+            done = std::move(current_->done);
+            current_->done = nullptr;
+            command = current_->request.p;
+        }
+        ++handingOver_;
+        try {
+            host_.AnswerLost();
+            if (done) done({ExchangeError::NoAnswer, command});
+        } catch (...) {
+            --handingOver_;
+            throw;
+        }
+        --handingOver_;
+        if (!waiting_.empty()) {
+            AnswerCount = -1;
+            pump();
+            return;
+        }
     }
     AnswerCount = kCommandTicks;
     if (LINK_STATUS == 1 || LINK_STATUS == 2) {

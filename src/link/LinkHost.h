@@ -1,5 +1,7 @@
 #pragma once
 // What the link needs from the window around it. The window implements it; tests record it.
+#include "Exchange.h"
+
 #include <string>
 
 namespace r8 {
@@ -32,6 +34,8 @@ public:
     virtual void Resending(bool /*block*/) {}
     // The second time-out was reported: the answer that was awaited will not come.
     virtual void AnswerLost() {}
+    // A good answer that cannot be the answer to the command in flight was dropped.
+    virtual void StaleAnswer(const uint8_t* /*answer*/, const Payload15& /*command*/) {}
 };
 
 } // namespace r8

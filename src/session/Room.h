@@ -4,9 +4,11 @@
 // answers through RoomContext only, so it works with any front end.
 #include "AnswerView.h"
 #include "CameraState.h"
+#include "Exchange.h"
 #include "Frames.h"
 #include "PageTable.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -42,6 +44,16 @@ public:
     // Sends SendFrame with payload length n (the rest goes out as zero); nothing while the
     // link is busy.
     virtual void StxCommand(int n) = 0;
+    // Sends one command; done, if given, gets its reply: the answer with the command it
+    // answers, or a typed failure. While an exchange is on the wire the command waits for it.
+    // An answer that someone waits for goes to done and not to the room on show; the read
+    // decoders see every answer. This default, for contexts without a link, only sends.
+    virtual void Exchange(const Request& request, ReplyFn done = {}) {
+        (void)done;
+        auto& f = SendFrame();
+        std::copy(request.p.begin(), request.p.begin() + request.n, f.begin() + 1);
+        StxCommand(request.n);
+    }
     // The answer being handled and the command it answers.
     virtual AnswerView Answer() const = 0;
     virtual CameraState& State() = 0;

@@ -1,7 +1,9 @@
 #include "Session.h"
 
 #include "Comm.h"
+#include "HexText.h"
 #include "NetAddress.h"
+#include "Trace.h"
 #include "TracingPort.h"
 
 #include <sys/inotify.h>
@@ -46,6 +48,7 @@ Session::Session(EventLoop& loop, SessionObserver& observer, SerialPort* port, T
         if (inotifyFd_ >= 0) loop_.Watch(inotifyFd_, [this] { onDeviceFolderChanged(); });
     }
     if (trace) {
+        trace_ = trace;
         tracing_ = std::make_unique<TracingPort>(*port_, *trace);
         port_ = tracing_.get();
     }
@@ -76,6 +79,8 @@ void Session::Close() {
     unwatchDevice();
     loader_->DropOrders();
     port_->Close();
+    // The program ends: nobody is told about the exchanges left.
+    link_->Forget();
 }
 
 template <class Fn> void Session::linkCall(const Fn& fn) {
@@ -239,6 +244,22 @@ void Session::StxCommand(int n) {
     linkCall([this, n] { link_->StxCommand(link_->SendFrame, n); });
 }
 
+void Session::Exchange(const Request& request, ReplyFn done) {
+    linkCall([&] { link_->Submit(request, std::move(done)); });
+}
+
+void Session::StaleAnswer(const uint8_t* answer, const Payload15& command) {
+    if (!trace_) return;
+    const auto spaced = [](const uint8_t* p, size_t n) {
+        std::string s;
+        for (size_t i = 0; i < n; ++i)
+            s += (i ? " " : "") + HexByte(p[i]);
+        return s;
+    };
+    trace_->Note("stale answer " + spaced(answer, 4) + " dropped: the command on the wire is " +
+                 spaced(command.data(), 4));
+}
+
 void Session::Post(std::function<void()> fn) {
     loop_.Post([this, fn = std::move(fn)] { linkCall(fn); });
 }
@@ -281,6 +302,7 @@ void Session::resetLink() {
     l.EnqAcksDue = 0;
     l.Rx.RxState = 0;
     l.Cursor_set(0);
+    l.DropExchanges(ExchangeError::LinkLost);
 }
 
 // A network port of the search could not connect (its Open only started the connection): shown
@@ -453,7 +475,7 @@ void Session::Terminate() {
 }
 
 AnswerView Session::Answer() const {
-    return AnswerView(link_->Rx.Answer(), link_->SendFrame.data() + 1);
+    return AnswerView(link_->Rx.Answer(), link_->Answered().data());
 }
 
 void Session::OnGroup(uint8_t group, int item, GroupDecoder decode) {
@@ -473,6 +495,7 @@ void Session::PageStarting(uint8_t group) {
 }
 
 void Session::TabAnswer(int page) {
+    if (link_->AnswerRequested()) return; // it goes to whoever asked for it
     if (page >= 0 && page < kPageGroups && rooms_[page]) rooms_[page]->OnAnswer();
 }
 

@@ -81,6 +81,7 @@ public:
     int32_t TransStep() const override { return loader_->TransStep; }
     CommandFrame& SendFrame() override { return link_->SendFrame; }
     void StxCommand(int n) override;
+    void Exchange(const Request& request, ReplyFn done = {}) override;
     AnswerView Answer() const override;
     CameraState& State() override { return state_; }
     int ActivePage() const override { return observer_.ActivePage(); }
@@ -108,6 +109,7 @@ private:
     void Terminate() override;
     void Resending(bool block) override { observer_.Resending(block); }
     void AnswerLost() override;
+    void StaleAnswer(const uint8_t* answer, const Payload15& command) override;
 
     // TransferHost
     void SetTabPanelsEnabled(bool on) override { observer_.PanelsEnabled(on); }
@@ -148,6 +150,7 @@ private:
     SessionObserver& observer_;
     std::unique_ptr<TComm> ownComm_;
     std::unique_ptr<TracingPort> tracing_;
+    Trace* trace_ = nullptr;
     SerialPort* port_;
     std::unique_ptr<CameraLink> link_;
     std::unique_ptr<PageLoader> loader_;

@@ -29,6 +29,8 @@ void PageLoader::Trans_init(uint8_t group, uint32_t step) {
         frame[2] = r.p2;
         frame[3] = r.p3;
         frame[4] = r.p4;
+        awaited_ = {};
+        std::copy(frame.begin() + 1, frame.begin() + 1 + r.n, awaited_.begin());
         link_.StxCommand(frame, r.n);
         return;
     }
@@ -116,10 +118,14 @@ void PageLoader::DropOrders() {
     Orders.bOrder = 0;
 }
 
+// A sequence goes on only from the answer to its own request: a load started while another
+// exchange was on the wire has its first request waiting behind it.
 void PageLoader::AnswerArrived() {
     const int32_t s = TransStep;
+    const bool own = link_.Answered() == awaited_;
     Trans_end();
-    if (TransStep != 0 && TransStep == s) Trans_init(TransGroup, static_cast<uint32_t>(TransStep));
+    if (own && TransStep != 0 && TransStep == s)
+        Trans_init(TransGroup, static_cast<uint32_t>(TransStep));
 }
 
 void PageLoader::Trans_end() {

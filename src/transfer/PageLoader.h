@@ -67,6 +67,7 @@ private:
     CameraLink& link_;
     TransferHost& host_;
     std::array<PageTable, kPageGroups> pages_;
+    Payload15 awaited_{}; // the request of the running sequence's step
     // Counts DropOrders calls: a released order whose start is still pending runs only if no
     // drop came in between.
     uint64_t dropCount_ = 0;

@@ -250,7 +250,6 @@ TEST(CameraToPc, AnAnswerForAnotherWordEndsTheCopyWithoutAFile) {
         std::vector<uint8_t> answer; // to the read of word 1
     } cases[] = {
         {"another address", {0xA0, 0x0C, 0x00, 0x02, 0x12, 0x34}},
-        {"another group", {0xA0, 0x0A, 0x00, 0x01, 0x12, 0x34}},
         {"an address above 1023", {0xA0, 0x0C, 0x04, 0x01, 0x12, 0x34}},
         {"an error", {0xA2, 0x0C, 0x00, 0x01}},
     };
@@ -277,6 +276,19 @@ TEST(CameraToPc, AnAnswerForAnotherWordEndsTheCopyWithoutAFile) {
                                            std::filesystem::directory_iterator());
         EXPECT_EQ(entries, 1) << "no temporary file left";
     }
+}
+
+TEST(CameraToPc, AnAnswerOfAnotherGroupIsStaleAndTheReadGoesOnWaiting) {
+    TempDir dir;
+    OnScript s;
+    ASSERT_TRUE(s.engine.CtopOK2Click(dir.File("camera.dat")));
+    s.port.ClearWritten();
+    s.Answer({0xA0, 0x0A, 0x00, 0x01, 0x12, 0x34});
+    EXPECT_TRUE(s.front.failures.empty());
+    EXPECT_TRUE(s.engine.Running());
+    EXPECT_EQ(s.port.written, std::vector<uint8_t>{ACK}) << "acknowledged, nothing else sent";
+    s.Answer({0xA0, 0x0C, 0x00, 0x00, 0xBE, 0xEF}); // the answer to the read of word 0
+    EXPECT_EQ(s.session.State().SettingTable[0], 0xBEEF);
 }
 
 TEST(CameraToPc, AFileThatCannotBeWrittenIsReportedBeforeTheFirstRead) {

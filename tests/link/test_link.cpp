@@ -190,6 +190,8 @@ TEST_F(LinkTest, AckRulesByLastCommand) {
         if (c.statusAfterAck == 1) {
             EXPECT_EQ(link.AnswerCount, -1);
             EXPECT_TRUE(host.pageControlEnabled);
+        } else {
+            port.Deliver(AnswerFrame({0xA0, c.payload[1], c.payload[2]})); // the exchange ends
         }
     }
     EXPECT_EQ(host.copyFileCloses, 1); // the reset ends a copy

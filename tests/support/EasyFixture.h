@@ -63,6 +63,18 @@ protected:
         port.Deliver({f.begin(), f.end()});
     }
     void Ack() { port.Deliver({ACK}); }
+    // Answers what is on the wire (and what its answers send) with a good answer that repeats
+    // the command's P2.., until nothing is: one exchange is on the wire at a time.
+    // The camera leaves what is on the wire unanswered: nothing waits for it any more.
+    void GiveUp() { window->Link().DropExchanges(ExchangeError::NoAnswer); }
+    void Settle() {
+        for (int i = 0; i < 8 && window->Link().InFlight(); ++i) {
+            const auto& f = window->Link().SendFrame;
+            Bytes a{0xA0};
+            a.insert(a.end(), f.begin() + 2, f.begin() + 16);
+            AckAndAnswer(a);
+        }
+    }
     // Payloads P1..P15 of the command frames written since the last ClearWritten, in hex.
     std::vector<std::string> Sent() const {
         std::vector<std::string> out;

@@ -258,10 +258,14 @@ TEST_F(LoaderTest, DroppedOrdersNeverRun) {
 
 TEST_F(LoaderTest, LoadDuringALoadRestartsWithTheNewGroup) {
     host.page = kLineGroup;
-    loader.ReLoadClick(); // the Easy request is still outstanding
+    loader.ReLoadClick(); // the Easy request is still outstanding: the Line request waits
     EXPECT_EQ(loader.TransStep, 1);
     EXPECT_EQ(loader.TransGroup, kLineGroup);
-    AnswerLast(); // the Easy answer arrives; the Line page goes on with its step 1
+    EXPECT_EQ(Requests().size(), 1u);
+    AnswerLast(); // the Easy answer arrives and ends nothing; the Line page's step 0 goes out
+    EXPECT_EQ(Requests().size(), 2u);
+    EXPECT_EQ(loader.TransStep, 1);
+    AnswerLast(); // its answer: step 1
     EXPECT_EQ(Requests().back(), Req(0x53, 0, 0));
 }
 

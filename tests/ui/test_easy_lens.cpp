@@ -290,6 +290,7 @@ TEST_F(EasyLensTest, SpinButtonsStepWithinTheirBounds) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.from) + (c.up ? " up" : " down"));
         c.edit->SetText(c.from);
+        GiveUp();
         port.ClearWritten();
         (c.up ? c.spin->UpButton() : c.spin->DownButton())->click();
         EXPECT_EQ(c.edit->Text().toStdString(), c.to);
@@ -339,6 +340,7 @@ TEST_F(EasyLensTest, EditsSendOnlyCompleteEntries) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed.back());
         c.edit->SetText("");
+        GiveUp();
         port.ClearWritten();
         sink.shown.clear();
         for (const char* t : c.typed)
@@ -408,6 +410,7 @@ TEST_F(EasyLensTest, CommandsOfTheLensControls) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        GiveUp();
         port.ClearWritten();
         c.act();
         EXPECT_EQ(Sent(),

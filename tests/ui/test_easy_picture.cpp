@@ -36,7 +36,7 @@ protected:
     EasyPicture& P() { return *Easy().Picture; }
     // Answers the command outstanding with a frame no handler acts on.
     void Free() {
-        AckAndAnswer({0xA0, 0x00});
+        Settle();
         port.ClearWritten();
     }
 };
@@ -386,12 +386,14 @@ TEST_F(EasyPictureTest, TvSystemRenamesTheSecondShutterItem) {
     };
     auto* box = P().AESFixBox;
     box->SetItemIndex(1); // during the page sequence: not sent
+    LoadEasyPage();
+    const int index = box->ItemIndex();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        AckAndAnswer(c.answer);
+        AckAndAnswer(c.answer); // with nothing on the wire: a read the Debug tab's raw command made
         EXPECT_EQ(box->count(), 8);
         EXPECT_EQ(box->itemText(1), c.item1);
-        EXPECT_EQ(box->ItemIndex(), 1);
+        EXPECT_EQ(box->ItemIndex(), index);
     }
     for (const auto& s : Sent())
         EXPECT_EQ(s.substr(0, 2), "31"); // page reads only
@@ -463,6 +465,7 @@ TEST_F(EasyPictureTest, IrGroupSendsOnlyOutsideItsLoading) {
     P().Sync->SetItemIndex(1);
     AckAndAnswer({0xA0, 0x1C, 0x00, 0x01}); // the phase read-back goes out
     ASSERT_EQ(Last(3), "311C00");
+    AckAndAnswer({0xA0, 0x1C, 0x00, 0x01}); // the read-back's answer
     port.ClearWritten();
     AckAndAnswer({0xA0, 0x58, 0x00, 0x01, 0x00, 0x07, 0x02, 0x00});
     EXPECT_EQ(m.IRL->ItemIndex(), 1);

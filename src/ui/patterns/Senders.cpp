@@ -5,13 +5,19 @@
 namespace r8::ui {
 
 void SendPayload(RoomContext& ctx, const Prefix& prefix, std::initializer_list<uint8_t> tail) {
-    auto& f = ctx.SendFrame();
-    size_t n = 0;
+    SendSetting(ctx, prefix, tail, tail.size() == 0 ? 0 : static_cast<int>(prefix.size()));
+}
+
+void SendSetting(RoomContext& ctx, const Prefix& prefix, std::initializer_list<uint8_t> tail,
+                 int names) {
+    Request r;
     for (uint8_t b : prefix)
-        f[++n] = b;
+        if (r.n < static_cast<int>(kPayloadSize)) r.p[static_cast<size_t>(r.n++)] = b;
     for (uint8_t b : tail)
-        f[++n] = b;
-    ctx.StxCommand(static_cast<int>(n));
+        if (r.n < static_cast<int>(kPayloadSize)) r.p[static_cast<size_t>(r.n++)] = b;
+    // Only a write names a setting that a newer value may replace.
+    r.replaces = r.p[0] == 0x21 ? names : 0;
+    ctx.Exchange(r);
 }
 
 namespace {
@@ -132,7 +138,7 @@ void SendOnCompleteHex(RoomContext& ctx, Edit* edit, Prefix prefix, HexEntry opt
         if (options.bytes == 2) payload.push_back(Low(v >> 8));
         payload.push_back(Low(v));
         payload.insert(payload.end(), options.after.begin(), options.after.end());
-        SendPayload(ctx, payload);
+        SendSetting(ctx, payload, {}, static_cast<int>(prefix.size()));
     };
 }
 

@@ -34,8 +34,12 @@ private:
     static inline int depth_ = 0;
 };
 
-// Writes prefix and then tail into P1.. of SendFrame and sends it.
+// Sends prefix and then tail. With a tail, the prefix names the setting: a newer value for it
+// replaces one still waiting behind the exchange on the wire.
 void SendPayload(RoomContext& ctx, const Prefix& prefix, std::initializer_list<uint8_t> tail = {});
+// The same, with P1..P(names) naming the setting (0: nothing replaces this command).
+void SendSetting(RoomContext& ctx, const Prefix& prefix, std::initializer_list<uint8_t> tail,
+                 int names);
 
 // A track bar whose changes are sent once they settle. A change (operator or code) arms the
 // timer unless a page sequence runs or a read-back shows the position; arming a running timer does

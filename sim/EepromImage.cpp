@@ -1,9 +1,9 @@
 #include "EepromImage.h"
 
+#include "BoundedRead.h"
 #include "HexText.h"
 
-#include <fstream>
-#include <sstream>
+#include <csignal>
 
 namespace r8::sim {
 
@@ -22,6 +22,15 @@ void PutRegisters(EepromImage& w, const CameraIdentity& id) {
     w[0x2F] = 0x0400;                                     // hue BY-
     for (uint16_t k = 0; k < 12; ++k)                     // AGC table
         w[0xC0 + k] = static_cast<uint16_t>(0x0100 + k * 0x0155);
+}
+
+// The program takes its stop signals by a signalfd with them blocked: one that is waiting
+// stops a load.
+bool StopSignalPending() {
+    sigset_t pending;
+    if (sigpending(&pending) != 0) return false;
+    return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1 ||
+           sigismember(&pending, SIGHUP) == 1;
 }
 
 int ParseRecordPair(std::string_view line, size_t at) {
@@ -87,11 +96,13 @@ std::string ApplySettingsText(std::string_view text, EepromImage& image) {
 }
 
 std::string LoadSettingsFile(const std::string& path, EepromImage& image) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "cannot open " + path;
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::string error = ApplySettingsText(text.str(), image);
+    // A whole image is 32768 bytes; the cap keeps a device such as /dev/zero from being read
+    // for ever.
+    static const FileKind kind{"a settings file", 1 << 20, " (a whole image has 32768)"};
+    std::string text;
+    if (std::string error = ReadRegularFile(path, kind, text, StopSignalPending); !error.empty())
+        return error;
+    std::string error = ApplySettingsText(text, image);
     return error.empty() ? error : path + ": " + error;
 }
 

@@ -29,6 +29,8 @@ EepromImage FactoryEeprom(const CameraIdentity& id);
 // CR LF; the "F1" end record and a 0x1A end-of-file mark end nothing but are skipped). Digits
 // may be lower case; a line ending in LF alone is accepted. Returns "" or what is wrong.
 std::string ApplySettingsText(std::string_view text, EepromImage& image);
+// The file is read as the tools read theirs: a regular file only, at most 1 MiB, and a stop
+// signal waiting (blocked) ends the read.
 std::string LoadSettingsFile(const std::string& path, EepromImage& image);
 
 // The file that a camera-to-PC copy writes: words 0..1022, then the end record.

@@ -3,11 +3,7 @@
 #include "HexText.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace r8 {
 
@@ -25,10 +21,6 @@ void PutRecord(char* line, uint8_t p1, uint8_t p2, int address, int value) {
     HexByteToBuf(static_cast<uint8_t>(value), line + 10);
     line[30] = '\r';
     line[31] = '\n';
-}
-
-std::string SystemCause(int error) {
-    return std::strerror(error);
 }
 
 } // namespace
@@ -132,60 +124,15 @@ std::string ParseSettingsText(std::string_view text, SettingsFile& out) {
     return {};
 }
 
+const FileKind& SettingsFileKind() {
+    static const FileKind kind{"a settings file", kMaxSettingsFileSize,
+                               " (a whole image has 32768)"};
+    return kind;
+}
+
 std::string ReadSettingsBytes(const std::string& path, std::string& text,
                               const StopRequested& stop) {
-    text.clear();
-    // Non-blocking, so that opening a pipe does not wait for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return path + ": cannot open: " + SystemCause(errno);
-    struct stat st {};
-    std::string error;
-    if (::fstat(fd, &st) != 0) {
-        error = path + ": cannot read: " + SystemCause(errno);
-    } else if (S_ISDIR(st.st_mode)) {
-        error = path + ": a folder, not a settings file";
-    } else if (!S_ISREG(st.st_mode)) {
-        const char* kind = S_ISFIFO(st.st_mode)   ? "a pipe (FIFO)"
-                           : S_ISCHR(st.st_mode)  ? "a character device"
-                           : S_ISBLK(st.st_mode)  ? "a block device"
-                           : S_ISSOCK(st.st_mode) ? "a socket"
-                                                  : "not a plain file";
-        error = path + ": " + kind + ", not a settings file; only a regular file is read";
-    } else if (static_cast<uintmax_t>(st.st_size) > kMaxSettingsFileSize) {
-        error = path + ": " + std::to_string(st.st_size) +
-                " bytes, too large for a settings file (a whole image has 32768)";
-    }
-    if (!error.empty()) {
-        ::close(fd);
-        return error;
-    }
-    constexpr size_t kPiece = 16384;
-    while (error.empty()) {
-        if (stop && stop()) {
-            error = "stopped";
-            break;
-        }
-        const size_t at = text.size();
-        text.resize(at + kPiece);
-        const ssize_t n = ::read(fd, text.data() + at, kPiece);
-        if (n < 0 && errno == EINTR) {
-            text.resize(at);
-            continue;
-        }
-        if (n < 0) {
-            error = path + ": cannot read: " + SystemCause(errno);
-            break;
-        }
-        text.resize(at + static_cast<size_t>(n));
-        if (n == 0) break;
-        // The file grew while it was read.
-        if (text.size() > kMaxSettingsFileSize)
-            error = path + ": more than " + std::to_string(kMaxSettingsFileSize) +
-                    " bytes, too large for a settings file (a whole image has 32768)";
-    }
-    ::close(fd);
-    if (!error.empty()) text.clear();
-    return error;
+    return ReadRegularFile(path, SettingsFileKind(), text, stop);
 }
 
 std::string ReadSettingsFile(const std::string& path, SettingsFile& out,

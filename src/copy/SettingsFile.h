@@ -5,11 +5,11 @@
 // record "21 0C aaaa vvvv" followed by 18 "0" writes EEPROM word aaaa; the end record "F1" and
 // 28 "0" is the camera's reset. A camera-to-PC copy writes words 0..1022 in ascending order,
 // then the end record: 1024 lines, 32768 bytes.
+#include "BoundedRead.h"
 #include "Frames.h"
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,11 +48,11 @@ struct SettingsFile {
 // the line quoted and its control characters escaped.
 std::string ParseSettingsText(std::string_view text, SettingsFile& out);
 
-// Asked between the pieces of a file read: true stops the read (a signal, for example).
-using StopRequested = std::function<bool()>;
 // The text of a settings file, read once: only a regular file, at most kMaxSettingsFileSize
 // bytes; a pipe, a device or a folder is refused without waiting for it. Returns "" or a
 // sentence naming the file and the cause ("stopped" when stop asked for it).
+// The kind of file for ReadRegularFile: the messages and the cap of a settings file.
+const FileKind& SettingsFileKind();
 std::string ReadSettingsBytes(const std::string& path, std::string& text,
                               const StopRequested& stop = {});
 // Reads and checks a file; returns "" or a sentence naming the file and the cause.

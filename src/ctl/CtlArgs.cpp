@@ -2,61 +2,19 @@
 
 namespace r8 {
 
-namespace {
-
-// "--name value" or "--name=value"; false (and error set) when the value is missing.
-bool OptionValue(const std::vector<std::string>& args, size_t& i, const std::string& name,
-                 std::string& value, std::string& error, const char* what) {
-    const std::string& a = args[i];
-    if (a.size() > name.size())
-        value = a.substr(name.size() + 1);
-    else if (i + 1 < args.size())
-        value = args[++i];
-    else
-        value.clear();
-    if (value.empty()) error = name + " needs " + what;
-    return error.empty();
-}
-
-bool IsOption(const std::string& a, const std::string& name) {
-    return a == name || a.starts_with(name + "=");
-}
-
-} // namespace
-
 CtlArgs ParseCtlArgs(const std::vector<std::string>& args) {
     CtlArgs r;
     std::vector<std::string> words;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            r.help = true;
-        } else if (a == "--version") {
-            r.version = true;
-        } else if (a == "--json") {
+    const auto own = [&r](const std::vector<std::string>& all, size_t& i, std::string& error) {
+        if (all[i] == "--json")
             r.json = true;
-        } else if (a == "--simulate") {
-            r.simulate = true;
-        } else if (a == "--trace") {
-            r.trace = true;
-        } else if (IsOption(a, "--port")) {
-            OptionValue(args, i, "--port", r.port, r.error, "a device path");
-        } else if (IsOption(a, "--trace-file")) {
-            OptionValue(args, i, "--trace-file", r.traceFile, r.error, "a file");
-        } else if (IsOption(a, "--page")) {
-            OptionValue(args, i, "--page", r.page, r.error, "a page name");
-        } else if (a.starts_with("-") && a != "-") {
-            r.error = "unknown option " + a;
-        } else {
-            words.push_back(a);
-        }
-        if (!r.error.empty()) return r;
-    }
-    if (r.help || r.version) return r;
-    if (words.empty()) {
-        r.error = "no command given (list, get, set, dump, apply or raw)";
-        return r;
-    }
+        else if (IsOption(all[i], "--page"))
+            OptionValue(all, i, "--page", r.page, error, "a page name");
+        else
+            return false;
+        return true;
+    };
+    if (!SplitToolArgs(args, r, own, "list, get, set, dump, apply or raw", words)) return r;
     const std::string command = words[0];
     r.words.assign(words.begin() + 1, words.end());
     const size_t n = r.words.size();
@@ -107,15 +65,8 @@ bool settings on or off; hex settings as up to four hexadecimal digits.
 
   --page NAME    list or dump one page: easy, mask, adjust, debug, defect, line
   --json         print JSON instead of text
-  --port PATH    serial device of the camera (default /dev/ttyS0), or a serial device
-                 server: socket://HOST:PORT (raw TCP) or rfc2217://HOST:PORT
-  --simulate     use a simulated camera instead of a serial device
-  --trace        trace the line on stderr: every byte both ways, one line per control
-                 byte or frame, with the time to the millisecond and the CRC checked
-  --trace-file FILE  the same trace into FILE
-  --help         this text
-  --version      the program's version
-
+)" + ToolOptionsUsage() +
+           R"(
 Exit status: 0 done; 1 the camera answered an error or a value read back differs; 2 usage,
 port, file or value error (nothing sent); 3 no camera answered or the link was lost; 130 / 143
 stopped by SIGINT / SIGTERM.

@@ -1,23 +1,18 @@
 #pragma once
 // The command line of r8v5mc-ctl.
+#include "ToolOptions.h"
+
 #include <string>
 #include <vector>
 
 namespace r8 {
 
-struct CtlArgs {
+struct CtlArgs : ToolOptions {
     enum class Op { None, List, Get, Set, Dump, Apply, Raw };
     Op op = Op::None;
     std::vector<std::string> words; // names, NAME=VALUE pairs, hexadecimal bytes or the file
     std::string page;               // --page: one page's settings only
     bool json = false;
-    std::string port = "/dev/ttyS0";
-    bool simulate = false;
-    bool trace = false;    // the traffic trace on stderr
-    std::string traceFile; // the traffic trace into this file
-    bool help = false;
-    bool version = false;
-    std::string error; // empty when the arguments are good
 };
 
 // Arguments after the program name.

@@ -1,40 +1,30 @@
 #include "CtlTool.h"
 
+#include "BoundedRead.h"
 #include "Catalogue.h"
-#include "Comm.h"
 #include "CtlReport.h"
 #include "HexText.h"
-#include "PollLoop.h"
 #include "Profile.h"
 #include "Session.h"
-#include "SimPeer.h"
-#include "Trace.h"
 
 #include <array>
 #include <cerrno>
-#include <chrono>
-#include <csignal>
 #include <cstring>
 #include <deque>
-#include <fstream>
-#include <iostream>
 #include <map>
 #include <memory>
-#include <sys/signalfd.h>
+#include <sstream>
 #include <unistd.h>
 
 namespace r8 {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using Payload = std::vector<uint8_t>;
 using Bytes15 = std::array<uint8_t, 15>;
 
-// How long a stop request waits for the exchange in flight to finish.
-constexpr int kStopGraceMs = 3000;
-// How long the last bytes get to leave before the port is closed.
-constexpr int kDrainMs = 50;
+// A profile holds a line per setting, a few kilobytes.
+const FileKind kProfileKind{"a profile", 1 << 20, ""};
 
 // One exchange: the command and the answer (none when the camera answered its ACK only).
 struct Reply {
@@ -76,10 +66,13 @@ std::string ParseRaw(const std::vector<std::string>& words, Payload& out) {
     return {};
 }
 
-class CtlJob : private SessionObserver, private Room {
+class CtlJob : public ToolCommand, private Room {
 public:
-    CtlJob(const CtlArgs& args, const ToolStreams& io) : args_(args), io_(io) {}
-    int Run(int signalFd, const std::function<void(Session&)>& onStep);
+    CtlJob(const CtlArgs& args, const ToolStreams& io)
+        : args_(args), io_(io), tool_("r8v5mc-ctl", args, io) {}
+    int Run(int signalFd, const std::function<void(Session&)>& onStep) {
+        return tool_.Run(*this, signalFd, onStep);
+    }
 
 private:
     using Done = std::function<void(const Reply&)>;
@@ -88,24 +81,30 @@ private:
         Done done;
     };
 
-    // SessionObserver. The tool's room stands on the Copy page, which loads nothing.
-    int ActivePage() const override { return kCopyGroup; }
-    void Message(const std::string& text, const std::string& caption, int) override;
-    void LinkLost() override {
-        end(kExitNoCamera, "no camera answered on " + portName() + " (no ACK to the enquiry)");
+    // ToolCommand
+    int Prepare() override;
+    Room& Attach(Session& session) override {
+        session_ = &session;
+        return *this;
+    }
+    bool Start() override;
+    void Step() override;
+    bool ExchangeInFlight() const override { return inFlight_.has_value(); }
+    std::string Stopped() override {
+        if (writing_) setSummary(inFlight_.has_value() || nextSent_);
+        return {};
+    }
+    void Ended(int code, const std::string& message) override {
+        if (writing_ && code != kExitDone && code != kExitInterrupt && code != kExitTerminate &&
+            !message.empty())
+            setSummary(inFlight_.has_value() || nextSent_);
     }
     // Room: every answer of the session comes here.
     PageTable Page() const override { return {}; }
     void OnAnswer() override;
 
-    int plan();
-    int prepare();
-    void step();
-    void start();
-    void onSignal();
-    void end(int code, const std::string& message = {});
-    void say(const std::string& message) const;
-    std::string portName() const { return args_.simulate ? "the simulated camera" : args_.port; }
+    void end(int code, const std::string& message = {}) { tool_.End(code, message); }
+    void say(const std::string& message) { tool_.Say(message); }
 
     // Exchanges run one at a time in order; `then` runs when the queue is empty.
     void send(Payload payload, Done done);
@@ -141,40 +140,12 @@ private:
     std::optional<Exchange> inFlight_;
     std::function<void()> then_;
 
-    std::unique_ptr<sim::CameraSim> camera_;
-    PollLoop loop_;
-    std::unique_ptr<TComm> comm_;
-    Trace trace_;
-    struct CloseFile {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, CloseFile> traceFile_; // outlives the session that traces into it
-    std::unique_ptr<Session> session_;
-    bool started_ = false;
-    bool finished_ = false;
-    int code_ = kExitDone;
-    int stopSignal_ = 0;
-    Clock::time_point stopBy_{};
+    ToolSession tool_;
+    Session* session_ = nullptr;
 };
 
-void CtlJob::say(const std::string& message) const {
-    std::fprintf(io_.err, "r8v5mc-ctl: %s\n", message.c_str());
-}
-
-void CtlJob::Message(const std::string& text, const std::string& caption, int) {
-    if (caption == "Comm.ERR") {
-        if (session_->Link().LINK_STATUS == 0)
-            end(kExitNoCamera, "no camera answered on " + portName());
-        else
-            end(kExitNoCamera,
-                "the camera on " + portName() + " stopped answering: the link is lost");
-        return;
-    }
-    say(caption + ": " + text);
-}
-
 // Everything that can be checked without the camera: names, values, the profile, the bytes.
-int CtlJob::plan() {
+int CtlJob::Prepare() {
     std::optional<PageGroup> page;
     if (!args_.page.empty()) {
         page = PageByName(args_.page);
@@ -212,15 +183,19 @@ int CtlJob::plan() {
         return kExitDone;
     case CtlArgs::Op::Apply: {
         const std::string& file = args_.words[0];
-        std::string error;
-        if (file == "-") {
-            error = ReadProfile(std::cin, "standard input", assignments_);
-        } else {
-            std::ifstream in(file);
-            if (!in)
-                error = file + ": cannot read: " + std::strerror(errno);
-            else
-                error = ReadProfile(in, file, assignments_);
+        const std::string name = file == "-" ? "standard input" : file;
+        const auto stop = [this] { return tool_.StopAsked(); };
+        std::string text;
+        std::string error = file == "-" ? ReadDescriptor(STDIN_FILENO, name, kProfileKind, text,
+                                                         stop, tool_.SignalFd())
+                                        : ReadRegularFile(file, kProfileKind, text, stop);
+        if (tool_.StopAsked()) {
+            say("stopped by " + tool_.StopName() + "; nothing sent");
+            return tool_.StopCode();
+        }
+        if (error.empty()) {
+            std::istringstream in(text);
+            error = ReadProfile(in, name, assignments_);
         }
         if (!error.empty()) {
             say(error + "; nothing sent");
@@ -240,94 +215,7 @@ int CtlJob::plan() {
     return kExitUsage;
 }
 
-int CtlJob::prepare() {
-    if (!args_.traceFile.empty()) {
-        traceFile_.reset(std::fopen(args_.traceFile.c_str(), "w"));
-        if (!traceFile_) {
-            say(args_.traceFile + ": cannot write the trace: " + std::strerror(errno));
-            return kExitUsage;
-        }
-        trace_.AddSink(Trace::ToStream(traceFile_.get()));
-    }
-    if (args_.trace)
-        trace_.AddSink(
-            [this](const std::string& line) { std::fprintf(io_.err, "%s\n", line.c_str()); });
-    if (args_.simulate) {
-        try {
-            camera_ = std::make_unique<sim::CameraSim>();
-            camera_->Start();
-        } catch (const std::exception& e) {
-            say(std::string("cannot start the simulated camera: ") + e.what());
-            return kExitUsage;
-        }
-        SetPortPath(1, camera_->SlavePath());
-        SetPortPath(2, camera_->SlavePath());
-    } else {
-        if (const std::string error = CheckPort(args_.port); !error.empty()) {
-            say(error);
-            return kExitUsage;
-        }
-        // The port search of the link alternates ports 1 and 2: both are this device.
-        SetPortPath(1, args_.port);
-        SetPortPath(2, args_.port);
-    }
-    return kExitDone;
-}
-
-int CtlJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
-    if (const int code = plan(); code != kExitDone) return code;
-    if (const int code = prepare(); code != kExitDone) return code;
-    loop_.OnException = [this](const std::exception& e) {
-        const bool open = dynamic_cast<const ECommOpenError*>(&e) != nullptr;
-        end(open ? kExitUsage : kExitNoCamera,
-            portName() + ": " + (open ? "cannot open: " : "") + e.what());
-    };
-    comm_ = std::make_unique<TComm>();
-    if (signalFd >= 0)
-        loop_.Watch(signalFd, [this, signalFd] {
-            signalfd_siginfo info{};
-            if (::read(signalFd, &info, sizeof info) == sizeof info) {
-                stopSignal_ = static_cast<int>(info.ssi_signo);
-                onSignal();
-            }
-        });
-    loop_.Watch(comm_->EventFd(), [this] { comm_->DispatchEvents(); });
-    SessionObserver& observer = *this;
-    session_ = std::make_unique<Session>(loop_, observer, comm_.get(),
-                                         trace_.Active() ? &trace_ : nullptr);
-    session_->SetRoom(kCopyGroup, this);
-    try {
-        session_->Start();
-    } catch (const ECommOpenError&) {
-        say(portName() + ": cannot open the serial port");
-        session_->Close();
-        return kExitUsage;
-    }
-    while (!finished_) {
-        loop_.RunOnce(200);
-        if (!finished_ && onStep) onStep(*session_);
-        if (!finished_) step();
-    }
-    // Closing the port discards what it has not sent yet: give the last ACK time to leave.
-    loop_.RunUntil([] { return false; }, kDrainMs);
-    session_->Close();
-    if (camera_) camera_->Stop();
-    return code_;
-}
-
-void CtlJob::step() {
-    if (comm_->DeviceGone()) {
-        end(kExitNoCamera, PortGoneText(*comm_, portName()));
-        return;
-    }
-    if (stopSignal_) {
-        if (!inFlight_ || Clock::now() >= stopBy_) {
-            if (writing_) setSummary(inFlight_.has_value() || nextSent_);
-            end(stopSignal_ == SIGINT ? kExitInterrupt : kExitTerminate,
-                std::string("stopped by ") + (stopSignal_ == SIGINT ? "SIGINT" : "SIGTERM"));
-        }
-        return;
-    }
+void CtlJob::Step() {
     // A command that the camera acknowledged without an answer frame (21 20 00, a reset).
     if (inFlight_ && session_->Link().AnswerCount == -1 && session_->Link().LINK_STATUS == 1) {
         Reply r;
@@ -335,21 +223,16 @@ void CtlJob::step() {
                   r.command.begin());
         r.ackOnly = true;
         exchangeDone(r);
-        return;
     }
-    if (!started_ && session_->Link().LINK_STATUS != 0 && session_->Trans_chk() &&
-        session_->Loader().Orders.bOrder == 0)
-        start();
 }
 
-void CtlJob::start() {
-    started_ = true;
+bool CtlJob::Start() {
     switch (args_.op) {
     case CtlArgs::Op::List:
     case CtlArgs::Op::Get:
     case CtlArgs::Op::Dump:
         readAll(entries_, [this] { report(); });
-        return;
+        return true;
     case CtlArgs::Op::Set:
     case CtlArgs::Op::Apply: {
         std::vector<const SettingEntry*> ranged;
@@ -366,7 +249,7 @@ void CtlJob::start() {
         }
         then_ = [this] { checkCameraRanges(); };
         sendNext();
-        return;
+        return true;
     }
     case CtlArgs::Op::Raw:
         send(raw_, [this](const Reply& r) {
@@ -374,11 +257,12 @@ void CtlJob::start() {
             end(r.ackOnly || r.Good() ? kExitDone : kExitCamera);
         });
         sendNext();
-        return;
+        return true;
     case CtlArgs::Op::None:
         break;
     }
     end(kExitUsage);
+    return true;
 }
 
 void CtlJob::send(Payload payload, Done done) {
@@ -386,14 +270,14 @@ void CtlJob::send(Payload payload, Done done) {
 }
 
 void CtlJob::sendNext() {
-    if (finished_ || inFlight_ || stopSignal_) return;
+    if (tool_.Finished() || inFlight_ || tool_.Stopping()) return;
     // What runs when the queue is empty may queue more.
     while (queue_.empty()) {
         if (!then_) return;
         auto then = std::move(then_);
         then_ = nullptr;
         then();
-        if (finished_ || inFlight_) return;
+        if (tool_.Finished() || inFlight_) return;
     }
     inFlight_ = std::move(queue_.front());
     queue_.pop_front();
@@ -562,23 +446,6 @@ void CtlJob::setSummary(bool currentSent) {
     }
     say("sent and read back: " + Names(done) + "; sent, not confirmed: " + Names(sent) +
         "; not sent: " + Names(notSent));
-}
-
-void CtlJob::end(int code, const std::string& message) {
-    if (finished_) return;
-    finished_ = true;
-    code_ = code;
-    if (!message.empty()) say(message);
-    if (writing_ && code != kExitDone && code != kExitInterrupt && code != kExitTerminate &&
-        !message.empty())
-        setSummary(inFlight_.has_value() || nextSent_);
-    loop_.Quit();
-}
-
-void CtlJob::onSignal() {
-    if (finished_) return;
-    stopBy_ = Clock::now() + std::chrono::milliseconds(kStopGraceMs);
-    step();
 }
 
 } // namespace

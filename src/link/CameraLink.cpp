@@ -30,6 +30,7 @@ void CameraLink::SendSeq(uint8_t byte) {
 
 void CameraLink::IdEnq() {
     SendSeq(ENQ);
+    ++EnqAcksDue;
 }
 
 int CameraLink::StxCommand(CommandFrame& buffer, int n) {
@@ -77,6 +78,7 @@ void CameraLink::writeBlock() {
 
 void CameraLink::CnctDataLink(uint8_t port, int32_t baud) {
     comm_.Close();
+    EnqAcksDue = 0; // nothing of a closed port arrives
     comm_.SetBaudRate(baud);
     comm_.SetPort(port);
     comm_.Open();
@@ -106,6 +108,7 @@ void CameraLink::onEvent(int e) {
     switch (LINK_STATUS) {
     case 0:
         if (e != ACK) return;
+        --EnqAcksDue;
         SendSeq(EOT);
         busyCursorOff();
         LINK_STATUS = 1;
@@ -146,6 +149,13 @@ void CameraLink::onEvent(int e) {
         return;
     }
     case 2:
+        if (e == ACK && EnqAcksDue > 0) {
+            // The ACK of an earlier enquiry, which the camera answered in order before this
+            // command's ACK: it stands for no answer.
+            --EnqAcksDue;
+            return;
+        }
+        if (e == FrameReceiver::kGoodFrame) EnqAcksDue = 0; // all of them came before it
         if (e != FrameReceiver::kGoodFrame && e != ACK) return;
         host_.SetStatusText(2, HexBytes(Rx.Answer(), kStxAnswerPayload));
         SendSeq(ACK);
@@ -164,17 +174,7 @@ void CameraLink::onEvent(int e) {
 
 void CameraLink::SendTimerTimer() {
     if (LINK_STATUS == 0) {
-        comm_.Close();
-        ++PortAttempt;
-        if (PortAttempt >= 1 && PortAttempt <= 15) {
-            // Port 1 keeps the start-up period and attempts 1-3; then the ports alternate in fours.
-            const uint8_t port = (PortAttempt / 4) % 2 == 1 ? 2 : 1;
-            CnctDataLink(port, 9600);
-            return;
-        }
-        host_.SetSendTimerEnabled(false);
-        host_.ShowMessage(kNotConnected, kCommErrCaption, 2);
-        host_.Terminate();
+        searchTick();
         return;
     }
 
@@ -209,6 +209,25 @@ void CameraLink::SendTimerTimer() {
             host_.Resending(block);
         }
     }
+}
+
+// A serial port is closed and opened again; a network connection that is being made or is up
+// is kept, since closing it would lose an answer still on its way. Either way the enquiry goes
+// out again, so that a camera that missed the last one (another port was open, it was off, the
+// connection was not there yet) is found.
+void CameraLink::searchTick() {
+    ++PortAttempt;
+    if (PortAttempt >= 1 && PortAttempt <= 15) {
+        // Port 1 keeps the start-up period and attempts 1-3; then the ports alternate in fours.
+        const uint8_t port = (PortAttempt / 4) % 2 == 1 ? 2 : 1;
+        if (!comm_.KeepsConnection(port)) CnctDataLink(port, 9600);
+        IdEnq();
+        return;
+    }
+    comm_.Close();
+    host_.SetSendTimerEnabled(false);
+    host_.ShowMessage(kNotConnected, kCommErrCaption, 2);
+    host_.Terminate();
 }
 
 void CameraLink::Cursor_set(int16_t cursor) {

@@ -30,6 +30,9 @@ public:
     int32_t AnswerCount = kCommandTicks; // -1 = disarmed
     int32_t RetryCount = 0;
     int32_t PortAttempt = 0;
+    // ACKs still to come for enquiries of the search that went out on the connection that
+    // answered (a network port the search kept); they are not answers.
+    int32_t EnqAcksDue = 0;
 
     // The last command frame sent; handlers write P1..Pn at positions 1..n.
     CommandFrame SendFrame{};
@@ -63,6 +66,8 @@ private:
         RetryCount = retries;
     }
     void onEvent(int e);
+    // The search's tick before the camera first answered: the next port, the enquiry again.
+    void searchTick();
     // Writes BlockFrame in pieces that the transmit queue takes.
     void writeBlock();
 

@@ -365,6 +365,7 @@ void TComm::openNetwork(const std::string& path) {
         breakUntil_.reset();
     }
     net_ = std::make_unique<NetLink>(*address, lineRequest());
+    netPath_ = path;
     netOpen_ = true;
     wakeFd_ = wake;
     try {
@@ -388,6 +389,10 @@ rfc2217::LineRequest TComm::lineRequest() const {
                 : flow_.count(TCommFlowControl::cfcXonXoff) ? 2
                                                             : 1;
     return r;
+}
+
+bool TComm::KeepsConnection(uint8_t port) const {
+    return netOpen_ && !DeviceGone() && PortPath(port) == netPath_;
 }
 
 int TComm::GoneCause() const {

@@ -135,6 +135,9 @@ public:
     // False when closed or gone. A device without modem lines (pseudo-terminal) reads as on.
     bool DsrState() const override;
 
+    // A network port to the same name that has not failed.
+    bool KeepsConnection(uint8_t port) const override;
+
     uint8_t Port() const override { return port_; }
     void SetPort(uint8_t port) override { port_ = port; }
     // Speeds map to the nearest lower termios rate (14400 runs at 9600, 56000 at 38400,
@@ -231,6 +234,7 @@ private:
     std::atomic<int> fd_{-1};
     std::atomic<bool> netOpen_{false};
     std::unique_ptr<NetLink> net_;
+    std::string netPath_; // the name net_ connects to
     int eventFd_ = -1;
     int wakeFd_ = -1;
     std::unique_ptr<TCommWatch> watch_;

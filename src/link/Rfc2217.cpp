@@ -60,19 +60,7 @@ void Decoder::Feed(const uint8_t* in, size_t n, std::vector<uint8_t>& data,
                 data.push_back(c);
             break;
         case State::Iac:
-            if (c == IAC) {
-                data.push_back(IAC);
-                state_ = State::Data;
-            } else if (c == WILL || c == WONT || c == DO || c == DONT) {
-                verb_ = c;
-                state_ = State::Option;
-            } else if (c == SB) {
-                sub_.clear();
-                subOverflow_ = false;
-                state_ = State::Sub;
-            } else {
-                state_ = State::Data; // NOP, GA, DM, a stray SE: nothing to do
-            }
+            command(c, data);
             break;
         case State::Option:
             option(verb_, c, replies);
@@ -98,11 +86,30 @@ void Decoder::Feed(const uint8_t* in, size_t n, std::vector<uint8_t>& data,
                     subOverflow_ = true;
                 state_ = State::Sub;
             } else {
-                // A command inside a subnegotiation: the subnegotiation was cut off.
-                state_ = State::Data;
+                // A command inside a subnegotiation: the subnegotiation was cut off. What came
+                // of it is dropped and the command is taken as it stands, so that the option
+                // byte of an IAC WILL never reaches the data.
+                command(c, data);
             }
             break;
         }
+    }
+}
+
+// The byte after an IAC.
+void Decoder::command(uint8_t c, std::vector<uint8_t>& data) {
+    if (c == IAC) {
+        data.push_back(IAC);
+        state_ = State::Data;
+    } else if (c == WILL || c == WONT || c == DO || c == DONT) {
+        verb_ = c;
+        state_ = State::Option;
+    } else if (c == SB) {
+        sub_.clear();
+        subOverflow_ = false;
+        state_ = State::Sub;
+    } else {
+        state_ = State::Data; // NOP, GA, DM, a stray SE: nothing to do
     }
 }
 

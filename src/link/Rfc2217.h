@@ -54,6 +54,7 @@ public:
 
 private:
     enum class State { Data, Iac, Option, Sub, SubIac };
+    void command(uint8_t c, std::vector<uint8_t>& data);
     void option(uint8_t verb, uint8_t opt, std::vector<uint8_t>& replies);
     void subnegotiation();
 

@@ -25,6 +25,10 @@ public:
     // DSR modem line; false whenever the port is closed.
     virtual bool DsrState() const = 0;
 
+    // True when the open port is a connection to port n's device that is being made or is up
+    // (a network port): the port search keeps it rather than close and make it again.
+    virtual bool KeepsConnection(uint8_t /*port*/) const { return false; }
+
     virtual uint8_t Port() const = 0;
     virtual void SetPort(uint8_t port) = 0;
     virtual int32_t BaudRate() const = 0;

@@ -21,6 +21,7 @@ public:
     void Write(const uint8_t* buf, size_t count) override;
     size_t Read(uint8_t* buf, size_t count) override;
     bool DsrState() const override { return inner_.DsrState(); }
+    bool KeepsConnection(uint8_t port) const override { return inner_.KeepsConnection(port); }
     uint8_t Port() const override { return inner_.Port(); }
     void SetPort(uint8_t port) override { inner_.SetPort(port); }
     int32_t BaudRate() const override { return inner_.BaudRate(); }

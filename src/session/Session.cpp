@@ -196,6 +196,7 @@ void Session::resetLink() {
     l.AnswerCount = -1;
     l.RetryCount = 0;
     l.PortAttempt = 0;
+    l.EnqAcksDue = 0;
     l.Rx.RxState = 0;
     l.Cursor_set(0);
 }

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace r8 {
 namespace {
@@ -185,6 +186,14 @@ TEST_F(CtlTest, RefusedInputSendsNothingAndRawShowsTheAnswer) {
     EXPECT_NE(file.err.find("bad.profile:3: \"grey\" is not a value of white_balance"),
               std::string::npos)
         << file.err;
+    // Only a regular file is a profile: an endless device and a pipe are refused at once.
+    const std::string fifo = dir.File("profile.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {std::string("/dev/zero"), fifo, dir.File("")}) {
+        const Result r = Ctl(camera, {"apply", path});
+        EXPECT_EQ(r.code, kExitUsage) << path;
+        EXPECT_NE(r.err.find(", not a profile"), std::string::npos) << r.err;
+    }
     EXPECT_EQ(Ctl(camera, {"get", "agc", "nonsense"}).code, kExitUsage);
     EXPECT_EQ(Ctl(camera, {"set", "agc"}).code, kExitUsage);
     EXPECT_EQ(Ctl(camera, {"list", "--page", "nowhere"}).code, kExitUsage);

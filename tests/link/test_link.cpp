@@ -359,7 +359,8 @@ TEST_F(LinkTest, PortSearchCyclesThenGivesUp) {
         link.SendTimerTimer();
     EXPECT_EQ(port.openedPorts,
               (std::vector<uint8_t>{1, 1, 1, 1, 2, 2, 2, 2, 1, 1, 1, 1, 2, 2, 2, 2}));
-    EXPECT_EQ(port.written, std::vector<uint8_t>{ENQ}); // the enquiry is not repeated
+    // The enquiry goes out again on every port the search opens.
+    EXPECT_EQ(port.written, std::vector<uint8_t>(16, ENQ));
     EXPECT_EQ(host.terminations, 0);
     link.SendTimerTimer();
     EXPECT_FALSE(host.sendTimer);
@@ -378,6 +379,31 @@ TEST_F(LinkTest, AckOnTheSecondPortBringsTheLinkUp) {
     port.ClearWritten();
     Ticks(30);
     EXPECT_EQ(port.port, 2); // the search has stopped
+}
+
+// A network connection that is being made or is up is kept across the ticks and asked again on
+// each; the camera answers every enquiry in order, and those ACKs are no answer to the first
+// page request.
+TEST_F(LinkTest, AKeptConnectionIsAskedAgainAndTheExtraAcksAreNoAnswers) {
+    port.keeps = true;
+    link.Trans_Create();
+    Ticks(3);
+    EXPECT_EQ(port.openedPorts, std::vector<uint8_t>{1});
+    EXPECT_EQ(port.written, std::vector<uint8_t>(4, ENQ));
+    host.onReload = [&] { Send({0x31, 0x60, 0x00}); };
+    port.Deliver({ACK});
+    ASSERT_EQ(host.reloads, 1);
+    port.Deliver({ACK, ACK, ACK}); // the other three enquiries
+    EXPECT_EQ(host.answers, 0);
+    port.Deliver({ACK}); // the request's own
+    EXPECT_EQ(host.answers, 0);
+    port.Deliver(AnswerFrame({0xA0, 0x60, 0x00, 0x12}));
+    EXPECT_EQ(host.answers, 1);
+    EXPECT_EQ(link.Rx.Answer()[3], 0x12);
+    // From then on an ACK in its place stands for the answer again.
+    Send({0x31, 0x60, 0x01});
+    port.Deliver({ACK, ACK});
+    EXPECT_EQ(host.answers, 2);
 }
 
 TEST_F(LinkTest, OpenFailureDuringTheSearchPropagatesAndTheSearchGoesOn) {

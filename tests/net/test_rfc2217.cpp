@@ -113,6 +113,11 @@ TEST(Rfc2217, NegotiationTakesBinaryAndGoAheadRefusesTheRestAndNeverLoops) {
          {IAC, WILL, 0, IAC, WONT, 0},
          Decoder::ComPort::Pending},
         {"COM-PORT-OPTION refused", {IAC, DONT, 44}, {}, Decoder::ComPort::Refused},
+        // A command cuts a subnegotiation off: the command counts, its option byte is no data.
+        {"cut-off subnegotiation",
+         {IAC, SB, 44, 107, 0x30, IAC, WILL, 6},
+         {IAC, DONT, 6},
+         Decoder::ComPort::Pending},
     };
     for (const Case& c : cases) {
         Decoder d;

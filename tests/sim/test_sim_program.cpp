@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 extern char** environ;
@@ -136,6 +137,18 @@ TEST(Program, HelpVersionAndBadArguments) {
     EXPECT_EQ(bad.Exit(), 2);
     Program noFile({"--eeprom", "/nonexistent/camera.dat"});
     EXPECT_EQ(noFile.Exit(), 1);
+}
+
+// A folder, an endless device and a pipe nobody writes to: each refused at once with exit 1,
+// never started on the factory image nor read for ever.
+TEST(Program, AnEepromFileThatIsNoRegularFileIsRefused) {
+    TempDir dir;
+    const std::string fifo = dir.File("camera.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {dir.File(""), std::string("/dev/zero"), fifo}) {
+        Program sim({"--eeprom", path});
+        EXPECT_EQ(sim.Exit(), 1) << path;
+    }
 }
 
 } // namespace

@@ -38,6 +38,7 @@ public:
         return n;
     }
     bool DsrState() const override { return open && dsr; }
+    bool KeepsConnection(uint8_t) const override { return open && keeps; }
     uint8_t Port() const override { return port; }
     void SetPort(uint8_t p) override { port = p; }
     int32_t BaudRate() const override { return baud; }
@@ -58,6 +59,7 @@ public:
     bool failOpen = false;
     bool failWrite = false;
     bool dsr = true;
+    bool keeps = false; // a network connection the search keeps
     uint8_t port = 1;
     int32_t baud = 9600;
     int opens = 0;

@@ -3,23 +3,15 @@
 #include "Comm.h"
 #include "CopyEngine.h"
 #include "HexText.h"
-#include "NetAddress.h"
-#include "PollLoop.h"
 #include "Session.h"
-#include "SimPeer.h"
 #include "TargetFile.h"
-#include "Trace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
-#include <poll.h>
-#include <sys/file.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace r8 {
@@ -27,11 +19,6 @@ namespace r8 {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// How long a stop request waits for the exchange in flight to finish.
-constexpr int kStopGraceMs = 3000;
-// How long the last bytes get to leave before the port is closed.
-constexpr int kDrainMs = 50;
 
 const char* OpName(CopyArgs::Op op) {
     switch (op) {
@@ -115,17 +102,47 @@ private:
     std::string note_;
 };
 
-class CopyJob : private SessionObserver, private CopyReport {
+class CopyJob : public ToolCommand, private CopyReport {
 public:
     CopyJob(const CopyArgs& args, const ToolStreams& io)
-        : args_(args), io_(io), progress_(io.err, OpName(args.op)) {}
+        : args_(args), io_(io), progress_(io.err, OpName(args.op)), tool_("r8v5mc-copy", args, io) {
+    }
 
-    int Run(int signalFd, const std::function<void(Session&)>& onStep);
+    int Run(int signalFd, const std::function<void(Session&)>& onStep) {
+        return tool_.Run(*this, signalFd, onStep);
+    }
 
 private:
-    // SessionObserver
-    int ActivePage() const override { return kCopyGroup; }
-    void Message(const std::string& text, const std::string& caption, int) override;
+    // ToolCommand
+    int Prepare() override;
+    void ConfigurePort(TComm& comm) override {
+        began_ = Clock::now();
+        comm.SetReceiveNotifySize(7168);
+        comm.SetSendNotifySize(8192);
+    }
+    Room& Attach(Session& session) override {
+        CopyReport& report = *this;
+        engine_ = std::make_unique<CopyEngine>(
+            session, [&session](const int32_t* table) { session.Link().SohCommand(table); },
+            report);
+        return *engine_;
+    }
+    bool Start() override;
+    bool ExchangeInFlight() const override {
+        return const_cast<ToolSession&>(tool_).GetSession().Link().AnswerCount != -1;
+    }
+    void OnStop() override {
+        if (engine_) engine_->Abort();
+    }
+    std::string Stopped() override {
+        return args_.op == CopyArgs::Op::Read ? "no file written"
+                                              : "the camera may hold part of the file";
+    }
+    void Ending(int) override {
+        if (engine_) engine_->Abort();
+        progress_.Break();
+    }
+    void BeforeLine() override { progress_.Break(); }
     void ResetAcknowledged() override { engine_->CloseCopyFile(); }
     void Resending(bool block) override {
         ++retries_;
@@ -133,66 +150,32 @@ private:
                                          : "no answer: sending the command again") +
                        " (retry " + std::to_string(retries_) + ")");
     }
-    void LinkLost() override {
-        end(kExitNoCamera, "no camera answered on " + portName() + " (no ACK to the enquiry)");
-    }
 
     // CopyReport
     void CopyProgress(int position, int maximum) override { progress_.Show(position, maximum); }
     void CopyDone() override;
     void CopyFailed(const CopyFailure& f) override {
         const bool file = f.caption == "File.ERR";
-        end(f.linkLost ? kExitNoCamera : file ? kExitUsage : kExitCamera, f.text + ": " + f.detail);
+        tool_.End(f.linkLost ? kExitNoCamera
+                  : file     ? kExitUsage
+                             : kExitCamera,
+                  f.text + ": " + f.detail);
     }
 
-    int prepare(int signalFd);
     int prepareTarget();
-    // A stop signal that has arrived on signalFd, without waiting; true once one has.
-    bool signalArrived(int signalFd);
-    void step();
-    void start();
-    void onSignal();
-    void end(int code, const std::string& message = {});
-    std::string portName() const { return args_.simulate ? "the simulated camera" : args_.port; }
 
     const CopyArgs& args_;
     ToolStreams io_;
     Progress progress_;
     SettingsFile file_;
-    std::unique_ptr<sim::CameraSim> camera_;
-    PollLoop loop_;
-    std::unique_ptr<TComm> comm_;
-    Trace trace_;
-    struct CloseFile {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, CloseFile> traceFile_; // outlives the session that traces into it
-    std::unique_ptr<Session> session_;
-    std::unique_ptr<CopyEngine> engine_;
-    bool started_ = false;
-    bool finished_ = false;
-    int code_ = kExitDone;
-    int stopSignal_ = 0;
     int retries_ = 0;
-    Clock::time_point stopBy_{};
     Clock::time_point began_{};
+    ToolSession tool_;
+    std::unique_ptr<CopyEngine> engine_; // the session's room: goes before the session
 };
 
-void CopyJob::Message(const std::string& text, const std::string& caption, int) {
-    if (caption == "Comm.ERR") {
-        if (session_->Link().LINK_STATUS == 0)
-            end(kExitNoCamera, "no camera answered on " + portName());
-        else
-            end(kExitNoCamera,
-                "the camera on " + portName() + " stopped answering: the link is lost");
-        return;
-    }
-    progress_.Break();
-    std::fprintf(io_.err, "r8v5mc-copy: %s: %s\n", caption.c_str(), text.c_str());
-}
-
 void CopyJob::CopyDone() {
-    if (finished_) return;
+    if (tool_.Finished()) return;
     progress_.Break();
     const double seconds = std::chrono::duration<double>(Clock::now() - began_).count();
     const std::string what = OpName(args_.op);
@@ -203,34 +186,14 @@ void CopyJob::CopyDone() {
         PrintDifferences(io_.out, diffs);
         std::fprintf(io_.out, "verify %s: %d words compared, %zu differ, %.1f s\n",
                      args_.file.c_str(), kDataRecords, diffs.size(), seconds);
-        end(diffs.empty() ? kExitDone : kExitCamera);
+        tool_.End(diffs.empty() ? kExitDone : kExitCamera);
         return;
     }
     const char* mode =
         args_.op == CopyArgs::Op::Write ? (args_.batch ? " (batch)" : " (single)") : "";
     std::fprintf(io_.out, "%s%s %s: %d words, %.1f s\n", what.c_str(), mode, args_.file.c_str(),
                  engine_->Words(), seconds);
-    end(kExitDone);
-}
-
-void CopyJob::end(int code, const std::string& message) {
-    if (finished_) return;
-    finished_ = true;
-    code_ = code;
-    if (engine_) engine_->Abort();
-    progress_.Break();
-    if (!message.empty()) std::fprintf(io_.err, "r8v5mc-copy: %s\n", message.c_str());
-    loop_.Quit();
-}
-
-bool CopyJob::signalArrived(int signalFd) {
-    if (stopSignal_) return true;
-    if (signalFd < 0) return false;
-    pollfd p{signalFd, POLLIN, 0};
-    signalfd_siginfo info{};
-    if (::poll(&p, 1, 0) == 1 && ::read(signalFd, &info, sizeof info) == sizeof info)
-        stopSignal_ = static_cast<int>(info.ssi_signo);
-    return stopSignal_ != 0;
+    tool_.End(kExitDone);
 }
 
 // The target of read: a regular file (with --force) or a new one, in a folder we may write.
@@ -238,183 +201,55 @@ int CopyJob::prepareTarget() {
     namespace fs = std::filesystem;
     std::string target;
     if (const std::string error = ResolveTarget(args_.file, target); !error.empty()) {
-        std::fprintf(io_.err, "r8v5mc-copy: %s\n", error.c_str());
+        tool_.Say(error);
         return kExitUsage;
     }
     std::error_code ec;
     if (fs::exists(target, ec) && !args_.force) {
-        std::fprintf(io_.err, "r8v5mc-copy: %s exists; give --force to replace it\n",
-                     args_.file.c_str());
+        tool_.Say(args_.file + " exists; give --force to replace it");
         return kExitUsage;
     }
     const fs::path t(target);
     const fs::path folder = t.has_parent_path() ? t.parent_path() : fs::path(".");
     if (::access(folder.c_str(), W_OK) != 0) {
-        std::fprintf(io_.err, "r8v5mc-copy: %s: cannot write in %s: %s\n", args_.file.c_str(),
-                     folder.c_str(), std::strerror(errno));
+        tool_.Say(args_.file + ": cannot write in " + folder.string() + ": " +
+                  std::strerror(errno));
         return kExitUsage;
     }
     return kExitDone;
 }
 
-int CopyJob::prepare(int signalFd) {
-    if (args_.op == CopyArgs::Op::Read) {
-        if (const int code = prepareTarget(); code != kExitDone) return code;
-    } else {
-        // Read once, before the port is touched; a signal stops the read.
-        std::string error =
-            ReadSettingsFile(args_.file, file_, [&] { return signalArrived(signalFd); });
-        if (stopSignal_) {
-            std::fprintf(io_.err, "r8v5mc-copy: stopped by %s; nothing sent\n",
-                         stopSignal_ == SIGINT ? "SIGINT" : "SIGTERM");
-            return stopSignal_ == SIGINT ? kExitInterrupt : kExitTerminate;
-        }
-        // A block and a comparison both need every word.
-        if (error.empty() && (args_.op == CopyArgs::Op::Verify || args_.batch))
-            error = CheckBlockImage(file_, args_.file);
-        if (!error.empty()) {
-            std::fprintf(io_.err, "r8v5mc-copy: %s\n", error.c_str());
-            return kExitUsage;
-        }
+int CopyJob::Prepare() {
+    if (args_.op == CopyArgs::Op::Read) return prepareTarget();
+    // Read once, before the port is touched; a signal stops the read.
+    std::string error = ReadSettingsFile(args_.file, file_, [this] { return tool_.StopAsked(); });
+    if (tool_.StopAsked()) {
+        tool_.Say("stopped by " + tool_.StopName() + "; nothing sent");
+        return tool_.StopCode();
     }
-    if (!args_.traceFile.empty()) {
-        traceFile_.reset(std::fopen(args_.traceFile.c_str(), "w"));
-        if (!traceFile_) {
-            std::fprintf(io_.err, "r8v5mc-copy: %s: cannot write the trace: %s\n",
-                         args_.traceFile.c_str(), std::strerror(errno));
-            return kExitUsage;
-        }
-        trace_.AddSink(Trace::ToStream(traceFile_.get()));
-    }
-    if (args_.trace)
-        trace_.AddSink([this](const std::string& line) {
-            progress_.Break();
-            std::fprintf(io_.err, "%s\n", line.c_str());
-        });
-    if (args_.simulate) {
-        try {
-            camera_ = std::make_unique<sim::CameraSim>();
-            camera_->Start();
-        } catch (const std::exception& e) {
-            std::fprintf(io_.err, "r8v5mc-copy: cannot start the simulated camera: %s\n", e.what());
-            return kExitUsage;
-        }
-        SetPortPath(1, camera_->SlavePath());
-        SetPortPath(2, camera_->SlavePath());
-    } else {
-        if (const std::string error = CheckPort(args_.port); !error.empty()) {
-            std::fprintf(io_.err, "r8v5mc-copy: %s\n", error.c_str());
-            return kExitUsage;
-        }
-        // The port search of the link alternates ports 1 and 2: both are this device.
-        SetPortPath(1, args_.port);
-        SetPortPath(2, args_.port);
+    // A block and a comparison both need every word.
+    if (error.empty() && (args_.op == CopyArgs::Op::Verify || args_.batch))
+        error = CheckBlockImage(file_, args_.file);
+    if (!error.empty()) {
+        tool_.Say(error);
+        return kExitUsage;
     }
     return kExitDone;
 }
 
-int CopyJob::Run(int signalFd, const std::function<void(Session&)>& onStep) {
-    if (const int code = prepare(signalFd); code != kExitDone) return code;
-    began_ = Clock::now();
-    loop_.OnException = [this](const std::exception& e) {
-        const bool open = dynamic_cast<const ECommOpenError*>(&e) != nullptr;
-        end(open ? kExitUsage : kExitNoCamera,
-            portName() + ": " + (open ? "cannot open: " : "") + e.what());
-    };
-    comm_ = std::make_unique<TComm>();
-    comm_->SetReceiveNotifySize(7168);
-    comm_->SetSendNotifySize(8192);
-    // The signal first: a stop asked for before an answer arrived sends nothing more.
-    if (signalFd >= 0)
-        loop_.Watch(signalFd, [this, signalFd] {
-            signalfd_siginfo info{};
-            if (::read(signalFd, &info, sizeof info) == sizeof info) {
-                stopSignal_ = static_cast<int>(info.ssi_signo);
-                onSignal();
-            }
-        });
-    loop_.Watch(comm_->EventFd(), [this] { comm_->DispatchEvents(); });
-    SessionObserver& observer = *this;
-    CopyReport& report = *this;
-    session_ = std::make_unique<Session>(loop_, observer, comm_.get(),
-                                         trace_.Active() ? &trace_ : nullptr);
-    engine_ = std::make_unique<CopyEngine>(
-        *session_, [this](const int32_t* table) { session_->Link().SohCommand(table); }, report);
-    session_->SetRoom(kCopyGroup, engine_.get());
-    try {
-        session_->Start();
-    } catch (const ECommOpenError&) {
-        std::fprintf(io_.err, "r8v5mc-copy: %s: cannot open the serial port\n", portName().c_str());
-        session_->Close();
-        return kExitUsage;
+bool CopyJob::Start() {
+    switch (args_.op) {
+    case CopyArgs::Op::Read:
+        return engine_->CtopOK2Click(args_.file);
+    case CopyArgs::Op::Verify:
+        return engine_->CtopOK2Click("");
+    case CopyArgs::Op::Write:
+        // The file read before the port was opened; it is not read again.
+        return args_.batch ? engine_->ptocOk2Click(args_.file, file_)
+                           : engine_->ptocOkClick(args_.file, file_);
+    default:
+        return false;
     }
-    while (!finished_) {
-        loop_.RunOnce(200);
-        if (!finished_ && onStep) onStep(*session_);
-        if (!finished_) step();
-    }
-    // Closing the port discards what it has not sent yet: give the last bytes (the ACK of
-    // the last answer, 1 ms at 9600 bit/s; a frame, 20 ms) time to leave.
-    loop_.RunUntil([] { return false; }, kDrainMs);
-    session_->Close();
-    if (camera_) camera_->Stop();
-    return code_;
-}
-
-void CopyJob::step() {
-    if (comm_->DeviceGone()) {
-        end(kExitNoCamera, PortGoneText(*comm_, portName()));
-        return;
-    }
-    if (stopSignal_) {
-        // Between exchanges: once the one in flight is answered, or after a grace period.
-        if (session_->Link().AnswerCount == -1 || Clock::now() >= stopBy_) {
-            progress_.Break();
-            std::fprintf(io_.err, "r8v5mc-copy: stopped by %s; %s\n",
-                         stopSignal_ == SIGINT ? "SIGINT" : "SIGTERM",
-                         args_.op == CopyArgs::Op::Read ? "no file written"
-                                                        : "the camera may hold part of the file");
-            end(stopSignal_ == SIGINT ? kExitInterrupt : kExitTerminate);
-        }
-        return;
-    }
-    if (!started_ && session_->Link().LINK_STATUS != 0 && session_->Trans_chk() &&
-        session_->Loader().Orders.bOrder == 0)
-        start();
-}
-
-void CopyJob::start() {
-    started_ = true;
-    bool ok = false;
-    try {
-        switch (args_.op) {
-        case CopyArgs::Op::Read:
-            ok = engine_->CtopOK2Click(args_.file);
-            break;
-        case CopyArgs::Op::Verify:
-            ok = engine_->CtopOK2Click("");
-            break;
-        case CopyArgs::Op::Write:
-            // The file read before the port was opened; it is not read again.
-            ok = args_.batch ? engine_->ptocOk2Click(args_.file, file_)
-                             : engine_->ptocOkClick(args_.file, file_);
-            break;
-        default:
-            break;
-        }
-    } catch (const ECommError& e) {
-        end(kExitNoCamera, portName() + ": " + e.what());
-        return;
-    }
-    if (!ok) started_ = finished_; // refused for now: try again at the next step
-}
-
-void CopyJob::onSignal() {
-    if (finished_) return;
-    stopBy_ = Clock::now() + std::chrono::milliseconds(kStopGraceMs);
-    if (engine_) engine_->Abort();
-    started_ = true; // nothing new starts
-    step();
 }
 
 int RunDiff(const CopyArgs& args, const ToolStreams& io) {
@@ -438,50 +273,20 @@ CopyArgs ParseCopyArgs(const std::vector<std::string>& args) {
     CopyArgs r;
     std::vector<std::string> words;
     bool batchGiven = false, singleGiven = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            r.help = true;
-        } else if (a == "--version") {
-            r.version = true;
-        } else if (a == "--port" || a.starts_with("--port=")) {
-            if (a.size() > 6) {
-                r.port = a.substr(7);
-            } else if (i + 1 < args.size()) {
-                r.port = args[++i];
-            } else {
-                r.error = "--port needs a device path";
-                return r;
-            }
-            if (r.port.empty()) r.error = "--port needs a device path";
-        } else if (a == "--simulate") {
-            r.simulate = true;
-        } else if (a == "--force") {
+    const auto own = [&](const std::vector<std::string>& all, size_t& i, std::string& error) {
+        const std::string& a = all[i];
+        if (a == "--force") {
             r.force = true;
-        } else if (a == "--trace") {
-            r.trace = true;
-        } else if (a == "--trace-file" || a.starts_with("--trace-file=")) {
-            if (a.size() > 12)
-                r.traceFile = a.substr(13);
-            else if (i + 1 < args.size())
-                r.traceFile = args[++i];
-            if (r.traceFile.empty()) r.error = "--trace-file needs a file";
         } else if (a == "--batch" || a == "--single") {
             r.batch = a == "--batch";
             (r.batch ? batchGiven : singleGiven) = true;
-            if (batchGiven && singleGiven) r.error = "--batch and --single exclude each other";
-        } else if (a.starts_with("-") && a != "-") {
-            r.error = "unknown option " + a;
+            if (batchGiven && singleGiven) error = "--batch and --single exclude each other";
         } else {
-            words.push_back(a);
+            return false;
         }
-        if (!r.error.empty()) return r;
-    }
-    if (r.help || r.version) return r;
-    if (words.empty()) {
-        r.error = "no command given (read, write, verify or diff)";
-        return r;
-    }
+        return true;
+    };
+    if (!SplitToolArgs(args, r, own, "read, write, verify or diff", words)) return r;
     const std::string& command = words[0];
     size_t want = 2;
     if (command == "read")
@@ -527,60 +332,12 @@ Copies the EEPROM image of an R8V5MC camera to and from a settings file.
                  (FILE must be a whole image: words 0000 to 03FE)
   diff F1 F2     list the words that differ between two files; no camera
 
-  --port PATH    serial device of the camera (default /dev/ttyS0), or a serial device
-                 server: socket://HOST:PORT (raw TCP) or rfc2217://HOST:PORT
-  --simulate     use a simulated camera instead of a serial device
-  --force        let read replace an existing FILE
-  --trace        trace the line on stderr: every byte both ways, one line per control
-                 byte or frame, with the time to the millisecond and the CRC checked
-  --trace-file FILE  the same trace into FILE
-  --help         this text
-  --version      the program's version
-
+)" + ToolOptionsUsage("  --force        let read replace an existing FILE\n") +
+           R"(
 Exit status: 0 done; 1 the camera answered an error, or verify or diff found a difference;
 2 usage, port or file error (nothing sent); 3 no camera answered or the link was lost;
 130 / 143 stopped by SIGINT / SIGTERM.
 )";
-}
-
-std::string CheckPort(const std::string& path) {
-    // A network port is checked when it connects; here only its name.
-    if (IsNetworkName(path))
-        return ParseNetAddress(path) ? ""
-                                     : path + ": not a network port name (socket://HOST:PORT "
-                                              "or rfc2217://HOST:PORT)";
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int e = errno;
-        switch (e) {
-        case ENOENT:
-        case ENODEV:
-        case ENXIO:
-            return path + ": no such device";
-        case EACCES:
-        case EPERM:
-            return path + ": permission denied; join the dialout group (sudo usermod -aG "
-                          "dialout $USER) and log in again";
-        case EBUSY:
-            return path + ": the device is busy in another program";
-        default:
-            return path + ": cannot open: " + std::strerror(e);
-        }
-    }
-    std::string error;
-    if (!::isatty(fd))
-        error = path + ": not a serial device";
-    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        error = path + ": the device is busy in another program";
-    ::close(fd);
-    return error;
-}
-
-std::string PortGoneText(const TComm& comm, const std::string& name) {
-    if (!comm.IsNetwork()) return name + " went away";
-    std::string text = NetFailureText(name, comm.GoneCause());
-    if (!text.empty() && text.back() == '.') text.pop_back(); // the line ends without one
-    return text;
 }
 
 int RunCopyTool(const CopyArgs& args, const ToolStreams& io, int signalFd,

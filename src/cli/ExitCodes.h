@@ -1,5 +1,5 @@
 #pragma once
-// Exit codes of the command-line tools (r8v5mc-copy and the tools that follow its codes), so
+// Exit codes of the command-line tools (r8v5mc-copy and r8v5mc-ctl), so
 // that a station script can tell a missing camera from a difference. Plain C++, no Qt.
 
 namespace r8 {

@@ -1,0 +1,134 @@
+#pragma once
+// The run of a command-line tool around one session: the trace, the port (the simulated camera
+// or --port), the signals, the loop that starts the command once the link is up and free, stops
+// it between exchanges on SIGINT / SIGTERM, and ends it with one exit code and one last line
+// when the port goes away or the link is lost. A tool's command is a ToolCommand.
+#include "ExitCodes.h"
+#include "PollLoop.h"
+#include "SessionObserver.h"
+#include "ToolOptions.h"
+#include "Trace.h"
+
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace r8 {
+
+class Room;
+class Session;
+class TComm;
+namespace sim {
+class CameraSim;
+}
+
+struct ToolStreams {
+    std::FILE* out = stdout; // results
+    std::FILE* err = stderr; // progress, trace and errors
+};
+
+class ToolSession;
+
+// What one command of a tool does; ToolSession calls it on the loop's thread.
+class ToolCommand {
+public:
+    virtual ~ToolCommand() = default;
+    // Before the port is touched: files and values checked. Anything but kExitDone ends the run
+    // with that code (the command has said why).
+    virtual int Prepare() { return kExitDone; }
+    // Once the port is set up: the port's own settings, before the session opens it.
+    virtual void ConfigurePort(TComm&) {}
+    // The session exists: the room that takes its answers.
+    virtual Room& Attach(Session& session) = 0;
+    // The link is up and free: begin. false: refused for now, asked again at the next turn.
+    virtual bool Start() = 0;
+    // Every turn of the loop while the command runs and no stop is asked for.
+    virtual void Step() {}
+    // An exchange is on the wire: a stop waits for it (a grace period at most).
+    virtual bool ExchangeInFlight() const = 0;
+    // SIGINT or SIGTERM arrived: nothing new may start.
+    virtual void OnStop() {}
+    // The stop ends the command now: what follows "stopped by SIGINT" ("; ..."), if anything.
+    virtual std::string Stopped() { return {}; }
+    // The run ends with code: before its last line is printed, and after.
+    virtual void Ending(int /*code*/) {}
+    virtual void Ended(int /*code*/, const std::string& /*message*/) {}
+    // Before a line of the tool's own goes to stderr (a progress bar ends its line).
+    virtual void BeforeLine() {}
+    // Passed on from the session.
+    virtual void ResetAcknowledged() {}
+    virtual void Resending(bool /*block*/) {}
+};
+
+class ToolSession : private SessionObserver {
+public:
+    // program: the name that starts every line on stderr ("r8v5mc-copy").
+    ToolSession(std::string program, const ToolOptions& options, const ToolStreams& io);
+    ~ToolSession() override;
+
+    // Runs the command. signalFd: a signalfd for SIGINT and SIGTERM (anything that delivers
+    // signalfd_siginfo records), or -1. onStep, if given, runs after every turn of the loop while
+    // the command runs, with the session (for tests that step the camera or the link timer).
+    int Run(ToolCommand& command, int signalFd, const std::function<void(Session&)>& onStep);
+
+    // Ends the run with code; message, if any, is its last line on stderr. Only the first call
+    // counts.
+    void End(int code, const std::string& message = {});
+    bool Finished() const { return finished_; }
+    // "PROGRAM: message" on stderr.
+    void Say(const std::string& message);
+
+    // A stop signal has arrived (looked for without waiting while the command prepares).
+    bool StopAsked();
+    // The signal descriptor, or -1: a read that waits (standard input) waits on it too.
+    int SignalFd() const { return signalFd_; }
+    // A stop signal has been taken by the loop.
+    bool Stopping() const { return stopSignal_ != 0; }
+    // "SIGINT" or "SIGTERM", and its exit code; only after a stop.
+    std::string StopName() const;
+    int StopCode() const;
+
+    Session& GetSession() { return *session_; }
+    const ToolStreams& Streams() const { return io_; }
+    // The port as the last lines name it.
+    std::string PortName() const;
+
+private:
+    // SessionObserver. The tool's room stands on the Copy page, which loads nothing.
+    int ActivePage() const override;
+    void Message(const std::string& text, const std::string& caption, int) override;
+    void ResetAcknowledged() override { command_->ResetAcknowledged(); }
+    void Resending(bool block) override { command_->Resending(block); }
+    void LinkLost() override;
+
+    int openTrace();
+    // The one place where the tool's port is chosen and checked.
+    int choosePort();
+    void step();
+    void start();
+    void onSignal();
+
+    std::string program_;
+    const ToolOptions& options_;
+    ToolStreams io_;
+    ToolCommand* command_ = nullptr;
+    int signalFd_ = -1;
+    std::unique_ptr<sim::CameraSim> camera_;
+    PollLoop loop_;
+    std::unique_ptr<TComm> comm_;
+    Trace trace_;
+    struct CloseFile {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, CloseFile> traceFile_; // outlives the session that traces into it
+    std::unique_ptr<Session> session_;
+    bool started_ = false;
+    bool finished_ = false;
+    int code_ = kExitDone;
+    int stopSignal_ = 0;
+    std::chrono::steady_clock::time_point stopBy_{};
+};
+
+} // namespace r8

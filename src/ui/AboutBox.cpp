@@ -9,7 +9,7 @@ namespace r8::ui {
 
 std::string AboutText(const AboutFacts& f) {
     std::string text = "R8V5MC Camera Adjust Tool " + f.version + "\n";
-    text += "Adjustment and service tool for the R8V5MC CCD colour video camera.\n\n";
+    text += "Adjustment and service tool for the R8V5MC CCD colour camera.\n\n";
     text += "Port: " + (f.port.empty() ? std::string("none") : f.port) + "\n";
     text += std::string("Camera: ") + (f.connected ? "connected" : "not connected") + "\n";
     // The geometry stays at 1 until the camera has reported it.
@@ -20,7 +20,7 @@ std::string AboutText(const AboutFacts& f) {
         text += std::string("Resolution: ") +
                 (c.ImageWidth == 800 ? "Hi-Resolution" : "Lo-Resolution") + "\n";
     text += "\nCopyright (c) 2026 The r8v5mc developers.\n"
-            "Free software under the MIT licence: you may use, copy, modify and\n"
+            "Free software under the MIT licence: you may use, copy, modify and "
             "distribute it; it comes without any warranty.\n";
     return text;
 }

@@ -12,7 +12,7 @@ constexpr PageGroup kAdjust = kAdjustGroup;
 // clang-format off
 // RG width, SHD delay, SHP delay and RG delay, one hexadecimal digit each, in this order.
 inline constexpr SettingEntry kCcdTiming = HexWordSetting(kAdjust, "ccd_timing", "Delay", {0x42}, false).Then({0x01});
-inline constexpr SettingEntry kDcLensOffset = RangeSetting(kAdjust, "dc_lens_offset", "Offset", {0x43}, 0, 255).Then({0x01});
+inline constexpr SettingEntry kDcLensOffset = HexByteSetting(kAdjust, "dc_lens_offset", "Offset", {0x43}).Then({0x01});
 inline constexpr SettingEntry kShutterDisplay = ChoiceSetting(kAdjust, "shutter_display", "Shutter", {0x37, 0x00}, kUseItems).Then({0x01});
 inline constexpr SettingEntry kSyncDisplay = ChoiceSetting(kAdjust, "sync_display", "EXT SYNC", {0x37, 0x01}, kUseItems).Then({0x01});
 // clang-format on

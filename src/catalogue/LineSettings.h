@@ -5,8 +5,7 @@
 
 namespace r8::settings {
 
-inline constexpr SettingEntry kIrisBias =
-    RangeSetting(kLineGroup, "iris_bias", "Bias", {0x53}, 0, 0xFF);
+inline constexpr SettingEntry kIrisBias = HexByteSetting(kLineGroup, "iris_bias", "Bias", {0x53});
 
 inline constexpr const SettingEntry* kLineSettings[] = {&kIrisBias};
 

@@ -42,7 +42,8 @@ enum class SettingKind : uint8_t {
     Range,   // an integer from min to max, shown in decimal
     Choice,  // an item index; shown as the window's item text
     OnOff,   // a check box: 0 off, 1 on
-    HexWord, // a 16-bit value shown as four hexadecimal digits (two's complement when signed)
+    HexWord, // hexadecimal, two digits a byte: four for a 16-bit value (two's complement when
+             // signed), two for a byte (width 1), as the window shows it
 };
 
 // Where a page load shows the value: answer (group, item), byte A(at) (and A(at+1)).
@@ -156,6 +157,18 @@ constexpr SettingEntry HexWordSetting(PageGroup page, std::string_view name,
             .key = key,
             .width = 2,
             .isSigned = isSigned};
+}
+
+// A byte shown and typed as two hexadecimal digits, as the window's edit shows it.
+constexpr SettingEntry HexByteSetting(PageGroup page, std::string_view name,
+                                      std::string_view caption, CommandKey key) {
+    return {.name = name,
+            .caption = caption,
+            .page = page,
+            .kind = SettingKind::HexWord,
+            .min = 0,
+            .max = 0xFF,
+            .key = key};
 }
 
 // Item lists shared by many radio groups.

@@ -27,9 +27,9 @@ std::optional<int> Decimal(std::string_view t) {
     return v;
 }
 
-std::optional<int> HexWordText(std::string_view t, bool isSigned) {
+std::optional<int> HexWordText(std::string_view t, bool isSigned, size_t digits) {
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t.remove_prefix(2);
-    if (t.empty() || t.size() > 4) return std::nullopt;
+    if (t.empty() || t.size() > digits) return std::nullopt;
     for (char c : t)
         if (HexDigitValue(c) < 0) return std::nullopt;
     const int v = ParseHex(t);
@@ -67,7 +67,7 @@ std::string FormatValue(const SettingEntry& s, int value) {
     case SettingKind::OnOff:
         return value != 0 ? "on" : "off";
     case SettingKind::HexWord:
-        return HexWord(value);
+        return s.width == 1 ? HexByte(static_cast<uint8_t>(value)) : HexWord(value);
     case SettingKind::Range:
         break;
     }
@@ -85,7 +85,7 @@ std::string FormatRange(const SettingEntry& s, int lo, int hi) {
     case SettingKind::OnOff:
         return "off|on";
     case SettingKind::HexWord:
-        return HexWord(lo) + ".." + HexWord(hi);
+        return FormatValue(s, lo) + ".." + FormatValue(s, hi);
     case SettingKind::Range:
         break;
     }
@@ -109,10 +109,17 @@ ParsedValue ParseValue(const SettingEntry& s, std::string_view text, int lo, int
         if (SameText(text, "off") || text == "0") v = 0;
         break;
     case SettingKind::HexWord:
-        v = HexWordText(text, s.isSigned);
+        v = HexWordText(text, s.isSigned, 2u * s.width);
         break;
     }
-    const std::string expected = FormatRange(s, lo, hi);
+    // Before the camera is asked, a setting whose range only the camera knows names its form,
+    // not the widest range its bytes could hold.
+    const bool cameraKnows = s.cameraRange.key.size != 0 && lo == s.min && hi == s.max;
+    const std::string expected =
+        cameraKnows ? (s.kind == SettingKind::HexWord ? "up to four hexadecimal digits"
+                                                      : "a whole number") +
+                          std::string(", within the range the camera reports")
+                    : FormatRange(s, lo, hi);
     if (!v)
         return {std::nullopt, "\"" + std::string(text) + "\" is not a value of " +
                                   std::string(s.name) + " (" + expected + ")"};

@@ -46,7 +46,7 @@ std::string CheckPort(const std::string& path) {
 
 std::string PortGoneText(const TComm& comm, const std::string& name) {
     if (!comm.IsNetwork()) return name + " went away";
-    std::string text = NetFailureText(name, comm.GoneCause());
+    std::string text = NetFailureText(name, comm.GoneCause(), comm.GoneServerText());
     if (!text.empty() && text.back() == '.') text.pop_back(); // the line ends without one
     return text;
 }

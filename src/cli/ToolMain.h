@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ExitCodes.h"
+#include "ToolError.h"
 
 #include <csignal>
 #include <cstdio>
@@ -29,6 +30,11 @@ int ToolMain(const std::string& program, const char* version, int argc, char** a
         return kExitDone;
     }
     if (!args.error.empty()) {
+        // --json anywhere on the line, also after the word at fault.
+        bool json = args.json;
+        for (int i = 1; i < argc; ++i)
+            json = json || std::string(argv[i]) == "--json";
+        if (json) std::fputs(JsonError(ErrorKind::Usage, args.error).c_str(), stdout);
         std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", program.c_str(), args.error.c_str(),
                      program.c_str());
         return kExitUsage;

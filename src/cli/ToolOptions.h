@@ -12,6 +12,7 @@ struct ToolOptions {
     bool simulate = false;
     bool trace = false;    // the traffic trace on stderr
     std::string traceFile; // the traffic trace into this file
+    bool json = false;     // results and errors as JSON on stdout (a tool that offers it)
     bool help = false;
     bool version = false;
     std::string error; // empty when the arguments are good

@@ -1,6 +1,7 @@
 #include "ToolSession.h"
 
 #include "Comm.h"
+#include "NetAddress.h"
 #include "PortCheck.h"
 #include "Session.h"
 #include "SimPeer.h"
@@ -8,13 +9,27 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <poll.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace r8 {
 
 namespace {
+
+// Whether two names are one file: the same inode, or (for one not made yet) the same path.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    std::error_code ea, eb;
+    const auto pa = std::filesystem::weakly_canonical(a, ea);
+    const auto pb = std::filesystem::weakly_canonical(b, eb);
+    return !ea && !eb && pa == pb;
+}
 
 using Clock = std::chrono::steady_clock;
 
@@ -61,40 +76,111 @@ int ToolSession::StopCode() const {
     return stopSignal_ == SIGINT ? kExitInterrupt : kExitTerminate;
 }
 
+std::string ToolSession::noCameraText() const {
+    return "no camera answered on " + PortName() +
+           (searchCause_.empty() ? "" : " (last: " + searchCause_ + ")");
+}
+
 void ToolSession::Message(const std::string& text, const std::string& caption, int) {
     if (caption == "Comm.ERR") {
-        if (session_->Link().LINK_STATUS == 0)
-            End(kExitNoCamera, "no camera answered on " + PortName());
-        else
-            End(kExitNoCamera,
-                "the camera on " + PortName() + " stopped answering: the link is lost");
+        if (session_->Link().LINK_STATUS == 0) {
+            lost(noCameraText(), ErrorKind::NoCamera);
+        } else {
+            lost("the camera on " + PortName() + " stopped answering: the link is lost");
+            // The link would send the frame once more after this report: a tool that gives
+            // up sends nothing after its last line.
+            session_->Close();
+        }
         return;
     }
     Say(caption + ": " + text);
 }
 
 void ToolSession::LinkLost() {
-    End(kExitNoCamera, "no camera answered on " + PortName() + " (no ACK to the enquiry)");
+    lost(searchCause_.empty() ? "no camera answered on " + PortName() + " (no ACK to the enquiry)"
+                              : noCameraText(),
+         ErrorKind::NoCamera);
+}
+
+// The first of a burst of line errors was said as it came; the rest in one line.
+void ToolSession::Repeated(const std::string& text, const std::string& caption, int more) {
+    Say(caption + ": " + text + " came " + std::to_string(more) + " more time" +
+        (more == 1 ? "" : "s"));
+}
+
+// A tool has no one to wait for the line to recover: it ends as when no camera answers.
+void ToolSession::LineGarbage(const std::string& text) {
+    lost(text, ErrorKind::NoCamera);
+}
+
+void ToolSession::lost(const std::string& message, ErrorKind kind) {
+    if (finished_) return;
+    const std::string note = command_->LostNote();
+    End(kExitNoCamera, message + (note.empty() ? "" : "; " + note), kind);
+}
+
+void ToolSession::onException(const std::exception& e) {
+    if (dynamic_cast<const ECommOpenError*>(&e)) {
+        End(kExitUsage, PortName() + ": cannot open: " + e.what(), ErrorKind::Port);
+        return;
+    }
+    const auto* io = dynamic_cast<const ECommReadWriteError*>(&e);
+    if (io && io->ErrorCode == ETIMEDOUT) {
+        lost("the camera on " + PortName() +
+             " stopped taking data: a write waited more than a second for the line (" +
+             std::strerror(ETIMEDOUT) + "); the link is lost");
+        return;
+    }
+    if (io) {
+        lost("cannot write to " + PortName() + ": " + std::strerror(io->ErrorCode) +
+             "; the link is lost");
+        return;
+    }
+    lost(PortName() + ": " + e.what());
+}
+
+void ToolSession::Fail(ErrorKind kind, const std::string& message) {
+    Say(message);
+    errorKind_ = kind;
+    error_ = message;
 }
 
 void ToolSession::End(int code, const std::string& message) {
+    End(code, message, KindOfExit(code));
+}
+
+void ToolSession::End(int code, const std::string& message, ErrorKind kind) {
     if (finished_) return;
     finished_ = true;
     code_ = code;
     command_->Ending(code);
-    if (!message.empty()) Say(message);
+    if (!message.empty()) Fail(kind, message);
     command_->Ended(code, message);
     loop_.Quit();
 }
 
 int ToolSession::openTrace() {
     if (!options_.traceFile.empty()) {
+        // Opening the trace empties its file: it must not be one the command reads or writes.
+        for (const std::string& file : command_->Files())
+            if (SameFile(options_.traceFile, file)) {
+                Fail(ErrorKind::File, options_.traceFile +
+                                          ": the trace file is the command's own file " + file +
+                                          "; give another one");
+                return kExitUsage;
+            }
         traceFile_.reset(std::fopen(options_.traceFile.c_str(), "w"));
         if (!traceFile_) {
-            Say(options_.traceFile + ": cannot write the trace: " + std::strerror(errno));
+            Fail(ErrorKind::File,
+                 options_.traceFile + ": cannot write the trace: " + std::strerror(errno));
             return kExitUsage;
         }
-        trace_.AddSink(Trace::ToStream(traceFile_.get()));
+        trace_.AddSink([this](const std::string& line) {
+            if (traceError_) return;
+            std::FILE* f = traceFile_.get();
+            if (std::fputs(line.c_str(), f) < 0 || std::fputc('\n', f) < 0 || std::fflush(f) != 0)
+                traceError_ = errno != 0 ? errno : EIO;
+        });
     }
     if (options_.trace)
         trace_.AddSink([this](const std::string& line) {
@@ -110,7 +196,7 @@ int ToolSession::choosePort() {
             camera_ = std::make_unique<sim::CameraSim>();
             camera_->Start();
         } catch (const std::exception& e) {
-            Say(std::string("cannot start the simulated camera: ") + e.what());
+            Fail(ErrorKind::Port, std::string("cannot start the simulated camera: ") + e.what());
             return kExitUsage;
         }
         SetPortPath(1, camera_->SlavePath());
@@ -118,7 +204,7 @@ int ToolSession::choosePort() {
         return kExitDone;
     }
     if (const std::string error = CheckPort(options_.port); !error.empty()) {
-        Say(error);
+        Fail(ErrorKind::Port, error);
         return kExitUsage;
     }
     // The port search of the link alternates ports 1 and 2: both are this device.
@@ -131,14 +217,24 @@ int ToolSession::Run(ToolCommand& command, int signalFd,
                      const std::function<void(Session&)>& onStep) {
     command_ = &command;
     signalFd_ = signalFd;
+    const int code = run(onStep);
+    // With --json a failed run prints one error object, unless the command printed its result.
+    if (options_.json && code != kExitDone && !command.PrintedResult()) {
+        const std::string message =
+            error_.empty() ? "failed with exit code " + std::to_string(code) : error_;
+        const ErrorKind kind = error_.empty() ? KindOfExit(code) : errorKind_;
+        std::fputs(JsonError(kind, message, command.JsonErrorMore()).c_str(), io_.out);
+    }
+    return code;
+}
+
+int ToolSession::run(const std::function<void(Session&)>& onStep) {
+    ToolCommand& command = *command_;
+    const int signalFd = signalFd_;
     if (const int code = command.Prepare(); code != kExitDone) return code;
     if (const int code = openTrace(); code != kExitDone) return code;
     if (const int code = choosePort(); code != kExitDone) return code;
-    loop_.OnException = [this](const std::exception& e) {
-        const bool open = dynamic_cast<const ECommOpenError*>(&e) != nullptr;
-        End(open ? kExitUsage : kExitNoCamera,
-            PortName() + ": " + (open ? "cannot open: " : "") + e.what());
-    };
+    loop_.OnException = [this](const std::exception& e) { onException(e); };
     comm_ = std::make_unique<TComm>();
     command.ConfigurePort(*comm_);
     // The signal first: a stop asked for before an answer arrived sends nothing more.
@@ -158,7 +254,7 @@ int ToolSession::Run(ToolCommand& command, int signalFd,
     try {
         session_->Start();
     } catch (const ECommOpenError&) {
-        Say(PortName() + ": cannot open the serial port");
+        Fail(ErrorKind::Port, PortName() + ": cannot open the serial port");
         session_->Close();
         return kExitUsage;
     }
@@ -172,19 +268,46 @@ int ToolSession::Run(ToolCommand& command, int signalFd,
     loop_.RunUntil([] { return false; }, kDrainMs);
     session_->Close();
     if (camera_) camera_->Stop();
+    checkTrace();
     return code_;
 }
 
+void ToolSession::checkTrace() {
+    if (!traceFile_) return;
+    if (!traceError_ && std::fflush(traceFile_.get()) != 0) traceError_ = errno;
+    if (!traceError_) return;
+    const std::string message =
+        options_.traceFile + ": the trace is cut: " + std::strerror(traceError_);
+    if (code_ != kExitDone) {
+        Say(message);
+        return;
+    }
+    Fail(ErrorKind::File, message);
+    code_ = kExitUsage;
+}
+
 void ToolSession::step() {
-    if (comm_->DeviceGone()) {
-        End(kExitNoCamera, PortGoneText(*comm_, PortName()));
+    // As the window does: a network port refused, reset or turned away by its server before
+    // the camera first answered is connected again by the search's next tick, until the search
+    // gives up. Said once; the give-up names the last cause.
+    if (const TComm::NetFailure f = comm_->LastNetFailure();
+        f.count != failuresSeen_ && session_->Link().LINK_STATUS == 0) {
+        failuresSeen_ = f.count;
+        std::string cause = NetFailureText(PortName(), f.cause, f.said);
+        if (!cause.empty() && cause.back() == '.') cause.pop_back();
+        if (searchCause_.empty()) Say(cause + "; trying again while the search lasts");
+        searchCause_ = cause;
+    }
+    if (comm_->DeviceGone() && !searching()) {
+        lost(PortGoneText(*comm_, PortName()));
         return;
     }
     if (stopSignal_) {
         // Between exchanges: once the one in flight is answered, or after a grace period.
         if (!command_->ExchangeInFlight() || Clock::now() >= stopBy_) {
             const std::string note = command_->Stopped();
-            End(StopCode(), "stopped by " + StopName() + (note.empty() ? "" : "; " + note));
+            End(StopCode(), "stopped by " + StopName() + (note.empty() ? "" : "; " + note),
+                ErrorKind::Stopped);
         }
         return;
     }
@@ -194,13 +317,17 @@ void ToolSession::step() {
         start();
 }
 
+bool ToolSession::searching() const {
+    return comm_->IsNetwork() && session_->Link().LINK_STATUS == 0;
+}
+
 void ToolSession::start() {
     started_ = true;
     bool ok = false;
     try {
         ok = command_->Start();
     } catch (const ECommError& e) {
-        End(kExitNoCamera, PortName() + ": " + e.what());
+        onException(e);
         return;
     }
     if (!ok) started_ = finished_; // refused for now: try again at the next step

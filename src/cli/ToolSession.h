@@ -6,6 +6,7 @@
 #include "ExitCodes.h"
 #include "PollLoop.h"
 #include "SessionObserver.h"
+#include "ToolError.h"
 #include "ToolOptions.h"
 #include "Trace.h"
 
@@ -14,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace r8 {
 
@@ -38,6 +40,8 @@ public:
     // Before the port is touched: files and values checked. Anything but kExitDone ends the run
     // with that code (the command has said why).
     virtual int Prepare() { return kExitDone; }
+    // The files the command reads or writes (a trace file must be none of them).
+    virtual std::vector<std::string> Files() const { return {}; }
     // Once the port is set up: the port's own settings, before the session opens it.
     virtual void ConfigurePort(TComm&) {}
     // The session exists: the room that takes its answers.
@@ -52,9 +56,16 @@ public:
     virtual void OnStop() {}
     // The stop ends the command now: what follows "stopped by SIGINT" ("; ..."), if anything.
     virtual std::string Stopped() { return {}; }
+    // The link or the port is lost: what follows the last line ("; ..."), e.g. what the camera
+    // may hold now.
+    virtual std::string LostNote() const { return {}; }
     // The run ends with code: before its last line is printed, and after.
     virtual void Ending(int /*code*/) {}
     virtual void Ended(int /*code*/, const std::string& /*message*/) {}
+    // With --json: the command has printed its result object (a run that fails after it, e.g.
+    // a read that failed, prints no error object), and members the error object carries.
+    virtual bool PrintedResult() const { return false; }
+    virtual std::string JsonErrorMore() const { return {}; }
     // Before a line of the tool's own goes to stderr (a progress bar ends its line).
     virtual void BeforeLine() {}
     // Passed on from the session.
@@ -73,9 +84,12 @@ public:
     // the command runs, with the session (for tests that step the camera or the link timer).
     int Run(ToolCommand& command, int signalFd, const std::function<void(Session&)>& onStep);
 
-    // Ends the run with code; message, if any, is its last line on stderr. Only the first call
-    // counts.
+    // Ends the run with code; message, if any, is its last line on stderr (and, with --json,
+    // the error object's message). Only the first call counts.
     void End(int code, const std::string& message = {});
+    void End(int code, const std::string& message, ErrorKind kind);
+    // An error line on stderr that is also the run's error for --json.
+    void Fail(ErrorKind kind, const std::string& message);
     bool Finished() const { return finished_; }
     // "PROGRAM: message" on stderr.
     void Say(const std::string& message);
@@ -100,10 +114,23 @@ private:
     int ActivePage() const override;
     void Message(const std::string& text, const std::string& caption, int) override;
     void ResetAcknowledged() override { command_->ResetAcknowledged(); }
-    void Resending(bool block) override { command_->Resending(block); }
+    void Resending(bool block) override {
+        if (!finished_) command_->Resending(block);
+    }
     void LinkLost() override;
+    void Repeated(const std::string& text, const std::string& caption, int more) override;
+    void LineGarbage(const std::string& text) override;
 
+    // Before the camera first answered on a network port: its failures are the search's.
+    bool searching() const;
+    std::string noCameraText() const;
+    int run(const std::function<void(Session&)>& onStep);
+    // The run ends because the link or the port is lost: message and the command's note.
+    void lost(const std::string& message, ErrorKind kind = ErrorKind::LinkLost);
+    void onException(const std::exception& e);
     int openTrace();
+    // A trace file that could not take every line makes the run end in a file error.
+    void checkTrace();
     // The one place where the tool's port is chosen and checked.
     int choosePort();
     void step();
@@ -123,11 +150,16 @@ private:
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
     std::unique_ptr<std::FILE, CloseFile> traceFile_; // outlives the session that traces into it
+    int traceError_ = 0;                              // errno of the first line it lost
+    ErrorKind errorKind_ = ErrorKind::Usage;
+    std::string error_; // the run's error, for --json
     std::unique_ptr<Session> session_;
     bool started_ = false;
     bool finished_ = false;
     int code_ = kExitDone;
     int stopSignal_ = 0;
+    std::string searchCause_; // why the search's last network connection failed
+    uint64_t failuresSeen_ = 0;
     std::chrono::steady_clock::time_point stopBy_{};
 };
 

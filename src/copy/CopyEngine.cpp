@@ -11,7 +11,6 @@ constexpr char kReadError[] = "File read Error occured";
 constexpr char kWriteError[] = "File write Error occured";
 constexpr char kFileCaption[] = "File.ERR";
 constexpr uint8_t kRead = 0x31, kEepromGroup = 0x0C, kReset = 0xF1;
-constexpr char kPartWritten[] = " The camera may hold part of the file: write the file again.";
 } // namespace
 
 CopyEngine::CopyEngine(RoomContext& ctx, BlockSender sendBlock, CopyReport& report)
@@ -45,6 +44,7 @@ int CopyEngine::ctop_adr_chk(int value) {
 bool CopyEngine::CtopOK2Click(const std::string& target) {
     if (!ctx_.Trans_chk()) return false;
     Abort();
+    verifying_ = false;
     mode_ = kCameraToPc;
     file_ = target;
     image_.fill(kNoWord);
@@ -79,34 +79,47 @@ bool CopyEngine::ptocOkClick(const std::string& name, SettingsFile file) {
     return startWrite(kPcToCameraSingle, name, std::move(file));
 }
 
+bool CopyEngine::Verify(const std::string& file) {
+    if (!ctx_.Trans_chk()) return false;
+    SettingsFile parsed;
+    if (!accepted(ReadSettingsFile(file, parsed))) return false;
+    return Verify(file, std::move(parsed));
+}
+
+bool CopyEngine::Verify(const std::string& name, SettingsFile file) {
+    if (!ctx_.Trans_chk()) return false;
+    if (!accepted(CheckBlockImage(file, name))) return false;
+    if (!CtopOK2Click("")) return false;
+    verifying_ = true;
+    file_ = name;
+    against_ = std::move(file);
+    differences_ = {};
+    return true;
+}
+
+bool CopyEngine::accepted(const std::string& error) {
+    if (error.empty()) return true;
+    Abort();
+    mode_ = kNoCopy;
+    fail({kReadError, kFileCaption, error});
+    return false;
+}
+
 bool CopyEngine::readAndStartWrite(CopyMode mode, const std::string& file) {
     if (!ctx_.Trans_chk()) return false;
     SettingsFile parsed;
-    if (const std::string error = ReadSettingsFile(file, parsed); !error.empty()) {
-        Abort();
-        mode_ = kNoCopy;
-        fail({kReadError, kFileCaption, error});
-        return false;
-    }
+    if (!accepted(ReadSettingsFile(file, parsed))) return false;
     return startWrite(mode, file, std::move(parsed));
 }
 
 bool CopyEngine::startWrite(CopyMode mode, const std::string& name, SettingsFile file) {
     if (!ctx_.Trans_chk()) return false;
     Abort();
+    verifying_ = false;
     mode_ = mode;
     file_ = name;
-    std::string error;
-    // A block carries every word: one the file lacks would go out as whatever the table
-    // happened to hold.
-    if (mode == kPcToCameraBatch) error = CheckBlockImage(file, name);
-    if (error.empty() && mode == kPcToCameraSingle &&
-        std::none_of(file.records.begin(), file.records.end(),
-                     [](const RecordPayload& p) { return p[0] != kReset; }))
-        error = name + ": no EEPROM word record";
-    if (error.empty() && !file.hasEnd)
-        error = name + ": the file is cut: its last line is not the end record (F1)";
-    if (!error.empty()) {
+    if (const std::string error = CheckWritable(file, name, mode == kPcToCameraBatch);
+        !error.empty()) {
         mode_ = kNoCopy;
         fail({kReadError, kFileCaption, error});
         return false;
@@ -243,6 +256,12 @@ void CopyEngine::Trans_end_ctop() {
         return;
     }
     std::copy(table.begin(), table.begin() + kEepromWords, image_.begin());
+    if (verifying_) {
+        // The camera always has 03FF; it is compared only when the file carries it.
+        WordImage camera = image_;
+        if (against_.words[kKeptWord] == kNoWord) camera[kKeptWord] = kNoWord;
+        differences_ = CompareImages(against_.words, camera);
+    }
     if (target_.IsOpen()) {
         const std::string error = target_.Commit(SettingsFileText(image_.data()));
         if (!error.empty()) {
@@ -273,7 +292,41 @@ void CopyEngine::Abort() {
     target_.Discard();
 }
 
+std::string CopyEngine::Stop() {
+    if (!running_) return {};
+    std::string left = WrittenSoFar();
+    if (left.empty())
+        left = mode_ == kCameraToPc ? (verifying_ ? "nothing compared" : "no file written")
+                                    : "nothing was written to the camera";
+    Abort();
+    return left;
+}
+
+std::string CopyEngine::WrittenSoFar() const {
+    if (!running_ || !sentToCamera_) return {};
+    if (mode_ == kPcToCameraBatch)
+        return "the camera may hold part of the file: the settings block of " + file_ +
+               " went out, and the camera was not reset; write the file again";
+    if (mode_ != kPcToCameraSingle) return {};
+    // next_ records have gone out; the last of them may not have reached the EEPROM.
+    int words = 0, last = -1;
+    for (size_t i = 0; i < next_ && i < records_.records.size(); ++i) {
+        const RecordPayload& p = records_.records[i];
+        if (p[0] == kReset) continue;
+        ++words;
+        last = p[2] << 8 | p[3];
+    }
+    const int all = static_cast<int>(records_.records.size()) - (records_.hasEnd ? 1 : 0);
+    return "the camera may hold part of the file: " + std::to_string(words) + " of the " +
+           std::to_string(all) + " words of " + file_ + " went out (the last: word " +
+           HexWord(std::max(last, 0)) + "), and the camera was not reset; write the file again";
+}
+
 void CopyEngine::finish() {
+    if (mode_ == kPcToCameraSingle) {
+        const int n = static_cast<int>(records_.records.size());
+        report_.CopyProgress(n, n);
+    }
     running_ = false;
     awaitingReset_ = false;
     sentToCamera_ = false;
@@ -281,9 +334,9 @@ void CopyEngine::finish() {
 }
 
 void CopyEngine::fail(CopyFailure failure) {
-    const bool partly = sentToCamera_ && mode_ != kCameraToPc;
+    const std::string left = WrittenSoFar();
     Abort();
-    if (partly) failure.detail += kPartWritten;
+    if (!left.empty()) failure.detail += "; " + left;
     report_.CopyFailed(failure);
 }
 

@@ -67,6 +67,11 @@ public:
     // PC->Camera record by record; the file's end record resets the camera.
     bool ptocOkClick(const std::string& file);
     bool ptocOkClick(const std::string& name, SettingsFile file);
+    // The camera against a file: reads the camera's image as Camera->PC does, without a file,
+    // then compares it with `file` (a whole image, `name` in messages). Differences() holds
+    // the outcome when CopyDone is told.
+    bool Verify(const std::string& file);
+    bool Verify(const std::string& name, SettingsFile file);
 
     int ctop_adr_chk(int value);
     void Trans_end_copy();
@@ -80,9 +85,20 @@ public:
 
     // Ends the running transfer at once: nothing more is sent and no file is written.
     void Abort();
+    // Ends the running transfer on the operator's word, as Abort does (an answer still due is
+    // taken by the link and ignored here). Returns what it leaves behind, for the operator:
+    // no file written, or what the camera may hold now.
+    std::string Stop();
+    // What a write to the camera that ends now leaves in it; "" when it has sent nothing that
+    // changes the camera (a read, a verify, a batch before its block).
+    std::string WrittenSoFar() const;
 
     int Copy_select() const { return mode_; }
     bool Running() const { return running_; }
+    // The running or last transfer is a verify.
+    bool Verifying() const { return verifying_; }
+    // The camera (second) against the file (first) of the last completed verify.
+    const ImageComparison& Differences() const { return differences_; }
     // Words 0..1023 of the last completed Camera->PC read.
     const WordImage& Image() const { return image_; }
     // Words carried by the running or last transfer.
@@ -92,6 +108,8 @@ private:
     // Where a batch write stands.
     enum class BatchStep { ReadKeptWord, BlockOut };
 
+    // true when error is empty; else the file is refused (reported) and nothing starts.
+    bool accepted(const std::string& error);
     bool readAndStartWrite(CopyMode mode, const std::string& file);
     bool startWrite(CopyMode mode, const std::string& name, SettingsFile file);
     void sendRead(int address);
@@ -109,6 +127,9 @@ private:
     bool running_ = false;
     bool awaitingReset_ = false;
     bool sentToCamera_ = false; // a write has changed the camera, or may have
+    bool verifying_ = false;
+    SettingsFile against_; // the file of a verify
+    ImageComparison differences_;
     BatchStep batchStep_ = BatchStep::ReadKeptWord;
     std::string file_;
     TargetFile target_;

@@ -150,13 +150,33 @@ std::string CheckBlockImage(const SettingsFile& file, const std::string& path) {
            " has no record; a whole image has every word from 0000 to 03FE";
 }
 
-std::vector<WordDifference> CompareImages(const WordImage& first, const WordImage& second) {
-    std::vector<WordDifference> out;
-    for (int i = 0; i < kDataRecords; ++i) {
-        const auto k = static_cast<size_t>(i);
-        if (first[k] != second[k]) out.push_back({i, first[k], second[k]});
+std::string CheckWritable(const SettingsFile& file, const std::string& path, bool batch) {
+    // A block carries every word: one the file lacks would go out as whatever the table
+    // happened to hold.
+    if (batch) {
+        if (std::string error = CheckBlockImage(file, path); !error.empty()) return error;
+    } else if (std::none_of(file.records.begin(), file.records.end(),
+                            [](const RecordPayload& p) { return p[0] != kResetCommand; })) {
+        return path + ": no EEPROM word record; only the end record (F1)";
     }
-    return out;
+    if (!file.hasEnd) return path + ": the file is cut: its last line is not the end record (F1)";
+    return {};
+}
+
+ImageComparison CompareImages(const WordImage& first, const WordImage& second) {
+    ImageComparison c;
+    const auto kept = static_cast<size_t>(kEepromWords - 1);
+    c.keptWord = first[kept] != kNoWord || second[kept] != kNoWord;
+    c.compared = c.keptWord ? kEepromWords : kDataRecords;
+    for (int i = 0; i < c.compared; ++i) {
+        const auto k = static_cast<size_t>(i);
+        if (first[k] != second[k]) c.differ.push_back({i, first[k], second[k]});
+    }
+    return c;
+}
+
+std::string ComparedText(const ImageComparison& c) {
+    return std::to_string(c.compared) + " words" + (c.keptWord ? " (03FF included)" : "");
 }
 
 } // namespace r8

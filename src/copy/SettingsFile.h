@@ -67,12 +67,23 @@ std::string CheckBlockImage(const SettingsFile& file, const std::string& path);
 // line longer than a record is shown cut, followed by "...".
 std::string QuotedLine(std::string_view line);
 
+// "" when a write in that mode may send the file, else a sentence naming it and why: a block
+// needs every word 0000..03FE, a record-by-record write at least one word, both the end record.
+std::string CheckWritable(const SettingsFile& file, const std::string& path, bool batch);
+
 struct WordDifference {
     int address;
     int32_t first; // kNoWord when that side has no value
     int32_t second;
 };
-// Words 0..1022 that differ, ascending.
-std::vector<WordDifference> CompareImages(const WordImage& first, const WordImage& second);
+struct ImageComparison {
+    std::vector<WordDifference> differ; // ascending
+    int compared = 0;                   // words compared: 1023, or 1024 with 03FF
+    bool keptWord = false;              // 03FF was compared
+};
+// Words 0..1022, and 03FF when either side carries it (a file may, both writes send it).
+ImageComparison CompareImages(const WordImage& first, const WordImage& second);
+// The count as the tools and the window say it: "1023 words" or "1024 words (03FF included)".
+std::string ComparedText(const ImageComparison& c);
 
 } // namespace r8

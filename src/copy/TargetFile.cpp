@@ -21,7 +21,9 @@ std::string Cause(int error) {
 }
 
 // Paths whose files are streams of this process or devices, whatever they point at now.
+// /dev/shm is a folder of plain files in memory.
 bool IsSpecialTree(const std::string& path) {
+    if (path.starts_with("/dev/shm/")) return false;
     return path.starts_with("/proc/") || path.starts_with("/dev/") || path.starts_with("/sys/");
 }
 
@@ -65,19 +67,28 @@ std::string TargetFile::Open(const std::string& path, size_t size) {
     if (std::string error = ResolveTarget(path, target); !error.empty()) return error;
     const fs::path t(target);
     const fs::path folder = t.has_parent_path() ? t.parent_path() : fs::path(".");
-    // Appended piece by piece: "literal" + std::string&& draws a false -Wrestrict from GCC 12
-    // at -O3.
-    std::string hidden = ".";
-    hidden += t.filename().string();
-    hidden += ".XXXXXX";
-    std::string temp = (folder / hidden).string();
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return path + ": cannot create a file in " + folder.string() + ": " + Cause(errno);
+    // A file without a name where the file system allows it: a run that is killed leaves
+    // nothing behind. It gets its name only at the end (Commit).
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    std::string temp;
+    if (fd < 0) {
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
+            return path + ": cannot create a file in " + folder.string() + ": " + Cause(errno);
+        // Appended piece by piece: "literal" + std::string&& draws a false -Wrestrict from GCC
+        // 12 at -O3.
+        std::string hidden = ".";
+        hidden += t.filename().string();
+        hidden += ".XXXXXX";
+        temp = (folder / hidden).string();
+        fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0)
+            return path + ": cannot create a file in " + folder.string() + ": " + Cause(errno);
+    }
     // Reserving the room now makes a full disk fail here, not after the camera was read.
     const int reserved = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
     if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
         ::close(fd);
-        ::unlink(temp.c_str());
+        if (!temp.empty()) ::unlink(temp.c_str());
         return path + ": no room for the file in " + folder.string() + ": " + Cause(reserved);
     }
     target_ = target;
@@ -115,6 +126,20 @@ std::string TargetFile::Commit(std::string_view text) {
     }
     ::fchmod(fd_, mode);
     if (::fsync(fd_) != 0) return fail("cannot flush", errno);
+    if (temp_.empty()) {
+        // The unnamed file gets a hidden name beside the target for the rename.
+        const fs::path t(target_);
+        std::string hidden = ".";
+        hidden += t.filename().string();
+        hidden += ".";
+        hidden += std::to_string(::getpid());
+        const std::string name =
+            (t.has_parent_path() ? t.parent_path() / hidden : fs::path(hidden)).string();
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            return fail("cannot name the file", errno);
+        temp_ = name;
+    }
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) {

@@ -3,7 +3,9 @@
 // link counts as the file it points to, which is the one replaced. The new contents go into a
 // temporary file in the target's folder, created (with room for the whole image) before the
 // camera is read, so that an unwritable folder or a full disk shows before the reading and
-// not after it; it is renamed over the target only once written, flushed and closed.
+// not after it; it is renamed over the target only once written, flushed and closed. Where the
+// file system allows, the temporary file has no name until then (O_TMPFILE), so that a run
+// that is killed leaves nothing behind; elsewhere it is a hidden file beside the target.
 #include <string>
 #include <string_view>
 

@@ -61,7 +61,8 @@ Lists, reads and sets the settings of an R8V5MC camera by name.
                  answer A1..A15, for service work
 
 Values: int settings in decimal; choices by the window's item text (any case) or index;
-bool settings on or off; hex settings as up to four hexadecimal digits.
+bool settings on or off; hex settings in hexadecimal as the window
+shows them (two digits a byte, up to four a word).
 
   --page NAME    list or dump one page: easy, mask, adjust, debug, defect, line
   --json         print JSON instead of text

@@ -12,7 +12,6 @@ struct CtlArgs : ToolOptions {
     Op op = Op::None;
     std::vector<std::string> words; // names, NAME=VALUE pairs, hexadecimal bytes or the file
     std::string page;               // --page: one page's settings only
-    bool json = false;
 };
 
 // Arguments after the program name.

@@ -2,6 +2,7 @@
 
 #include "Catalogue.h"
 #include "HexText.h"
+#include "ToolError.h"
 
 #include <algorithm>
 #include <string>
@@ -11,20 +12,7 @@ namespace r8 {
 namespace {
 
 std::string Quoted(std::string_view text) {
-    std::string r = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            r += '\\';
-            r += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", c);
-            r += buf;
-        } else {
-            r += c;
-        }
-    }
-    return r + "\"";
+    return JsonString(text);
 }
 
 std::string JsonValue(const SettingEntry& s, int v) {
@@ -50,7 +38,8 @@ std::string JsonEntry(const SettingValue& sv) {
     if (s.kind == SettingKind::Range)
         r += ", \"min\": " + std::to_string(sv.lo) + ", \"max\": " + std::to_string(sv.hi);
     if (s.kind == SettingKind::HexWord)
-        r += ", \"min\": " + Quoted(HexWord(sv.lo)) + ", \"max\": " + Quoted(HexWord(sv.hi));
+        r += ", \"min\": " + Quoted(FormatValue(s, sv.lo)) +
+             ", \"max\": " + Quoted(FormatValue(s, sv.hi));
     if (s.kind == SettingKind::Choice) {
         r += ", \"choices\": [";
         for (size_t i = 0; i < s.items.size(); ++i)
@@ -64,11 +53,11 @@ std::string JsonEntry(const SettingValue& sv) {
 
 void PrintList(std::FILE* out, const std::vector<SettingValue>& values, bool json) {
     if (json) {
-        std::fputs("[\n", out);
+        std::fputs("{\"settings\": [\n", out);
         for (size_t i = 0; i < values.size(); ++i)
             std::fprintf(out, "  %s%s\n", JsonEntry(values[i]).c_str(),
                          i + 1 < values.size() ? "," : "");
-        std::fputs("]\n", out);
+        std::fputs("]}\n", out);
         return;
     }
     std::vector<std::string> shown;
@@ -88,14 +77,27 @@ void PrintList(std::FILE* out, const std::vector<SettingValue>& values, bool jso
     }
 }
 
+std::string ValuesObject(const std::vector<SettingValue>& values) {
+    // A setting named twice (set agc=1 agc=2) is one key, with the value it ended with.
+    std::vector<const SettingValue*> last;
+    for (const auto& sv : values) {
+        auto same = std::find_if(last.begin(), last.end(),
+                                 [&](const SettingValue* o) { return o->setting == sv.setting; });
+        if (same == last.end())
+            last.push_back(&sv);
+        else
+            *same = &sv;
+    }
+    std::string r = "{";
+    for (const SettingValue* sv : last)
+        r += (r.size() > 1 ? ", " : "") + Quoted(sv->setting->name) + ": " +
+             (sv->value ? JsonValue(*sv->setting, *sv->value) : "null");
+    return r + "}";
+}
+
 void PrintValues(std::FILE* out, const std::vector<SettingValue>& values, bool json) {
     if (json) {
-        std::string r = "{";
-        for (const auto& sv : values)
-            if (sv.value)
-                r += (r.size() > 1 ? ", " : "") + Quoted(sv.setting->name) + ": " +
-                     JsonValue(*sv.setting, *sv.value);
-        std::fprintf(out, "%s}\n", r.c_str());
+        std::fprintf(out, "%s\n", ValuesObject(values).c_str());
         return;
     }
     for (const auto& sv : values)

@@ -7,6 +7,7 @@
 #include "Profile.h"
 #include "Session.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -41,6 +42,13 @@ std::string AnswerStatus(const Reply& r) {
     if (r.answer[0] == 0xA1) return "the camera does not know the command (answer A1)";
     if (r.answer[0] == 0xA2) return "the camera refused the item or value (answer A2)";
     return "the camera answered " + HexByte(r.answer[0]);
+}
+
+std::string JsonNames(const std::vector<std::string>& names) {
+    std::string r = "[";
+    for (const auto& n : names)
+        r += (r.size() > 1 ? ", " : "") + JsonString(n);
+    return r + "]";
 }
 
 std::string Names(const std::vector<std::string>& names) {
@@ -90,6 +98,8 @@ private:
     bool Start() override;
     void Step() override;
     bool ExchangeInFlight() const override { return inFlight_.has_value(); }
+    bool PrintedResult() const override { return printed_; }
+    std::string JsonErrorMore() const override { return summary_; }
     std::string Stopped() override {
         if (writing_) setSummary(inFlight_.has_value() || nextSent_);
         return {};
@@ -140,6 +150,9 @@ private:
     std::optional<Exchange> inFlight_;
     std::function<void()> then_;
 
+    bool printed_ = false; // the result is on stdout
+    std::string summary_;  // --json: what a set that stopped half-way did
+
     ToolSession tool_;
     Session* session_ = nullptr;
 };
@@ -150,8 +163,8 @@ int CtlJob::Prepare() {
     if (!args_.page.empty()) {
         page = PageByName(args_.page);
         if (!page) {
-            say("no page is called \"" + args_.page +
-                "\" (easy, mask, adjust, debug, defect, copy, line)");
+            tool_.Fail(ErrorKind::Usage, "no page is called \"" + args_.page +
+                                             "\" (easy, mask, adjust, debug, defect, copy, line)");
             return kExitUsage;
         }
     }
@@ -165,17 +178,20 @@ int CtlJob::Prepare() {
         for (const auto& name : args_.words) {
             const SettingEntry* s = FindSetting(name);
             if (!s) {
-                say("no setting is called \"" + name + "\" (list shows them all)");
+                tool_.Fail(ErrorKind::Value,
+                           "no setting is called \"" + name + "\" (list shows them all)");
                 return kExitUsage;
             }
-            entries_.push_back(s);
+            // A name given twice is read and shown once.
+            if (std::find(entries_.begin(), entries_.end(), s) == entries_.end())
+                entries_.push_back(s);
         }
         return kExitDone;
     case CtlArgs::Op::Set:
         for (const auto& word : args_.words) {
             Assignment a;
             if (std::string error = ParseAssignment(word, a); !error.empty()) {
-                say(error + "; nothing sent");
+                tool_.Fail(ErrorKind::Value, error + "; nothing sent");
                 return kExitUsage;
             }
             assignments_.push_back(a);
@@ -190,7 +206,7 @@ int CtlJob::Prepare() {
                                                          stop, tool_.SignalFd())
                                         : ReadRegularFile(file, kProfileKind, text, stop);
         if (tool_.StopAsked()) {
-            say("stopped by " + tool_.StopName() + "; nothing sent");
+            tool_.Fail(ErrorKind::Stopped, "stopped by " + tool_.StopName() + "; nothing sent");
             return tool_.StopCode();
         }
         if (error.empty()) {
@@ -198,14 +214,15 @@ int CtlJob::Prepare() {
             error = ReadProfile(in, name, assignments_);
         }
         if (!error.empty()) {
-            say(error + "; nothing sent");
+            // A profile that could be read but holds a bad line is a value error.
+            tool_.Fail(text.empty() ? ErrorKind::File : ErrorKind::Value, error + "; nothing sent");
             return kExitUsage;
         }
         return kExitDone;
     }
     case CtlArgs::Op::Raw:
         if (std::string error = ParseRaw(args_.words, raw_); !error.empty()) {
-            say(error);
+            tool_.Fail(ErrorKind::Value, error);
             return kExitUsage;
         }
         return kExitDone;
@@ -254,6 +271,7 @@ bool CtlJob::Start() {
     case CtlArgs::Op::Raw:
         send(raw_, [this](const Reply& r) {
             PrintRaw(io_.out, raw_, r.ackOnly ? nullptr : r.answer.data(), args_.json);
+            printed_ = true;
             end(r.ackOnly || r.Good() ? kExitDone : kExitCamera);
         });
         sendNext();
@@ -363,6 +381,7 @@ void CtlJob::report() {
         PrintList(io_.out, values, args_.json);
     else
         PrintValues(io_.out, values, args_.json);
+    printed_ = true; // a failed read is in it (null, or "?" and left out of the text)
     end(readFailed_ ? kExitCamera : kExitDone);
 }
 
@@ -381,9 +400,11 @@ void CtlJob::checkCameraRanges() {
             return;
         }
         if (a.value < range.lo || a.value > range.hi) {
-            end(kExitUsage, std::string(s.name) + "=" + FormatValue(s, a.value) +
-                                " is outside the camera's range " +
-                                FormatRange(s, range.lo, range.hi) + "; nothing set");
+            tool_.End(kExitUsage,
+                      std::string(s.name) + "=" + FormatValue(s, a.value) +
+                          " is outside the camera's range " + FormatRange(s, range.lo, range.hi) +
+                          "; nothing set",
+                      ErrorKind::Value);
             return;
         }
     }
@@ -394,6 +415,7 @@ void CtlJob::checkCameraRanges() {
 void CtlJob::writeNext() {
     if (next_ == assignments_.size()) {
         PrintValues(io_.out, confirmed_, args_.json);
+        printed_ = true;
         end(kExitDone);
         return;
     }
@@ -426,8 +448,10 @@ void CtlJob::writeNext() {
 
 void CtlJob::setFailed(const std::string& why) {
     const Assignment& a = assignments_[next_];
-    say(std::string(a.setting->name) + "=" + FormatValue(*a.setting, a.value) + ": " + why);
-    PrintValues(io_.out, confirmed_, args_.json);
+    tool_.Fail(ErrorKind::Camera,
+               std::string(a.setting->name) + "=" + FormatValue(*a.setting, a.value) + ": " + why);
+    // With --json the confirmed values go into the error object.
+    if (!args_.json) PrintValues(io_.out, confirmed_, false);
     setSummary(true);
     end(kExitCamera);
 }
@@ -446,6 +470,8 @@ void CtlJob::setSummary(bool currentSent) {
     }
     say("sent and read back: " + Names(done) + "; sent, not confirmed: " + Names(sent) +
         "; not sent: " + Names(notSent));
+    summary_ = ", \"confirmed\": " + ValuesObject(confirmed_) +
+               ", \"unconfirmed\": " + JsonNames(sent) + ", \"not_sent\": " + JsonNames(notSent);
 }
 
 } // namespace

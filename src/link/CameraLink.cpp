@@ -1,5 +1,6 @@
 #include "CameraLink.h"
 
+#include "Comm.h"
 #include "Crc.h"
 #include "HexText.h"
 
@@ -29,6 +30,7 @@ void CameraLink::SendSeq(uint8_t byte) {
 }
 
 void CameraLink::IdEnq() {
+    badAtSend_ = Rx.BadFrames;
     SendSeq(ENQ);
     ++EnqAcksDue;
 }
@@ -40,6 +42,7 @@ int CameraLink::StxCommand(CommandFrame& buffer, int n) {
         if (i > n) buffer[i] = 0x00;
     SealCommandFrame(buffer);
     arm(kCommandTicks, kCommandRetries);
+    badAtSend_ = Rx.BadFrames;
     host_.SetStatusText(1, HexBytes(buffer.data() + 1, 14));
     comm_.Write(buffer.data(), buffer.size());
     return 0;
@@ -65,6 +68,7 @@ void CameraLink::SohCommand(const int32_t* settingTable) {
     BlockFrame[4 + kBlockDataSize] = static_cast<uint8_t>(crc & 0xFF);
 
     arm(kBlockTicks, kBlockRetries);
+    badAtSend_ = Rx.BadFrames;
     writeBlock();
     host_.CopyProgressToMax();
 }
@@ -107,7 +111,7 @@ void CameraLink::Comm1CommReceive(SerialPort& sender, uint16_t size) {
 void CameraLink::onEvent(int e) {
     switch (LINK_STATUS) {
     case 0:
-        if (e != ACK) return;
+        if (e != ACK || noiseSinceSend()) return;
         --EnqAcksDue;
         SendSeq(EOT);
         busyCursorOff();
@@ -156,7 +160,7 @@ void CameraLink::onEvent(int e) {
             return;
         }
         if (e == FrameReceiver::kGoodFrame) EnqAcksDue = 0; // all of them came before it
-        if (e != FrameReceiver::kGoodFrame && e != ACK) return;
+        if (e != FrameReceiver::kGoodFrame && (e != ACK || noiseSinceSend())) return;
         host_.SetStatusText(2, HexBytes(Rx.Answer(), kStxAnswerPayload));
         SendSeq(ACK);
         AnswerCount = -1;
@@ -202,6 +206,7 @@ void CameraLink::SendTimerTimer() {
             // After a block SendFrame starts with SOH over the last command's bytes, which is
             // no frame at all: the block itself goes again.
             const bool block = SendFrame[0] == SOH;
+            badAtSend_ = Rx.BadFrames;
             if (block)
                 writeBlock();
             else
@@ -221,7 +226,12 @@ void CameraLink::searchTick() {
         // Port 1 keeps the start-up period and attempts 1-3; then the ports alternate in fours.
         const uint8_t port = (PortAttempt / 4) % 2 == 1 ? 2 : 1;
         if (!comm_.KeepsConnection(port)) CnctDataLink(port, 9600);
-        IdEnq();
+        try {
+            IdEnq();
+        } catch (const ECommReadWriteError&) {
+            // The port failed under the enquiry (a connection reset, a device gone): the next
+            // tick opens it again.
+        }
         return;
     }
     comm_.Close();

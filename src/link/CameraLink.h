@@ -66,6 +66,9 @@ private:
         RetryCount = retries;
     }
     void onEvent(int e);
+    // A broken frame came since the last command or enquiry went out: an ACK now is as likely
+    // line noise as the camera's, and stands neither for the first answer nor for an answer.
+    bool noiseSinceSend() const { return Rx.BadFrames != badAtSend_; }
     // The search's tick before the camera first answered: the next port, the enquiry again.
     void searchTick();
     // Writes BlockFrame in pieces that the transmit queue takes.
@@ -73,6 +76,7 @@ private:
 
     SerialPort& comm_;
     LinkHost& host_;
+    uint64_t badAtSend_ = 0;
 };
 
 } // namespace r8

@@ -22,17 +22,18 @@ const char* const kCommSendTooLong = "送信データ長が長すぎる。";
 ECommOpenError::ECommOpenError(int32_t code)
     : ECommError("オープンエラー ErrorCode = " + std::to_string(code)), ErrorCode(code) {}
 
-ECommOpenError::ECommOpenError(int32_t code, const std::string& path, int cause, int port)
+ECommOpenError::ECommOpenError(int32_t code, const std::string& path, int cause, int port,
+                               const std::string& said)
     : ECommError("オープンエラー ErrorCode = " + std::to_string(code) + "\n" +
-                 OpenFailureText(path, cause, port)),
-      ErrorCode(code), Path(path), Cause(cause) {}
+                 OpenFailureText(path, cause, port, said)),
+      ErrorCode(code), Path(path), Cause(cause), Said(said) {}
 
-std::string OpenFailureText(const std::string& path, int cause, int port) {
+std::string OpenFailureText(const std::string& path, int cause, int port, const std::string& said) {
     if (path.empty())
         return port > 0 ? "No device is set for port " + std::to_string(port) + " (COM" +
                               std::to_string(port) + ")."
                         : "No device is set for this port.";
-    if (IsNetworkName(path)) return NetFailureText(path, cause);
+    if (IsNetworkName(path)) return NetFailureText(path, cause, said);
     switch (cause) {
     case ENOENT:
     case ENODEV:
@@ -397,6 +398,25 @@ bool TComm::KeepsConnection(uint8_t port) const {
 
 int TComm::GoneCause() const {
     return net_ ? net_->Cause() : 0;
+}
+
+void TComm::Lost(int cause) {
+    {
+        std::lock_guard lock(mutex_);
+        ++netFailure_.count;
+        netFailure_.cause = cause;
+        netFailure_.said = net_->ServerText();
+    }
+    markGone();
+}
+
+TComm::NetFailure TComm::LastNetFailure() const {
+    std::lock_guard lock(mutex_);
+    return netFailure_;
+}
+
+std::string TComm::GoneServerText() const {
+    return net_ ? net_->ServerText() : std::string();
 }
 
 void TComm::Close() {

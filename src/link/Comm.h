@@ -47,15 +47,19 @@ public:
 class ECommOpenError : public ECommError {
 public:
     explicit ECommOpenError(int32_t code);
-    ECommOpenError(int32_t code, const std::string& path, int cause, int port = 0);
+    // said: for a network port, the line its server sent before it closed (NetFailureText).
+    ECommOpenError(int32_t code, const std::string& path, int cause, int port = 0,
+                   const std::string& said = {});
     int32_t ErrorCode;
     std::string Path;
     int Cause = 0;
+    std::string Said;
 };
 
 // "PATH: what is wrong." for an errno of a failed open, lock or set-up of a serial device;
 // without a path, which port has no device.
-std::string OpenFailureText(const std::string& path, int cause, int port = 0);
+std::string OpenFailureText(const std::string& path, int cause, int port = 0,
+                            const std::string& said = {});
 
 // Code: the errno of the failed call; ETIMEDOUT when a Write could not hand all its bytes to
 // the device within 1000 ms (peer not reading, CTS never raised).
@@ -192,6 +196,17 @@ public:
     bool IsNetwork() const { return netOpen_; }
     // Why a network port was lost (see NetFailureText); 0 otherwise.
     int GoneCause() const;
+    // The line of text the lost network port's server sent before it closed, or "".
+    std::string GoneServerText() const;
+    // Network connections of this component that failed or ended so far, and why the last one
+    // did (NetFailureText); kept across Close, so that a failure a search has already closed
+    // and opened again over is still known.
+    struct NetFailure {
+        uint64_t count = 0;
+        int cause = 0;
+        std::string said;
+    };
+    NetFailure LastNetFailure() const;
 
     // Line speed the current settings give (after -1 / BaudRateUserDefined resolution and
     // the mapping to termios rates); 0 when the device speed is left unchanged.
@@ -204,7 +219,7 @@ private:
     // NetSink, on the watcher thread.
     size_t RoomInQueue() const override { return roomInQueue(); }
     void HandOver(const uint8_t* data, size_t n) override { handOver(data, n); }
-    void Lost(int) override { markGone(); }
+    void Lost(int cause) override;
 
     template <class Change> void changeLine(Change change);
     void raiseRtsIfNoHandshake();
@@ -248,6 +263,7 @@ private:
     uint64_t received_ = 0; // bytes ever queued
     uint64_t consumed_ = 0; // bytes ever taken by Read
     bool gone_ = false;
+    NetFailure netFailure_;
     std::optional<std::chrono::steady_clock::time_point> breakUntil_;
 };
 

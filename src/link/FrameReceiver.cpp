@@ -2,6 +2,8 @@
 
 #include "Crc.h"
 
+#include <algorithm>
+
 namespace r8 {
 
 int FrameReceiver::r_data(int b) {
@@ -22,7 +24,7 @@ int FrameReceiver::r_data(int b) {
         case SOH:
         case STX:
             ReceivedLength = 0;
-            RecvFrame[ReceivedLength++] = byte;
+            Partial[ReceivedLength++] = byte;
             RxState = 1;
             break;
         default:
@@ -30,18 +32,19 @@ int FrameReceiver::r_data(int b) {
         }
         break;
     case 1: {
-        RecvFrame[ReceivedLength++] = byte;
-        const int payloadEnd = RecvFrame[0] == SOH ? 1 + kSohAnswerPayload : 1 + kStxAnswerPayload;
+        Partial[ReceivedLength++] = byte;
+        const int payloadEnd = Partial[0] == SOH ? 1 + kSohAnswerPayload : 1 + kStxAnswerPayload;
         if (ReceivedLength == payloadEnd) RxState = 2;
         break;
     }
     case 2:
         if (byte == ETX) {
-            RecvFrame[ReceivedLength++] = byte;
+            Partial[ReceivedLength++] = byte;
             EtxCopy = static_cast<int8_t>(byte);
             RxState = 3;
         } else {
             RxState = 0; // the frame is dropped; the next header starts afresh
+            ++BadFrames;
             if (OnFramingError) OnFramingError();
         }
         break;
@@ -51,12 +54,15 @@ int FrameReceiver::r_data(int b) {
         break;
     case 4: {
         ReceivedCrc |= byte;
-        const size_t covered = RecvFrame[0] == SOH ? kSohAnswerPayload + 1 : kStxAnswerPayload + 1;
-        if (FrameCrc(RecvFrame.data() + 1, covered) == ReceivedCrc) {
+        const size_t covered = Partial[0] == SOH ? kSohAnswerPayload + 1 : kStxAnswerPayload + 1;
+        if (FrameCrc(Partial.data() + 1, covered) == ReceivedCrc) {
+            std::copy_n(Partial.begin(), covered + 1, RecvFrame.begin());
+            ++GoodFrames;
             result = EtxCopy;
             RxState = 5;
         } else {
             RxState = 0;
+            ++BadFrames;
             if (OnBadCrc) OnBadCrc();
         }
         break;

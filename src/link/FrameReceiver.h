@@ -20,11 +20,17 @@ public:
     int r_data(int b);
 
     int8_t RxState = 0;
-    // Header at 0, A1..A15 (or A1, A2) from 1, then ETX. Overwritten when the next frame starts.
+    // The last good frame: header at 0, A1..A15 (or A1, A2) from 1, then ETX. A frame is
+    // gathered apart (Partial) and copied here once its CRC is good, so that a broken frame
+    // or line noise never shows as an answer (an ACK that stands for one reads this).
     std::array<uint8_t, 1 + kStxAnswerPayload + 1> RecvFrame{};
-    int32_t ReceivedLength = 0;
+    std::array<uint8_t, 1 + kStxAnswerPayload + 1> Partial{};
+    int32_t ReceivedLength = 0; // bytes in Partial
     uint16_t ReceivedCrc = 0;
     int8_t EtxCopy = 0;
+    // Frames counted as they end: good ones, and broken ones (no ETX, CRC differs).
+    uint64_t GoodFrames = 0;
+    uint64_t BadFrames = 0;
 
     std::function<void()> OnFramingError; // the byte after the payload is not ETX
     std::function<void()> OnBadCrc;       // a complete frame failed its CRC check

@@ -61,12 +61,16 @@ std::optional<NetAddress> ParseNetAddress(const std::string& name) {
     return a;
 }
 
-std::string NetFailureText(const std::string& name, int cause) {
+namespace {
+
+std::string causeText(const std::string& name, int cause) {
     switch (cause) {
     case 0:
         return name + ": connection closed by the server.";
     case kNameNotResolved:
         return name + ": name not resolved.";
+    case kNameServerNoAnswer:
+        return name + ": the name server did not answer; the host name was not resolved.";
     case kComPortRefused:
         return name + ": the server refused COM-PORT-OPTION (RFC 2217). For a raw TCP port use "
                       "socket://.";
@@ -90,6 +94,14 @@ std::string NetFailureText(const std::string& name, int cause) {
     default:
         return name + ": " + std::strerror(cause) + ".";
     }
+}
+
+} // namespace
+
+std::string NetFailureText(const std::string& name, int cause, const std::string& said) {
+    std::string text = causeText(name, cause);
+    if (!said.empty()) text += " The server said: \"" + said + "\".";
+    return text;
 }
 
 } // namespace r8

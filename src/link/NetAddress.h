@@ -23,14 +23,16 @@ bool IsNetworkName(const std::string& name);
 std::optional<NetAddress> ParseNetAddress(const std::string& name);
 
 // Causes of a failed network connection beside the errno values of connect() and recv():
-// the host name did not resolve; the server refused COM-PORT-OPTION; the server never answered
-// the offer of it.
+// the name server knows no address for the host name; the server refused COM-PORT-OPTION; the
+// server never answered the offer of it; the name server did not answer in time.
 constexpr int kNameNotResolved = -1001;
 constexpr int kComPortRefused = -1002;
 constexpr int kComPortNoAnswer = -1003;
+constexpr int kNameServerNoAnswer = -1004;
 
 // "NAME: what is wrong." for a network port that cannot be opened or was lost; cause is an
-// errno, one of the constants above, or 0 for a connection the server closed.
-std::string NetFailureText(const std::string& name, int cause);
+// errno, one of the constants above, or 0 for a connection the server closed. said: the line
+// the server sent before it closed, if any, quoted after the cause.
+std::string NetFailureText(const std::string& name, int cause, const std::string& said = {});
 
 } // namespace r8

@@ -24,8 +24,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kWriteTimeout = std::chrono::milliseconds(1000);
-constexpr auto kConnectTimeout = std::chrono::seconds(10);
-constexpr auto kNegotiationTimeout = std::chrono::seconds(5);
 constexpr size_t kMaxPending = 64 * 1024;
 // A connection whose peer has vanished (cable, power) ends after about 10 + 3 x 5 s of silence:
 // the kernel's keep-alive probes watch it, not a timer of ours.
@@ -98,13 +96,49 @@ std::vector<Address> resolve(const std::string& host, uint16_t port, int flags, 
     return out;
 }
 
+std::mutex& resolverMutex() {
+    static std::mutex m;
+    return m;
+}
+
+NameResolver& injectedResolver() {
+    static NameResolver r;
+    return r;
+}
+
+NetPhaseTimes& phaseTimes() {
+    static NetPhaseTimes t;
+    return t;
+}
+
+// The system's lookup, or the injected one whose numeric answers become addresses.
+std::vector<Address> lookUp(const NameResolver& resolver, const std::string& host, uint16_t port,
+                            int& error) {
+    if (!resolver) return resolve(host, port, AI_ADDRCONFIG, error);
+    const NameAnswer answer = resolver(host);
+    error = answer.error;
+    std::vector<Address> out;
+    for (const std::string& a : answer.addresses) {
+        int e = 0;
+        for (const Address& x : resolve(a, port, AI_NUMERICHOST, e))
+            out.push_back(x);
+    }
+    if (error == 0 && out.empty()) error = EAI_NONAME;
+    return out;
+}
+
 std::shared_ptr<Lookup> startLookup(const std::string& host, uint16_t port) {
     auto lookup = std::make_shared<Lookup>();
     lookup->doneFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (lookup->doneFd < 0) return nullptr;
-    std::thread([lookup, host, port] {
+    NameResolver resolver;
+    {
+        std::lock_guard lock(resolverMutex());
+        resolver = injectedResolver();
+    }
+    std::thread([lookup, host, port, resolver = std::move(resolver)] {
         int error = 0;
-        auto found = resolve(host, port, AI_ADDRCONFIG, error);
+        auto found = lookUp(resolver, host, port, error);
         std::lock_guard lock(lookup->mutex);
         lookup->addresses = std::move(found);
         lookup->error = error;
@@ -141,10 +175,44 @@ void tune(int fd) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepCount, sizeof kKeepCount);
 }
 
+constexpr size_t kRecentBytes = 160;
+
+// The last line of the bytes if it is plain text a person wrote (letters and a space), else "".
+std::string lastTextLine(const std::vector<uint8_t>& bytes) {
+    size_t end = bytes.size();
+    while (end > 0 && (bytes[end - 1] == '\r' || bytes[end - 1] == '\n' || bytes[end - 1] == ' '))
+        --end;
+    size_t begin = end;
+    while (begin > 0 && bytes[begin - 1] >= 0x20 && bytes[begin - 1] <= 0x7E)
+        --begin;
+    const std::string line(bytes.begin() + static_cast<std::ptrdiff_t>(begin),
+                           bytes.begin() + static_cast<std::ptrdiff_t>(end));
+    const auto letters = std::count_if(line.begin(), line.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+    if (line.size() < 6 || letters < 4 || line.find(' ') == std::string::npos) return {};
+    return line;
+}
+
 } // namespace
 
+void SetNameResolver(NameResolver resolver) {
+    std::lock_guard lock(resolverMutex());
+    injectedResolver() = std::move(resolver);
+}
+
+void SetNetPhaseTimes(const NetPhaseTimes& times) {
+    std::lock_guard lock(resolverMutex());
+    phaseTimes() = times;
+}
+
+NetPhaseTimes CurrentNetPhaseTimes() {
+    std::lock_guard lock(resolverMutex());
+    return phaseTimes();
+}
+
 NetLink::NetLink(NetAddress address, rfc2217::LineRequest line)
-    : address_(std::move(address)), line_(line) {
+    : address_(std::move(address)), line_(line), times_(CurrentNetPhaseTimes()) {
     for (auto& a : answered_)
         a = -1;
 }
@@ -163,8 +231,21 @@ void NetLink::lose(NetSink& sink, int cause) {
         if (lost_) return;
         lost_ = true;
         cause_ = cause;
+        serverText_ = lastTextLine(recent_);
     }
     sink.Lost(cause);
+}
+
+std::string NetLink::ServerText() const {
+    std::lock_guard lock(writeMutex_);
+    return serverText_;
+}
+
+// A server that turns a client away says why in a line of text before it closes.
+void NetLink::keepRecent(const uint8_t* data, size_t n) {
+    recent_.insert(recent_.end(), data, data + n);
+    if (recent_.size() > kRecentBytes)
+        recent_.erase(recent_.begin(), recent_.end() - static_cast<std::ptrdiff_t>(kRecentBytes));
 }
 
 bool NetLink::connect(int wakeFd, const std::atomic<bool>& stop, NetSink& sink) {
@@ -177,19 +258,27 @@ bool NetLink::connect(int wakeFd, const std::atomic<bool>& stop, NetSink& sink) 
             lose(sink, errno);
             return false;
         }
+        // A name server that does not answer is given up on; its thread ends by itself.
+        const auto lookupEnd = Clock::now() + times_.lookup;
         for (;;) {
             {
                 std::lock_guard lock(lookup->mutex);
                 if (lookup->done) {
                     addresses = lookup->addresses;
+                    error = lookup->error;
                     break;
                 }
             }
+            if (Clock::now() >= lookupEnd) {
+                lose(sink, kNameServerNoAnswer);
+                return false;
+            }
             short revents = 0;
-            if (!waitFor(wakeFd, stop, lookup->doneFd, POLLIN, -1, revents)) return false;
+            if (!waitFor(wakeFd, stop, lookup->doneFd, POLLIN, msUntil(lookupEnd), revents))
+                return false;
         }
         if (addresses.empty()) {
-            lose(sink, kNameNotResolved);
+            lose(sink, error == EAI_AGAIN ? kNameServerNoAnswer : kNameNotResolved);
             return false;
         }
     }
@@ -204,7 +293,7 @@ bool NetLink::connect(int wakeFd, const std::atomic<bool>& stop, NetSink& sink) 
         int result = ::connect(fd, reinterpret_cast<const sockaddr*>(&a.addr), a.len);
         if (result < 0 && errno == EINPROGRESS) {
             short revents = 0;
-            if (!waitFor(wakeFd, stop, fd, POLLOUT, msUntil(Clock::now() + kConnectTimeout),
+            if (!waitFor(wakeFd, stop, fd, POLLOUT, msUntil(Clock::now() + times_.connect),
                          revents)) {
                 ::close(fd);
                 return false;
@@ -259,7 +348,7 @@ bool NetLink::makeReady() {
 
 void NetLink::moveBytes(int wakeFd, const std::atomic<bool>& stop, NetSink& sink) {
     const bool telnet = address_.kind == NetAddress::Kind::Rfc2217;
-    const auto negotiationEnd = Clock::now() + kNegotiationTimeout;
+    const auto negotiationEnd = Clock::now() + times_.negotiation;
     uint8_t buf[1024];
     std::vector<uint8_t> data;
     std::vector<uint8_t> replies;
@@ -301,6 +390,7 @@ void NetLink::moveBytes(int wakeFd, const std::atomic<bool>& stop, NetSink& sink
             return;
         }
         if (!telnet) {
+            keepRecent(buf, static_cast<size_t>(n));
             sink.HandOver(buf, static_cast<size_t>(n));
             continue;
         }
@@ -330,7 +420,10 @@ void NetLink::moveBytes(int wakeFd, const std::atomic<bool>& stop, NetSink& sink
             lose(sink, failed);
             return;
         }
-        if (!data.empty()) sink.HandOver(data.data(), data.size());
+        if (!data.empty()) {
+            keepRecent(data.data(), data.size());
+            sink.HandOver(data.data(), data.size());
+        }
     }
 }
 

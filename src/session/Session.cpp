@@ -120,6 +120,7 @@ void Session::Start() {
 }
 
 void Session::SendTimerTimer() {
+    watchLine();
     if (disconnected_) {
         // The device is back but the camera has not answered yet: no port search and no
         // give-up; the enquiry goes out again after a command's time-out.
@@ -136,6 +137,80 @@ void Session::SendTimerTimer() {
         // Reported by the loop's standard report after this tick: a box shown from inside the
         // tick would hold the timer until it is closed.
         loop_.Post([error = std::current_exception()] { std::rethrow_exception(error); });
+    }
+}
+
+void Session::ShowMessage(const std::string& text, const std::string& caption, int buttons) {
+    const bool lineError = caption == "recv_chr" || (caption == "ERR" && text == " Error ");
+    if (!lineError) {
+        observer_.Message(text, caption, buttons);
+        return;
+    }
+    burst_.fresh = true;
+    if (++burst_.count == 1) {
+        burst_.text = text;
+        burst_.caption = caption;
+        observer_.Message(text, caption, buttons);
+        return;
+    }
+    if (!garbageShown_)
+        observer_.StatusText(3, burst_.caption + ": " + burst_.text + " (" +
+                                    std::to_string(burst_.count) + " times)");
+}
+
+// A good frame ends a burst of line errors: an answer in error that it carries is shown.
+void Session::AnswerArrived() {
+    if (link_->Rx.GoodFrames != goodAtAnswer_) {
+        goodAtAnswer_ = link_->Rx.GoodFrames;
+        endBurst();
+    }
+    loader_->AnswerArrived();
+}
+
+void Session::endBurst() {
+    if (burst_.count > 1) observer_.Repeated(burst_.text, burst_.caption, burst_.count - 1);
+    if (burst_.count > 0 || garbageShown_) observer_.StatusText(3, "");
+    burst_ = {};
+    garbageShown_ = false;
+}
+
+// At every tick: a tick without line errors ends their burst; ticks in a row with broken
+// frames and no good one mean the line sends garbage.
+void Session::watchLine() {
+    const FrameReceiver& rx = link_->Rx;
+    const bool bad = rx.BadFrames != badSeen_ || burst_.fresh;
+    const bool good = rx.GoodFrames != goodSeen_;
+    badSeen_ = rx.BadFrames;
+    goodSeen_ = rx.GoodFrames;
+    burst_.fresh = false;
+    if (!bad) {
+        noisyTicks_ = 0;
+        endBurst();
+        return;
+    }
+    noisyTicks_ = good ? 0 : noisyTicks_ + 1;
+    if (noisyTicks_ >= kGarbageTicks && !disconnected_ && !closed_) lineSendsGarbage();
+}
+
+// Nothing the line sends can be trusted: the link goes back to the search on a port opened
+// afresh (a network port gets a new connection), as at start-up. Said once per burst.
+void Session::lineSendsGarbage() {
+    noisyTicks_ = 0;
+    const std::string text =
+        PortPath(port_->Port()) + ": the line keeps sending bytes that are no frames (" +
+        std::to_string(link_->Rx.BadFrames) + " broken frames); searching for the camera again";
+    if (!garbageShown_) {
+        garbageShown_ = true;
+        observer_.StatusText(3, text);
+        observer_.LineGarbage(text);
+    }
+    const bool wasUp = link_->LINK_STATUS != 0;
+    resetLink();
+    port_->Close(); // the search's next tick opens it again
+    if (wasUp) {
+        observer_.LinkUp(false);
+        SetStatusText(0, kConnecting);
+        AnswerLost();
     }
 }
 
@@ -206,16 +281,19 @@ void Session::resetLink() {
 void Session::searchConnectFailed() {
     const std::string path = PortPath(port_->Port());
     if (!openReported_.insert(path).second) return;
-    loop_.Post([error = std::make_exception_ptr(ECommOpenError(-1, path, ownComm_->GoneCause()))] {
+    loop_.Post([error = std::make_exception_ptr(ECommOpenError(-1, path, ownComm_->GoneCause(), 0,
+                                                               ownComm_->GoneServerText()))] {
         std::rethrow_exception(error);
     });
 }
 
 void Session::deviceGone() {
+    endBurst();
     const bool first = !disconnected_;
     disconnected_ = true;
     const std::string path = PortPath(port_->Port());
     const int netCause = ownComm_ && ownComm_->IsNetwork() ? ownComm_->GoneCause() : 0;
+    const std::string said = ownComm_ && ownComm_->IsNetwork() ? ownComm_->GoneServerText() : "";
     sendTimer_->SetEnabled(false);
     resetLink();
     port_->Close(); // no handler of the dead port runs after this
@@ -226,7 +304,7 @@ void Session::deviceGone() {
     if (first) {
         std::string text;
         if (IsNetworkName(path)) {
-            text = "Camera disconnected: " + NetFailureText(path, netCause) +
+            text = "Camera disconnected: " + NetFailureText(path, netCause, said) +
                    " Connecting again until it answers.";
         } else {
             std::error_code ec;

@@ -84,9 +84,13 @@ public:
     AnswerView Answer() const override;
     CameraState& State() override { return state_; }
     int ActivePage() const override { return observer_.ActivePage(); }
-    void ShowMessage(const std::string& text, const std::string& caption, int buttons) override {
-        observer_.Message(text, caption, buttons);
-    }
+    // Line errors (a frame without ETX, an answer in error) come in bursts on a noisy line:
+    // the first of a burst is shown, the rest are counted in status panel 3; a burst ends at a
+    // tick of the link timer without one. Every other message is shown as it comes.
+    void ShowMessage(const std::string& text, const std::string& caption, int buttons) override;
+    // Ticks in a row with broken frames and no good one after which the line counts as sending
+    // garbage: the link is dropped and the port searched again.
+    static constexpr int kGarbageTicks = 3;
     void OnGroup(uint8_t group, int item, GroupDecoder decode) override;
     void OnResolution(std::function<void(bool hi)> show) override;
     void OnTvSystem(std::function<void(bool pal)> show) override;
@@ -99,7 +103,7 @@ private:
     void SetCursorTimerEnabled(bool on) override { cursorTimer_->SetEnabled(on); }
     void SetSendTimerEnabled(bool on) override { sendTimer_->SetEnabled(on); }
     void CopyProgressToMax() override { observer_.BlockSent(); }
-    void AnswerArrived() override { loader_->AnswerArrived(); }
+    void AnswerArrived() override;
     void CloseCopyFile() override { observer_.ResetAcknowledged(); }
     void Terminate() override;
     void Resending(bool block) override { observer_.Resending(block); }
@@ -114,6 +118,9 @@ private:
     void TabAnswer(int page) override;
     void AnswerHandled() override { observer_.AnswerArrived(); }
 
+    void watchLine();
+    void endBurst();
+    void lineSendsGarbage();
     void resolutionRule(uint16_t v);
     void tvRule(uint16_t v);
 
@@ -154,7 +161,16 @@ private:
     std::vector<std::function<void(bool)>> resolutionShows_;
     std::vector<std::function<void(bool)>> tvShows_;
     bool gaveUp_ = false;
-    std::string linkState_; // what status panel 0 shows
+    struct ErrorBurst {
+        std::string text, caption;
+        int count = 0;
+        bool fresh = false; // one came since the last tick
+    } burst_;
+    uint64_t goodSeen_ = 0, badSeen_ = 0; // the receiver's frame counts at the last tick
+    int noisyTicks_ = 0;
+    uint64_t goodAtAnswer_ = 0; // the receiver's good frames at the last answer
+    bool garbageShown_ = false; // in this burst
+    std::string linkState_;     // what status panel 0 shows
 
     // Devices whose open error the port search has shown.
     std::set<std::string> openReported_;

@@ -33,6 +33,13 @@ public:
     virtual void ResetAcknowledged() {}
     // The camera never answered the start-up enquiry: the session gives up.
     virtual void LinkLost() {}
+    // A burst of line errors ended: the message shown at its start came `more` times after
+    // (the window has shown the count in status panel 3 meanwhile).
+    virtual void Repeated(const std::string& /*text*/, const std::string& /*caption*/,
+                          int /*more*/) {}
+    // The line kept sending bytes that are no frames: the link is dropped and the port is
+    // searched again (status panels 0 and 3 say so).
+    virtual void LineGarbage(const std::string& /*text*/) {}
     // The busy cursor may have changed while the pointer rests over the front end.
     virtual void RefreshCursor() {}
 };

@@ -271,6 +271,11 @@ void TFR8V2::ExitClick() {
     close();
 }
 
+void TFR8V2::Quit() {
+    quitting_ = true;
+    close();
+}
+
 void TFR8V2::FormDestroy() {
     session_->Close();
 }
@@ -278,6 +283,13 @@ void TFR8V2::FormDestroy() {
 // Every way out (Exit, the close box, the link's give-up) ends here: the queued load orders go,
 // then the port.
 void TFR8V2::closeEvent(QCloseEvent* e) {
+    // A copy half-way leaves the camera with part of a file: the operator decides (Exit, the
+    // menu and the close box all end here); a signal or the link's give-up does not ask.
+    if (!quitting_ && !terminated_ && !Copy->MayClose()) {
+        e->ignore();
+        return;
+    }
+    Copy->Engine().Abort();
     session_->Close();
     // The side windows go with the main window, so that the program ends whatever is open.
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -42,6 +42,8 @@ public:
     void FormCreate();
     void FormDestroy();
     void ExitClick();
+    // Closes without asking (a signal): a running copy is stopped first.
+    void Quit();
     void SW1Click();
     // Menu "Option" > "Traffic": the traffic trace window.
     void TrafficClick();
@@ -145,6 +147,7 @@ private:
     TKizuInfo* adjustInfo_ = nullptr;
     TFMR8V2* maskPreview_ = nullptr;
     bool copyRunning_ = false;
+    bool quitting_ = false; // close without asking
     bool busyCursor_ = false;
     bool settingPage_ = false;
     bool terminated_ = false;

@@ -191,7 +191,7 @@ int main(int argc, char* argv[]) {
                              while (read(signalFd, &info, sizeof info) == sizeof info) {
                              }
                              stopped = true;
-                             FR8V2.close();
+                             FR8V2.Quit();
                              QCoreApplication::exit(0);
                          });
     }

@@ -75,6 +75,8 @@ TEST(CopyCommand, UsagePortAndFileErrorsExitTwoWithOneSentence) {
         << factory.substr(0, 32) << factory.substr(factory.size() - 32);
     ASSERT_EQ(mkfifo(dir.File("fifo.dat").c_str(), 0600), 0);
     std::filesystem::create_directory(dir.File("folder"));
+    std::ofstream(dir.File("end.dat"), std::ios::binary) << factory.substr(factory.size() - 32);
+    const std::string shm = "/dev/shm/r8v5mc-copy-test-" + std::to_string(getpid()) + ".dat";
 
     sim::CameraSim camera;
     camera.Start();
@@ -116,6 +118,20 @@ TEST(CopyCommand, UsagePortAndFileErrorsExitTwoWithOneSentence) {
         {{"--simulate", "read", "missing/a.dat"}, 2, "cannot write in missing"},
         {{"diff", "good.dat", "bad.dat"}, 2, "bad.dat: line 2"},
         {{"diff", "good.dat", "good.dat"}, 0, ""},
+        // The trace file must not be the command's own file; a trace cut short is an error.
+        {{"--simulate", "--trace-file", "good.dat", "write", "good.dat"},
+         2,
+         "good.dat: the trace file is the command's own file"},
+        {{"--simulate", "--force", "--trace-file=exists.dat", "read", "./exists.dat"},
+         2,
+         "the trace file is the command's own file"},
+        {{"--simulate", "--trace-file", "/dev/full", "verify", "good.dat"},
+         2,
+         "/dev/full: the trace is cut: No space left on device"},
+        // A single write of the end record alone sends nothing (the port is not opened).
+        {{"--simulate", "write", "--single", "end.dat"}, 2, "end.dat: no EEPROM word record"},
+        // /dev/shm holds plain files.
+        {{"--simulate", "read", shm}, 0, ""},
         {{"--help"}, 0, ""},
         {{"--version"}, 0, ""},
     };
@@ -130,6 +146,9 @@ TEST(CopyCommand, UsagePortAndFileErrorsExitTwoWithOneSentence) {
     }
     close(held);
     EXPECT_EQ(ReadAll(dir.File("exists.dat")), "x");
+    EXPECT_EQ(ReadAll(dir.File("good.dat")), factory);
+    EXPECT_EQ(ReadAll(shm), factory);
+    std::filesystem::remove(shm);
     EXPECT_TRUE(camera.Received().empty()) << "nothing reached the camera";
 }
 
@@ -228,33 +247,54 @@ TEST(CopyCommand, ACameraThatNeverAnswersExitsThree) {
     bool ticked = false;
     const int code = RunCopyTool(h.Args("verify", "camera.dat"), h.io, -1, [&](Session& s) {
         for (int i = 0; i < 16 && !ticked; ++i)
-            s.Link().SendTimerTimer(); // the port search gives up at the 16th
+            s.SendTimerTimer(); // the port search gives up at the 16th
         ticked = true;
     });
     EXPECT_EQ(code, kExitNoCamera);
     EXPECT_NE(h.Err().find("no camera answered"), std::string::npos) << h.Err();
 }
 
+// The second time-out ends the command: nothing is sent after the last line, and a write says
+// what the camera may hold.
 TEST(CopyCommand, AnUnansweredCameraEndsWithItsOwnExitCodeAtTheSecondTimeOut) {
-    HeldCamera h;
-    int ticks = 0;
-    const int code = RunCopyTool(h.Args("read", "camera.dat"), h.io, -1, [&](Session& s) {
-        if (!h.LetOut(kStartUnits)) return;
-        // The first EEPROM read waits: the 21st tick sends it again, the 42nd gives up.
-        for (; ticks < 21; ++ticks)
-            s.Link().SendTimerTimer();
-        ASSERT_TRUE(h.camera.WaitHeld(2, 5000)) << "the read is sent again";
-        EXPECT_EQ(h.EepromReads(), 2u);
-        for (; ticks < 41; ++ticks)
-            s.Link().SendTimerTimer();
-        EXPECT_EQ(h.Err().find("link is lost"), std::string::npos) << "not before the 42nd tick";
-        s.Link().SendTimerTimer();
-        ++ticks;
-    });
-    EXPECT_EQ(ticks, 42);
-    EXPECT_EQ(code, kExitNoCamera);
-    EXPECT_NE(h.Err().find("stopped answering: the link is lost"), std::string::npos) << h.Err();
-    EXPECT_FALSE(std::filesystem::exists(h.dir.File("camera.dat")));
+    for (const char* command : {"read", "write"}) {
+        SCOPED_TRACE(command);
+        HeldCamera h;
+        const bool write = std::string(command) == "write";
+        std::ofstream(h.dir.File("camera.dat"), std::ios::binary)
+            << sim::SettingsText(sim::FactoryEeprom({}));
+        CopyArgs args = h.Args(command, write ? "camera.dat" : "new.dat");
+        args.batch = false;
+        auto sent = [&h, write] {
+            size_t n = 0;
+            for (const auto& p : h.camera.Commands())
+                n += p[0] == (write ? 0x21 : 0x31) && p[1] == 0x0C;
+            return n;
+        };
+        int ticks = 0;
+        const int code = RunCopyTool(args, h.io, -1, [&](Session& s) {
+            if (!h.LetOut(kStartUnits)) return;
+            // The first EEPROM command waits: the 21st tick sends it again, the 42nd gives up.
+            for (; ticks < 21; ++ticks)
+                s.SendTimerTimer();
+            ASSERT_TRUE(h.camera.WaitHeld(2, 5000)) << "the command is sent again";
+            EXPECT_EQ(sent(), 2u);
+            for (; ticks < 41; ++ticks)
+                s.SendTimerTimer();
+            EXPECT_EQ(h.Err().find("link is lost"), std::string::npos) << "not before the 42nd";
+            s.SendTimerTimer();
+            ++ticks;
+        });
+        EXPECT_EQ(ticks, 42);
+        EXPECT_EQ(code, kExitNoCamera);
+        const std::string err = h.Err();
+        EXPECT_NE(err.find("stopped answering: the link is lost"), std::string::npos) << err;
+        EXPECT_EQ(err.find("retry 2"), std::string::npos) << "no re-send after the last line";
+        EXPECT_EQ(h.camera.Held(), 2u) << "nothing sent after the last line";
+        EXPECT_EQ(err.find("the camera may hold part of the file") != std::string::npos, write)
+            << err;
+        EXPECT_FALSE(std::filesystem::exists(h.dir.File("new.dat")));
+    }
 }
 
 TEST(CopyCommand, ASignalStopsBetweenExchangesAndReleasesThePort) {
@@ -320,7 +360,7 @@ TEST(CopyCommand, ALostAnswerToTheBlockSendsTheBlockAgain) {
         // Once the camera's ACK to the block is in, its answer is due.
         if (ticked || s.Link().SendFrame[0] != SOH || s.Link().LINK_STATUS != 2) return;
         for (int tick = 0; tick <= CameraLink::kBlockTicks; ++tick)
-            s.Link().SendTimerTimer();
+            s.SendTimerTimer();
         ticked = true;
     });
     EXPECT_EQ(code, kExitDone) << h.Err();
@@ -344,17 +384,29 @@ TEST(CopyCommand, MalformedFilesAreRefusedAndNothingIsSent) {
     std::ifstream expected(R8_MALFORMED_DIR "/EXPECTED");
     ASSERT_TRUE(expected);
     int files = 0;
+    size_t distinct = 0;
     std::set<std::string> messages;
     for (std::string line; std::getline(expected, line);) {
         if (line.empty() || line[0] == '#') continue;
-        const size_t tab = line.find('\t');
-        ASSERT_NE(tab, std::string::npos) << line;
-        const std::string path = R8_MALFORMED_DIR "/" + line.substr(0, tab);
-        const std::string says = path + ": " + line.substr(tab + 1);
+        std::vector<std::string> columns;
+        for (size_t at = 0;;) {
+            const size_t tab = line.find('\t', at);
+            columns.push_back(line.substr(at, tab - at));
+            if (tab == std::string::npos) break;
+            at = tab + 1;
+        }
+        ASSERT_GE(columns.size(), 2u) << line;
+        const std::string path = R8_MALFORMED_DIR "/" + columns[0];
+        // --single may say something else, or take the file ("-": a patch).
+        const std::string single = columns.size() > 2 ? columns[2] : columns[1];
         ++files;
+        distinct += single != columns[1] && single != "-" ? 2 : 1;
         for (const char* mode : {"--batch", "--single", "verify"}) {
             SCOPED_TRACE(path + " " + mode);
             const bool verify = std::string(mode) == "verify";
+            const bool isSingle = std::string(mode) == "--single";
+            if (isSingle && single == "-") continue;
+            const std::string says = path + ": " + (isSingle ? single : columns[1]);
             std::vector<std::string> words{"--port", camera.SlavePath()};
             if (verify)
                 words.insert(words.end(), {"verify", path});
@@ -374,9 +426,50 @@ TEST(CopyCommand, MalformedFilesAreRefusedAndNothingIsSent) {
             messages.insert(err);
         }
     }
-    EXPECT_GE(files, 25);
-    EXPECT_EQ(messages.size(), static_cast<size_t>(files)) << "each file its own message";
+    EXPECT_GE(files, 40);
+    EXPECT_EQ(messages.size(), distinct) << "each file its own message";
     EXPECT_TRUE(camera.Received().empty()) << "nothing reached the camera";
+}
+
+// The variants a writer may produce (mixed line ends, descending order, a file that carries
+// 03FF): the writes take them, and verify then finds the camera equal to the file.
+TEST(CopyCommand, AcceptedVariantsWriteAndVerifyClean) {
+    sim::CameraSim camera;
+    camera.Start();
+    TempDir dir;
+    int files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(R8_ACCEPTED_DIR)) {
+        const std::string path = e.path().string();
+        const bool kept = e.path().filename() == "carries-03ff.dat";
+        ++files;
+        for (const char* mode : {"--single", "--batch", "verify"}) {
+            // One record-by-record write is enough: in file order, so the descending one.
+            if (std::string(mode) == "--single" && e.path().filename() != "descending-order.dat")
+                continue;
+            SCOPED_TRACE(path + " " + mode);
+            std::vector<std::string> words{"--port", camera.SlavePath()};
+            if (std::string(mode) == "verify")
+                words.insert(words.end(), {"verify", path});
+            else
+                words.insert(words.end(), {"write", path, mode});
+            ToolStreams io;
+            io.out = std::fopen(dir.File("out").c_str(), "w");
+            io.err = std::fopen(dir.File("err").c_str(), "w");
+            EXPECT_EQ(RunCopyTool(ParseCopyArgs(words), io), kExitDone);
+            std::fclose(io.out);
+            std::fclose(io.err);
+            EXPECT_EQ(ReadAll(dir.File("err")).find("r8v5mc-copy:"), std::string::npos)
+                << ReadAll(dir.File("err"));
+            if (std::string(mode) == "verify") {
+                EXPECT_NE(ReadAll(dir.File("out"))
+                              .find(kept ? "1024 words (03FF included) compared, 0 differ"
+                                         : "1023 words compared, 0 differ"),
+                          std::string::npos)
+                    << ReadAll(dir.File("out"));
+            }
+        }
+    }
+    EXPECT_EQ(files, 3);
 }
 
 } // namespace

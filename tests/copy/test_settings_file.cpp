@@ -197,8 +197,9 @@ TEST(TargetFileChecks, ALinksTargetIsReplacedInItsFolderAndADiscardLeavesNothing
     {
         TargetFile file;
         ASSERT_EQ(file.Open(dir.File("link.dat"), 32768), "");
-        // Made before anything is read, next to the file it replaces.
-        EXPECT_EQ(Entries(dir.File("sub")).size(), 2u);
+        // Made before anything is read, in the folder of the file it replaces, and without a
+        // name until the end: a run killed meanwhile leaves nothing there.
+        EXPECT_EQ(Entries(dir.File("sub")), std::vector<std::string>{"real.dat"});
         EXPECT_EQ(file.Commit("new"), "");
     }
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.dat")));
@@ -219,20 +220,32 @@ TEST(TargetFileChecks, ALinksTargetIsReplacedInItsFolderAndADiscardLeavesNothing
     EXPECT_NE(error.find("cannot create a file in"), std::string::npos) << error;
 }
 
-TEST(SettingsFileCompare, DifferingWordsWithBothValues) {
+// 0000..03FE always; 03FF only when a side carries it (a file may, and both writes send it).
+TEST(SettingsFileCompare, DifferingWordsWithBothValuesAnd03FFWhenCarried) {
     WordImage a{}, b{};
     a.fill(0x1111);
+    a[1023] = kNoWord;
     b = a;
     b[3] = 0x2222;
     b[0x3FE] = kNoWord;
-    b[1023] = 0x3333; // word 1023 is never in a file and is not compared
-    const auto d = CompareImages(a, b);
-    ASSERT_EQ(d.size(), 2u);
-    EXPECT_EQ(d[0].address, 3);
-    EXPECT_EQ(d[0].first, 0x1111);
-    EXPECT_EQ(d[0].second, 0x2222);
-    EXPECT_EQ(d[1].address, 0x3FE);
-    EXPECT_EQ(d[1].second, kNoWord);
+    auto d = CompareImages(a, b);
+    ASSERT_EQ(d.differ.size(), 2u);
+    EXPECT_EQ(d.differ[0].address, 3);
+    EXPECT_EQ(d.differ[0].first, 0x1111);
+    EXPECT_EQ(d.differ[0].second, 0x2222);
+    EXPECT_EQ(d.differ[1].address, 0x3FE);
+    EXPECT_EQ(d.differ[1].second, kNoWord);
+    EXPECT_EQ(ComparedText(d), "1023 words");
+    for (const bool firstCarries : {true, false}) {
+        WordImage x = a, y = a;
+        (firstCarries ? x : y)[1023] = 0x3333;
+        d = CompareImages(x, y);
+        ASSERT_EQ(d.differ.size(), 1u);
+        EXPECT_EQ(d.differ[0].address, 0x3FF);
+        EXPECT_EQ(ComparedText(d), "1024 words (03FF included)");
+        y[1023] = x[1023] = 0x3333;
+        EXPECT_TRUE(CompareImages(x, y).differ.empty());
+    }
 }
 
 } // namespace

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sys/stat.h>
 
@@ -45,6 +48,79 @@ Result Ctl(CameraSim& camera, std::vector<std::string> words,
     std::free(err);
     return r;
 }
+
+// A strict JSON reader for the shape checks: true when text is one JSON value (and a newline)
+// whose objects never repeat a key; top gets the top-level object's keys.
+class JsonCheck {
+public:
+    explicit JsonCheck(const std::string& text) : t_(text) {}
+    bool Whole(std::vector<std::string>& top) {
+        top_ = &top;
+        if (!value(0)) return false;
+        return i_ + 1 == t_.size() && t_[i_] == '\n';
+    }
+
+private:
+    void ws() {
+        while (i_ < t_.size() && (t_[i_] == ' ' || t_[i_] == '\n'))
+            ++i_;
+    }
+    bool str(std::string* out) {
+        if (i_ >= t_.size() || t_[i_] != '"') return false;
+        std::string r;
+        for (++i_; i_ < t_.size() && t_[i_] != '"'; ++i_) {
+            if (static_cast<unsigned char>(t_[i_]) < 0x20) return false;
+            if (t_[i_] == '\\') ++i_;
+            r += t_[i_];
+        }
+        if (i_++ >= t_.size()) return false;
+        if (out) *out = r;
+        return true;
+    }
+    bool value(int depth) {
+        ws();
+        if (i_ >= t_.size()) return false;
+        const char c = t_[i_];
+        if (c == '"') return str(nullptr);
+        if (c == '{' || c == '[') {
+            ++i_;
+            std::vector<std::string> keys;
+            ws();
+            if (i_ < t_.size() && t_[i_] == (c == '{' ? '}' : ']')) return ++i_, true;
+            for (;;) {
+                ws();
+                if (c == '{') {
+                    std::string k;
+                    if (!str(&k)) return false;
+                    if (std::find(keys.begin(), keys.end(), k) != keys.end()) return false;
+                    keys.push_back(k);
+                    ws();
+                    if (i_ >= t_.size() || t_[i_++] != ':') return false;
+                }
+                if (!value(depth + 1)) return false;
+                ws();
+                if (i_ >= t_.size()) return false;
+                if (t_[i_] == ',') {
+                    ++i_;
+                    continue;
+                }
+                if (t_[i_++] != (c == '{' ? '}' : ']')) return false;
+                if (depth == 0 && c == '{') *top_ = keys;
+                return true;
+            }
+        }
+        for (const char* word : {"true", "false", "null"})
+            if (t_.compare(i_, std::strlen(word), word) == 0) return i_ += std::strlen(word), true;
+        const size_t at = i_;
+        if (t_[i_] == '-') ++i_;
+        while (i_ < t_.size() && std::isdigit(static_cast<unsigned char>(t_[i_])))
+            ++i_;
+        return i_ > at;
+    }
+    const std::string& t_;
+    size_t i_ = 0;
+    std::vector<std::string>* top_ = nullptr;
+};
 
 size_t Writes(const CameraSim& camera) {
     size_t n = 0;
@@ -81,6 +157,7 @@ protected:
         case SettingKind::OnOff:
             return "2";
         case SettingKind::HexWord:
+            if (s.width == 1) return hi < 0xFF ? FormatValue(s, hi + 1) : "100";
             return hi < (s.isSigned ? 0x7FFF : 0xFFFF) ? FormatValue(s, hi + 1) : "10000";
         case SettingKind::Range:
             break;
@@ -151,29 +228,39 @@ TEST_F(CtlTest, DumpAppliedToAnotherCameraMakesItsSettingsEqual) {
 
 // The camera reads back another value than the one sent: the set stops there, prints what
 // holds and names what was sent and what was not.
+// In text and with --json (one error object that carries what was done).
 TEST_F(CtlTest, SetThatStopsHalfWaySaysWhatWasSent) {
-    camera.Hold();
-    bool changed = false;
-    const Result r = Ctl(camera, {"set", "agc=3", "sens=5", "gamma=1.0"}, [&](Session&) {
-        if (camera.Held() == 0) return;
-        const auto commands = camera.Commands();
-        if (!changed && !commands.empty() && commands.back()[0] == 0x21 &&
-            commands.back()[1] == 0x1A && commands.back()[2] == 0x02) {
-            // The sens write has been carried out; its read will find another value.
-            camera.WithModel([](sim::CameraModel& m) { m.Set(sim::Setting::Sens, 7); });
-            changed = true;
-        }
-        camera.Release(camera.Held());
-    });
-    camera.Resume();
-    EXPECT_EQ(r.code, kExitCamera);
-    EXPECT_EQ(r.out, "agc=3\n");
-    EXPECT_NE(r.err.find("sens=5: the camera reads back 7"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("sent and read back: agc; sent, not confirmed: sens; not sent: gamma"),
-              std::string::npos)
-        << r.err;
-    for (const auto& p : camera.Commands())
-        EXPECT_FALSE(p[0] == 0x21 && p[1] == 0x59) << "gamma was sent";
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json);
+        camera.Hold();
+        bool changed = false;
+        std::vector<std::string> words{"set", "agc=3", "sens=5", "gamma=1.0"};
+        if (json) words.push_back("--json");
+        const size_t before = camera.Commands().size();
+        const Result r = Ctl(camera, words, [&](Session&) {
+            if (camera.Held() == 0) return;
+            const auto commands = camera.Commands();
+            if (!changed && commands.size() > before && commands.back()[0] == 0x21 &&
+                commands.back()[1] == 0x1A && commands.back()[2] == 0x02) {
+                // The sens write has been carried out; its read will find another value.
+                camera.WithModel([](sim::CameraModel& m) { m.Set(sim::Setting::Sens, 7); });
+                changed = true;
+            }
+            camera.Release(camera.Held());
+        });
+        camera.Resume();
+        EXPECT_EQ(r.code, kExitCamera);
+        EXPECT_EQ(r.out, json ? "{\"error\": {\"kind\": \"camera\", \"message\": \"sens=5: the "
+                                "camera reads back 7\"}, \"confirmed\": {\"agc\": 3}, "
+                                "\"unconfirmed\": [\"sens\"], \"not_sent\": [\"gamma\"]}\n"
+                              : "agc=3\n");
+        EXPECT_NE(r.err.find("sens=5: the camera reads back 7"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("sent and read back: agc; sent, not confirmed: sens; not sent: gamma"),
+                  std::string::npos)
+            << r.err;
+        for (const auto& p : camera.Commands())
+            EXPECT_FALSE(p[0] == 0x21 && p[1] == 0x59) << "gamma was sent";
+    }
 }
 
 // Profiles and arguments that are refused before the port is touched; raw frames both ways.
@@ -220,6 +307,61 @@ TEST_F(CtlTest, RefusedInputSendsNothingAndRawShowsTheAnswer) {
     }
     const Result json = Ctl(camera, {"get", "agc", "white_balance", "h_rev", "--json"});
     EXPECT_EQ(json.out, "{\"agc\": 4, \"white_balance\": \"ATW\", \"h_rev\": false}\n");
+}
+
+// --json: every command prints one object with unique keys, a failed read is null, and an
+// error is {"error": {"kind", "message"}} on stdout with the exit code of the text mode.
+TEST_F(CtlTest, JsonIsOneObjectPerCommandAndErrorsAreObjectsToo) {
+    sim::test::TempDir dir;
+    const std::string profile = dir.File("p.txt");
+    std::ofstream(profile) << "agc=3\n";
+    struct Case {
+        std::vector<std::string> words;
+        int code;
+        std::string firstKey; // the top-level object's first key
+        std::string has;      // a part of the output
+    };
+    const Case cases[] = {
+        {{"list", "--page", "line"}, kExitDone, "settings", "\"iris_bias\""},
+        {{"get", "agc", "agc"}, kExitDone, "agc", "{\"agc\": 4}"},
+        {{"dump", "--page", "line"}, kExitDone, "iris_bias", ""},
+        {{"set", "agc=2", "agc=5"}, kExitDone, "agc", "{\"agc\": 5}"},
+        {{"apply", profile}, kExitDone, "agc", "{\"agc\": 3}"},
+        {{"set", "iris_bias=40"}, kExitDone, "iris_bias", "{\"iris_bias\": \"40\"}"},
+        {{"raw", "31", "1A", "01"}, kExitDone, "command", ""},
+        {{"raw", "21", "20", "00"}, kExitDone, "command", "\"answer\": null"},
+        {{"get", "nonsense"}, kExitUsage, "error", "\"kind\": \"value\""},
+        {{"set", "agc=99"}, kExitUsage, "error", "\"kind\": \"value\""},
+        {{"apply", dir.File("missing.txt")}, kExitUsage, "error", "\"kind\": \"file\""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> words = c.words;
+        words.push_back("--json");
+        SCOPED_TRACE(words[0] + " " + words[1]);
+        const Result r = Ctl(camera, words);
+        EXPECT_EQ(r.code, c.code) << r.err;
+        std::vector<std::string> keys;
+        EXPECT_TRUE(JsonCheck(r.out).Whole(keys)) << r.out;
+        ASSERT_FALSE(keys.empty()) << r.out;
+        EXPECT_EQ(keys[0], c.firstKey) << r.out;
+        EXPECT_NE(r.out.find(c.has), std::string::npos) << r.out;
+    }
+    // iris_bias is hexadecimal as in the window: "40" is the byte 40.
+    bool sent40 = false;
+    for (const auto& p : camera.Commands())
+        sent40 = sent40 || (p[0] == 0x21 && p[1] == 0x53 && p[2] == 0x40);
+    EXPECT_TRUE(sent40);
+    // A port that cannot be used.
+    const CtlArgs port = ParseCtlArgs({"--port", dir.File("none"), "--json", "get", "agc"});
+    char* out = nullptr;
+    size_t size = 0;
+    std::FILE* o = open_memstream(&out, &size);
+    std::FILE* e = std::fopen("/dev/null", "w");
+    EXPECT_EQ(RunCtlTool(port, ToolStreams{o, e}), kExitUsage);
+    std::fclose(o);
+    std::fclose(e);
+    EXPECT_NE(std::string(out, size).find("{\"error\": {\"kind\": \"port\""), std::string::npos);
+    std::free(out);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ constexpr int kPatienceMs = 30000;
 
 struct Front : SessionObserver, CopyReport {
     int ActivePage() const override { return page; }
+    void StatusText(int panel, const std::string& text) override { status[panel] = text; }
     void Message(const std::string& text, const std::string& caption, int) override {
         messages.push_back(caption + ": " + text);
     }
@@ -29,6 +31,7 @@ struct Front : SessionObserver, CopyReport {
     void CopyFailed(const CopyFailure& f) override { failures.push_back(f.text + " " + f.detail); }
 
     int page = kEasyGroup;
+    std::map<int, std::string> status;
     std::vector<bool> panels;
     std::vector<std::string> messages;
     int done = 0;

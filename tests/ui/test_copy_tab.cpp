@@ -8,13 +8,16 @@
 #include "QtTestEnv.h"
 #include "SimPeer.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -109,10 +112,11 @@ TEST(CopyTabOnSimulator, CameraToPcGivesTheEepromImageAndBatchWritesAFileBack) {
                      [&](int v) { positions.push_back(v); });
     auto ended = [&] { return !tab.complete2->isHidden() || !sink.shown.empty(); };
 
-    // Camera->PC.
-    chooser.path = dir.filePath("camera.dat");
+    // Camera->PC, into a name chosen without a suffix: it gets ".dat".
+    chooser.path = dir.filePath("camera");
     tab.CtopOK2->Click();
     ASSERT_TRUE(RunUntil(ended));
+    chooser.path += ".dat";
     for (const auto& m : sink.shown)
         ADD_FAILURE() << m.caption.toStdString() << ": " << m.text.toStdString();
     sim::EepromImage eeprom{};
@@ -148,6 +152,25 @@ TEST(CopyTabOnSimulator, CameraToPcGivesTheEepromImageAndBatchWritesAFileBack) {
     EXPECT_EQ(tab.ProgressBar3->value(), tab.ProgressBar3->maximum());
     EXPECT_FALSE(positions.empty());
     EXPECT_TRUE(w.PageControl1->isEnabled());
+
+    // Verify: the camera against the file it now holds, then against the first image.
+    for (const bool same : {true, false}) {
+        tab.Same->SetChecked(false);
+        chooser.path = same ? dir.filePath("edited.dat") : dir.filePath("camera.dat");
+        tab.complete2->hide();
+        tab.CopyVerify->Click();
+        ASSERT_TRUE(RunUntil(ended));
+        ASSERT_TRUE(sink.shown.empty());
+        QStringList expected;
+        if (!same)
+            expected << "0005 " + QString::fromStdString(file.substr(5 * 32 + 8, 4)) + " ABCD";
+        expected
+            << QString("1023 words compared, %1 differ (address, file, camera)").arg(same ? 0 : 1);
+        EXPECT_EQ(tab.VerifyList->Lines(), expected);
+        EXPECT_EQ(tab.Label35->Caption(), "Verify");
+    }
+    camera.WithModel([&](sim::CameraModel& m) { eeprom = m.Eeprom(); });
+    EXPECT_EQ(sim::SettingsText(eeprom), edited) << "a verify writes nothing";
 }
 
 namespace {
@@ -299,5 +322,120 @@ TEST(CopyTabScripted, TheTabControlStaysOnCopyWhileACopyRuns) {
         EXPECT_TRUE(w.ReLoad->isEnabled());
         EXPECT_TRUE(w.ResetButton->isEnabled());
         EXPECT_TRUE(s.Tab().ptocOk2->isEnabled());
+    }
+}
+
+namespace {
+
+// A settings file of `words` records (words 0..words-1) and the end record.
+std::string Patch(int words) {
+    WordImage image{};
+    image.fill(0x1234);
+    const std::string whole = SettingsFileText(image.data());
+    return whole.substr(0, static_cast<size_t>(words) * kRecordSize) +
+           whole.substr(whole.size() - kRecordSize);
+}
+
+void Answer(FakePort& port, std::initializer_list<uint8_t> a) {
+    const std::vector<uint8_t> payload(a);
+    const auto frame = MakeStxFrame(payload.data(), payload.size());
+    port.Deliver({ACK});
+    port.Deliver({frame.begin(), frame.end()});
+}
+
+} // namespace
+
+// Exit, the menu's Exit and the close box ask while a copy runs. "No" leaves the copy running
+// and the camera as it was; "Yes" stops it (nothing more is sent) and closes. A read asks too,
+// in its own words.
+TEST(CopyTabScripted, LeavingDuringACopyAsksFirst) {
+    enum Way { ExitButton, MenuExit, CloseBox };
+    for (const bool toCamera : {true, false})
+        for (const Way way : {ExitButton, MenuExit, CloseBox})
+            for (const bool yes : {false, true}) {
+                if (!toCamera && way != ExitButton) continue;
+                SCOPED_TRACE(testing::Message() << toCamera << way << yes);
+                QTemporaryDir dir;
+                ASSERT_TRUE(dir.isValid());
+                ScriptedCopyTab s;
+                TFR8V2& w = *s.window;
+                w.show();
+                s.chooser.path = dir.filePath("file.dat");
+                if (toCamera) {
+                    WriteAll(s.chooser.path, Patch(3));
+                    s.Tab().ptocOk->Click();
+                } else {
+                    s.Tab().CtopOK2->Click();
+                }
+                ASSERT_TRUE(s.Tab().Engine().Running());
+                Answer(s.port, {0xA0, 0x0C, 0x00, 0x00, 0x12, 0x34}); // the first record or read
+                const size_t writes = s.port.writes.size();
+                s.sink.confirmAnswer = yes;
+                if (way == ExitButton) w.ExitButton->Click();
+                if (way == MenuExit) w.Exit->trigger();
+                if (way == CloseBox) w.windowHandle()->close(); // as the window manager asks
+                ASSERT_EQ(s.sink.shown.size(), 1u);
+                EXPECT_EQ(s.sink.shown[0].caption, "R8V5MC");
+                EXPECT_NE(s.sink.shown[0].text.indexOf(toCamera ? "leaves the camera with part"
+                                                                : "leaves no file"),
+                          -1)
+                    << s.sink.shown[0].text.toStdString();
+                EXPECT_EQ(w.isVisible(), !yes);
+                EXPECT_EQ(s.Tab().Engine().Running(), !yes);
+                EXPECT_EQ(s.port.writes.size(), writes) << "the question sends nothing";
+                if (yes) {
+                    EXPECT_FALSE(s.port.IsOpen()) << "closed without sending more";
+                    continue;
+                }
+                Answer(s.port, {0xA0, 0x0C, 0x00, 0x01, 0x12, 0x34});
+                EXPECT_EQ(s.port.writes.size(), writes + 2) << "the ACK and the next command";
+            }
+}
+
+// Stop ends the transfer between exchanges and says what it leaves: a read no file, a write
+// what the camera may hold; nothing is sent afterwards and the window is free again.
+TEST(CopyTabScripted, StopEndsTheCopyAndSaysWhatTheCameraMayHold) {
+    enum Mode { Read, Single, Batch, Verify };
+    for (const Mode mode : {Read, Single, Batch, Verify}) {
+        SCOPED_TRACE(mode);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        ScriptedCopyTab s;
+        CopyTab& tab = s.Tab();
+        s.chooser.path = dir.filePath("file.dat");
+        EXPECT_FALSE(tab.CopyStop->isEnabled());
+        if (mode == Read) {
+            tab.CtopOK2->Click();
+        } else if (mode == Verify) {
+            WriteAll(s.chooser.path, Patch(kDataRecords));
+            tab.CopyVerify->Click();
+        } else {
+            WriteAll(s.chooser.path, mode == Single ? Patch(5) : Patch(kDataRecords));
+            (mode == Single ? tab.ptocOk : tab.ptocOk2)->Click();
+        }
+        ASSERT_TRUE(tab.Engine().Running());
+        EXPECT_TRUE(tab.CopyStop->isEnabled());
+        if (mode == Single) Answer(s.port, {0xA0, 0x0C, 0x00, 0x00, 0x12, 0x34});
+        const size_t writes = s.port.writes.size();
+        tab.CopyStop->Click();
+        EXPECT_FALSE(tab.Engine().Running());
+        EXPECT_FALSE(tab.CopyStop->isEnabled());
+        EXPECT_TRUE(tab.ptocOk->isEnabled());
+        EXPECT_TRUE(s.window->ReLoad->isEnabled());
+        ASSERT_EQ(s.sink.shown.size(), 1u);
+        const std::string text = s.sink.shown[0].text.toStdString();
+        const char* says[] = {"no file written",
+                              "the camera may hold part of the file: 2 of the 5 words",
+                              "nothing was written to the camera", "nothing compared"};
+        EXPECT_NE(text.find(says[mode]), std::string::npos) << text;
+        Answer(s.port, {0xA0, 0x0C, 0x00, 0x01, 0x12, 0x34}); // the answer still due
+        EXPECT_EQ(s.port.writes.size(), writes + 1) << "only its ACK";
+        EXPECT_FALSE(QFile::exists(s.chooser.path) && mode == Read);
+        EXPECT_TRUE(tab.VerifyList->Lines().isEmpty() || mode != Verify);
+        EXPECT_EQ(QDir(dir.path())
+                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                      .size(),
+                  mode == Read ? 0 : 1)
+            << "no temporary file left";
     }
 }

@@ -3,8 +3,11 @@
 // states that last (the link idle after a known number of commands); a step that must send
 // nothing is followed by a marker read, so that "nothing" is seen on the wire too.
 #include "AdjustTab.h"
+#include "Catalogue.h"
 #include "Comm.h"
 #include "DebugTab.h"
+#include "DefectSettings.h"
+#include "DefectTab.h"
 #include "HexText.h"
 #include "MainWindow.h"
 #include "QtTestEnv.h"
@@ -14,6 +17,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -329,3 +333,168 @@ TEST_F(ServiceTabs, DebugLoadsAndSends) {
 }
 
 } // namespace
+
+// A read typed into the raw command field while the Debug tab is on show: every tab's controls
+// show what the camera answered, and no control writes it back, at once or at its timer's tick.
+TEST_F(ServiceTabs, ReadBacksOfEveryTabAreShownAndNeverSentBack) {
+    auto& d = *window->Debug;
+    Open(kDebugGroup);
+    const auto hex = [](const std::vector<uint8_t>& p) { return HexBytes(p.data(), p.size()); };
+    std::deque<std::string> names;
+    std::vector<Step> steps;
+    for (const SettingEntry* s : Catalogue()) {
+        if (!s->shownOnRead) continue;
+        const bool word = s->kind == SettingKind::HexWord;
+        for (int v : {word ? 0 : s->min, word ? 0x10 : s->max}) {
+            const std::vector<uint8_t> write = WritePayload(*s, v);
+            const std::string read = hex(ReadPayload(*s));
+            names.push_back(std::string(s->name) + " " + std::to_string(v));
+            const auto act = [this, &d, write, read] {
+                auto& f = window->Core().SendFrame();
+                for (size_t i = 0; i < write.size(); ++i)
+                    f[i + 1] = write[i];
+                window->Core().StxCommand(static_cast<int>(write.size()));
+                Settle();
+                d.SendBuffer->SetText(QString::fromStdString(read));
+                d.RamSend->Click();
+                Settle();
+                for (auto* t : window->findChildren<ui::Timer*>())
+                    if (t->Enabled() && t->OnTimer) t->OnTimer();
+            };
+            Commands sent = {hex(write), read};
+            if (s == &settings::kAdjustSet && v == 1) sent.push_back("313606"); // its KF values
+            steps.push_back({names.back().c_str(), act, sent});
+        }
+    }
+    Run(steps);
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+// Step buttons at and beyond the edges of their range: the DC-lens offset and the defect
+// position are kept within theirs (a value outside steps onto the nearer edge); the EEPROM
+// address wraps only at the edge it crosses, and from above 03FF counts down.
+TEST_F(ServiceTabs, StepButtonsAtAndBeyondTheEdgesOfTheirRange) {
+    auto& a = *window->Adjust;
+    auto& d = *window->Debug;
+    const auto type = [this](ui::Edit* e, const char* text) {
+        e->SetText(text);
+        Settle();
+    };
+    const auto wordAbove = [this](const char* address) {
+        return [this, address] {
+            ASSERT_EQ(sink.shown.size(), 2u) << address; // the camera has no such word
+            sink.shown.clear();
+        };
+    };
+    Open(kAdjustGroup);
+    Run({
+        {"offset 00 up",
+         [&] {
+             type(a.pwm_ref, "00");
+             a.CSpinButton5->OnUpClick();
+         },
+         {"21430001", "21435001"}},
+        {"offset C0 down",
+         [&] {
+             type(a.pwm_ref, "C0");
+             a.CSpinButton5->OnDownClick();
+         },
+         {"2143C001", "2143B001"}},
+        {"offset C0 up",
+         [&] {
+             type(a.pwm_ref, "C0");
+             a.CSpinButton5->OnUpClick();
+         },
+         {"2143C001", "2143B001"}},
+        {"offset 7F up",
+         [&] {
+             type(a.pwm_ref, "7F");
+             a.CSpinButton5->OnUpClick();
+         },
+         {"21437F01", "21438001"}},
+    });
+    Open(kDebugGroup);
+    Run({
+        {"address 0500 down",
+         [&] {
+             type(d.eepadr, "0500");
+             d.CSpinButton6->OnDownClick();
+         },
+         {"310C0500", "310C04FF"},
+         wordAbove("0500, 04FF")},
+        {"address 0500 up",
+         [&] {
+             type(d.eepadr, "0500");
+             d.CSpinButton6->OnUpClick();
+         },
+         {"310C0500", "310C0000"},
+         [&] { sink.shown.clear(); }},
+        {"address 0000 down", [&] { d.CSpinButton6->OnDownClick(); }, {"310C03FF"}},
+    });
+    auto& k = *window->Defect;
+    Open(kDefectGroup);
+    ASSERT_EQ(k.Kizu->ItemIndex(), 0);
+    const auto refused = [this] { // the camera takes no position beyond 03FF, 01FF
+        ASSERT_EQ(sink.shown.size(), 1u);
+        sink.shown.clear();
+    };
+    const auto position = [](const char* x, const char* y) {
+        return std::string("21360102") + x + y;
+    };
+    Run({
+        {"X 0500 left",
+         [&] {
+             type(k.kizu_ax, "0500");
+             type(k.kizu_ay, "0064");
+             k.kizu_left->Click();
+         },
+         {position("0500", "0064"), position("03FF", "0064")},
+         refused},
+        {"X 0500 right",
+         [&] {
+             type(k.kizu_ax, "0500");
+             k.kizu_right->Click();
+         },
+         {position("0500", "0064"), position("03FF", "0064")},
+         refused},
+        {"Y 0300 up",
+         [&] {
+             type(k.kizu_ay, "0300");
+             k.kizu_up->Click();
+         },
+         {position("03FF", "0300"), position("03FF", "01FF")},
+         refused},
+    });
+    EXPECT_TRUE(sink.shown.empty());
+}
+
+// Area-sample and RAM answers that no dump or sampling asked for (reads typed as raw commands)
+// leave Memo1 as it is and start nothing, with "Repeat" ticked or not.
+TEST_F(ServiceTabs, AnswersNoDumpAskedForLeaveMemo1) {
+    auto& d = *window->Debug;
+    Open(kDebugGroup);
+    const QStringList before{"kept"};
+    const auto raw = [&](const char* text, bool repeat) {
+        return [&d, text, repeat, before] {
+            d.Memo1->SetLines(before);
+            d.RamRepeat->SetChecked(repeat);
+            d.SendBuffer->SetText(text);
+            d.RamSend->Click();
+        };
+    };
+    const auto kept = [&] { EXPECT_EQ(d.Memo1->Lines(), before); };
+    Run({
+        {"RAM read", raw("31 0D EE 00 01", false), {"310DEE0001"}, kept},
+        {"RAM read, Repeat ticked", raw("31 0D EE 10 01", true), {"310DEE1001"}, kept},
+        {"area sample", raw("31 35 00", false), {"313500"}, kept},
+        {"area sample, Repeat ticked", raw("31 35 2F", true), {"31352F"}, kept},
+    });
+    // After a dump of its own, an answer that comes later is none of its business either.
+    d.RamRepeat->SetChecked(false);
+    d.RamCount->SetText("02");
+    Settle();
+    const QStringList dumped = d.Memo1->Lines();
+    ASSERT_EQ(dumped.size(), 1);
+    Run({{"RAM read after a dump", raw("31 0D EE 20 01", false), {"310DEE2001"}, kept}});
+    EXPECT_TRUE(sink.shown.empty());
+}

@@ -131,13 +131,12 @@ private:
     bool ExchangeInFlight() const override {
         return const_cast<ToolSession&>(tool_).GetSession().Link().AnswerCount != -1;
     }
+    std::vector<std::string> Files() const override { return {args_.file}; }
     void OnStop() override {
-        if (engine_) engine_->Abort();
+        if (engine_) stopNote_ = engine_->Stop();
     }
-    std::string Stopped() override {
-        return args_.op == CopyArgs::Op::Read ? "no file written"
-                                              : "the camera may hold part of the file";
-    }
+    std::string Stopped() override { return stopNote_; }
+    std::string LostNote() const override { return engine_ ? engine_->WrittenSoFar() : ""; }
     void Ending(int) override {
         if (engine_) engine_->Abort();
         progress_.Break();
@@ -169,6 +168,7 @@ private:
     Progress progress_;
     SettingsFile file_;
     int retries_ = 0;
+    std::string stopNote_; // what a stop left behind
     Clock::time_point began_{};
     ToolSession tool_;
     std::unique_ptr<CopyEngine> engine_; // the session's room: goes before the session
@@ -180,13 +180,11 @@ void CopyJob::CopyDone() {
     const double seconds = std::chrono::duration<double>(Clock::now() - began_).count();
     const std::string what = OpName(args_.op);
     if (args_.op == CopyArgs::Op::Verify) {
-        // Only the words the file carries are compared.
-        // The file is a whole image (checked before the start): words 0..1022 are compared.
-        const auto diffs = CompareImages(file_.words, engine_->Image());
-        PrintDifferences(io_.out, diffs);
-        std::fprintf(io_.out, "verify %s: %d words compared, %zu differ, %.1f s\n",
-                     args_.file.c_str(), kDataRecords, diffs.size(), seconds);
-        tool_.End(diffs.empty() ? kExitDone : kExitCamera);
+        const ImageComparison& c = engine_->Differences();
+        PrintDifferences(io_.out, c.differ);
+        std::fprintf(io_.out, "verify %s: %s compared, %zu differ, %.1f s\n", args_.file.c_str(),
+                     ComparedText(c).c_str(), c.differ.size(), seconds);
+        tool_.End(c.differ.empty() ? kExitDone : kExitCamera);
         return;
     }
     const char* mode =
@@ -227,9 +225,10 @@ int CopyJob::Prepare() {
         tool_.Say("stopped by " + tool_.StopName() + "; nothing sent");
         return tool_.StopCode();
     }
-    // A block and a comparison both need every word.
-    if (error.empty() && (args_.op == CopyArgs::Op::Verify || args_.batch))
-        error = CheckBlockImage(file_, args_.file);
+    // A comparison needs every word; a write, what its mode sends.
+    if (error.empty())
+        error = args_.op == CopyArgs::Op::Verify ? CheckBlockImage(file_, args_.file)
+                                                 : CheckWritable(file_, args_.file, args_.batch);
     if (!error.empty()) {
         tool_.Say(error);
         return kExitUsage;
@@ -242,7 +241,7 @@ bool CopyJob::Start() {
     case CopyArgs::Op::Read:
         return engine_->CtopOK2Click(args_.file);
     case CopyArgs::Op::Verify:
-        return engine_->CtopOK2Click("");
+        return engine_->Verify(args_.file, file_);
     case CopyArgs::Op::Write:
         // The file read before the port was opened; it is not read again.
         return args_.batch ? engine_->ptocOk2Click(args_.file, file_)
@@ -260,11 +259,11 @@ int RunDiff(const CopyArgs& args, const ToolStreams& io) {
             return kExitUsage;
         }
     }
-    const auto diffs = CompareImages(a.words, b.words);
-    PrintDifferences(io.out, diffs);
-    std::fprintf(io.out, "diff %s %s: %zu of %d words differ\n", args.file.c_str(),
-                 args.file2.c_str(), diffs.size(), kDataRecords);
-    return diffs.empty() ? kExitDone : kExitCamera;
+    const ImageComparison c = CompareImages(a.words, b.words);
+    PrintDifferences(io.out, c.differ);
+    std::fprintf(io.out, "diff %s %s: %zu of %s differ\n", args.file.c_str(), args.file2.c_str(),
+                 c.differ.size(), ComparedText(c).c_str());
+    return c.differ.empty() ? kExitDone : kExitCamera;
 }
 
 } // namespace

@@ -21,13 +21,16 @@ void OnSettingAnswer(RoomContext& ctx, const SettingEntry& s, std::function<void
     // A function without items (key of one byte) answers with any A3.
     const int item = s.key.size > 1 ? s.key.bytes[1] : kAnyItem;
     ctx.OnGroup(s.key.Function(), item, [&s, show = std::move(show)](const AnswerView& a) {
-        if (AnswerCarries(s, a)) show(ReadValue(s, a));
+        if (!AnswerCarries(s, a)) return;
+        const ReadBack quiet;
+        show(ReadValue(s, a));
     });
 }
 
 void OnSettingPage(RoomContext& ctx, const SettingEntry& s, std::function<void(int)> show) {
     if (s.inPage.at == 0) return;
     ctx.OnGroup(s.inPage.group, s.inPage.item, [&s, show = std::move(show)](const AnswerView& a) {
+        const ReadBack quiet;
         show(ValueIn(s, a, s.inPage.at));
     });
 }

@@ -2,8 +2,9 @@
 // Binds a control to a plain setting of the catalogue, in one line: the control sends its
 // value with the setting's write and shows the setting's read-back (the answer to its read,
 // when the window shows that, and its byte in the tab's page load). The send follows the
-// control's pattern in Senders.h; the read-back sets the control from code, so the control
-// event rules (no send during a page load, a debounced bar re-arms) hold as for any decoder.
+// control's pattern in Senders.h; the read-back sets the control from code inside a ReadBack,
+// so what the camera reported is shown and never written back: no sender sends and no
+// debounced bar is armed by it, in a page load or outside one.
 //
 // A control whose read-back does more than show the value (an interlocked pair, a group that
 // enables others) takes the setting's WritePrefix for its sender and OnSettingAnswer /
@@ -21,8 +22,8 @@ Prefix WritePrefix(const SettingEntry& s);
 // The bytes the write sends after the value (most settings have none).
 Prefix WriteTail(const SettingEntry& s);
 
-// show(value) runs for each good read answer to the setting's read (nothing when the entry is
-// PageOnly) / for each page answer that holds the setting / for both.
+// show(value) runs, inside a ReadBack, for each good read answer to the setting's read (nothing
+// when the entry is PageOnly) / for each page answer that holds the setting / for both.
 void OnSettingAnswer(RoomContext& ctx, const SettingEntry& s, std::function<void(int)> show);
 void OnSettingPage(RoomContext& ctx, const SettingEntry& s, std::function<void(int)> show);
 void OnSettingRead(RoomContext& ctx, const SettingEntry& s, std::function<void(int)> show);

@@ -25,7 +25,10 @@ std::optional<int> SpinStep(int value, int direction, const SpinRule& rule) {
     case Edge::Clamp:
         return static_cast<int>(std::clamp<long long>(next, rule.min, rule.max));
     case Edge::Wrap:
-        return next > rule.max ? rule.min : rule.max;
+        // Only the edge the step crosses wraps; from above the range a step down counts down.
+        if (direction > 0 && next > rule.max) return rule.min;
+        if (direction < 0 && next < rule.min) return rule.max;
+        return static_cast<int>(next);
     }
     return std::nullopt;
 }

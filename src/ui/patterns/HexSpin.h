@@ -13,8 +13,9 @@ namespace r8::ui {
 // What a step does at the edge of the range.
 enum class Edge {
     Hold,  // a step that would leave the range does nothing
-    Clamp, // the value stops at the edge
-    Wrap,  // past the maximum comes the minimum, below the minimum the maximum
+    Clamp, // the value stops at the edge; a value outside the range steps onto its nearer edge
+    Wrap,  // up past the maximum comes the minimum, down below the minimum the maximum; a value
+           // above the range steps down by one step (an EEPROM address above 03FF reads on)
 };
 
 struct SpinRule {

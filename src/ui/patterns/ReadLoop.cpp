@@ -10,11 +10,13 @@ ReadLoop::ReadLoop(int perAnswer, int perRow, int digits)
 void ReadLoop::Start(int want) {
     want_ = want;
     values_.clear();
+    running_ = true;
 }
 
 bool ReadLoop::Add(std::initializer_list<int> values) {
     values_.insert(values_.end(), values.begin(), values.end());
-    return Complete();
+    if (Complete()) running_ = false;
+    return !running_;
 }
 
 bool ReadLoop::Complete() const {

@@ -17,6 +17,11 @@ public:
 
     // Forgets what was collected; `want` values make a complete pass.
     void Start(int want);
+    // A pass was started and has not completed: an answer that comes now is the loop's. An
+    // answer while no pass runs (a read typed as a raw command) is none of its business.
+    bool Running() const { return running_; }
+    // Ends the pass before its count (the dump reached the end of RAM).
+    void Stop() { running_ = false; }
     // Adds the values of one answer. True when the pass is complete: another answer would
     // bring more than `want` values.
     bool Add(std::initializer_list<int> values);
@@ -32,6 +37,7 @@ public:
 private:
     int perAnswer_, perRow_, digits_;
     int want_ = 0;
+    bool running_ = false;
     std::vector<int> values_;
 };
 

@@ -18,6 +18,10 @@ namespace {
 uint8_t Low(int v) {
     return static_cast<uint8_t>(v & 0xFF);
 }
+// What every sender asks first: no read-back is being shown and Trans_chk accepts.
+bool MaySend(RoomContext& ctx) {
+    return !ReadBack::Showing() && ctx.Trans_chk();
+}
 } // namespace
 
 DebouncedBar::DebouncedBar(RoomContext& ctx, TrackBar* bar, Prefix prefix, const char* timerName,
@@ -38,7 +42,7 @@ DebouncedBar::DebouncedBar(RoomContext& ctx, TrackBar* bar, std::function<void(i
 }
 
 void DebouncedBar::Change() {
-    if (ctx_.TransStep() != 0) return;
+    if (ctx_.TransStep() != 0 || ReadBack::Showing()) return;
     if (ArmWhen && !ArmWhen()) return;
     DebounceTimer->SetEnabled(true);
 }
@@ -51,7 +55,7 @@ void DebouncedBar::Tick() {
 
 void SendOnClick(RoomContext& ctx, RadioGroup* group, Prefix prefix, std::function<bool()> when) {
     group->OnClick = [&ctx, group, prefix = std::move(prefix), when = std::move(when)] {
-        if (!ctx.Trans_chk()) return;
+        if (!MaySend(ctx)) return;
         if (when && !when()) return;
         SendPayload(ctx, prefix, {Low(group->ItemIndex())});
     };
@@ -59,21 +63,21 @@ void SendOnClick(RoomContext& ctx, RadioGroup* group, Prefix prefix, std::functi
 
 void SendOnClick(RoomContext& ctx, CheckBox* box, Prefix prefix) {
     box->OnClick = [&ctx, box, prefix = std::move(prefix)] {
-        if (!ctx.Trans_chk()) return;
+        if (!MaySend(ctx)) return;
         SendPayload(ctx, prefix, {static_cast<uint8_t>(box->Checked() ? 1 : 0)});
     };
 }
 
 void SendOnChange(RoomContext& ctx, ComboBox* box, Prefix prefix) {
     box->OnChange = [&ctx, box, prefix = std::move(prefix)] {
-        if (!ctx.Trans_chk()) return;
+        if (!MaySend(ctx)) return;
         SendPayload(ctx, prefix, {Low(box->ItemIndex())});
     };
 }
 
 void SendOnClick(RoomContext& ctx, Button* button, Prefix payload) {
     button->OnClick = [&ctx, payload = std::move(payload)] {
-        if (!ctx.Trans_chk()) return;
+        if (!MaySend(ctx)) return;
         SendPayload(ctx, payload);
     };
 }
@@ -81,7 +85,7 @@ void SendOnClick(RoomContext& ctx, Button* button, Prefix payload) {
 void SendDisablingSelf(RoomContext& ctx, RadioGroup* group, Prefix prefix,
                        std::vector<QWidget*> also) {
     group->OnClick = [&ctx, group, prefix = std::move(prefix), also = std::move(also)] {
-        if (!ctx.Trans_chk()) return;
+        if (!MaySend(ctx)) return;
         group->setEnabled(false);
         SetEnabled(also, false);
         SendPayload(ctx, prefix, {Low(group->ItemIndex())});
@@ -91,7 +95,7 @@ void SendDisablingSelf(RoomContext& ctx, RadioGroup* group, Prefix prefix,
 void SendDisabling(RoomContext& ctx, Button* button, Prefix payload,
                    std::vector<QWidget*> disable) {
     button->OnClick = [&ctx, payload = std::move(payload), disable = std::move(disable)] {
-        if (!ctx.Trans_chk()) return;
+        if (!MaySend(ctx)) return;
         SetEnabled(disable, false);
         SendPayload(ctx, payload);
     };
@@ -99,7 +103,7 @@ void SendDisabling(RoomContext& ctx, Button* button, Prefix payload,
 
 void SendInterlocked(RoomContext& ctx, RadioGroup* group, RadioGroup* partner, Prefix prefix) {
     group->OnClick = [&ctx, group, partner, prefix = std::move(prefix)] {
-        if (!ctx.Trans_chk()) return;
+        if (!MaySend(ctx)) return;
         if (!partner->isEnabled()) {
             partner->setEnabled(true);
             return;
@@ -119,7 +123,7 @@ int CompleteHexValue(const Edit* edit) {
 
 void SendOnCompleteHex(RoomContext& ctx, Edit* edit, Prefix prefix, HexEntry options) {
     edit->OnChange = [&ctx, edit, prefix = std::move(prefix), options = std::move(options)] {
-        if (!ctx.Trans_chk()) return;
+        if (!MaySend(ctx)) return;
         const int v = CompleteHexValue(edit);
         if (v < 0) return;
         if (options.when && !options.when()) return;
@@ -136,7 +140,7 @@ void SendOnCompleteHexGroup(RoomContext& ctx, std::vector<Edit*> edits,
                             std::function<Prefix(const std::vector<int>&)> build,
                             std::function<bool()> when) {
     auto send = [&ctx, edits, build = std::move(build), when = std::move(when)] {
-        if (!ctx.Trans_chk()) return;
+        if (!MaySend(ctx)) return;
         if (when && !when()) return;
         std::vector<int> values;
         for (const Edit* e : edits) {
@@ -151,7 +155,7 @@ void SendOnCompleteHexGroup(RoomContext& ctx, std::vector<Edit*> edits,
 
 void SendBuilt(RoomContext& ctx, Handler& event, Build build) {
     event = [&ctx, build = std::move(build)] {
-        if (!ctx.Trans_chk()) return;
+        if (!MaySend(ctx)) return;
         if (const auto payload = build()) SendPayload(ctx, *payload);
     };
 }

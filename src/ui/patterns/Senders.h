@@ -17,12 +17,29 @@ namespace r8::ui {
 // Payload bytes P1..Pk that come before the value.
 using Prefix = std::vector<uint8_t>;
 
+// While a ReadBack lives, no sender of this file sends and no debounced bar is armed, as while
+// Trans_chk refuses: a value the camera reported is being put into its control, and the event
+// that setting it fires must not write it back. A read-back opens one around what it shows
+// (Bind.h does so for every plain setting); sends the read-back makes itself (a chained read)
+// go out through ctx.Send as before.
+class ReadBack {
+public:
+    ReadBack() { ++depth_; }
+    ~ReadBack() { --depth_; }
+    ReadBack(const ReadBack&) = delete;
+    ReadBack& operator=(const ReadBack&) = delete;
+    static bool Showing() { return depth_ > 0; }
+
+private:
+    static inline int depth_ = 0;
+};
+
 // Writes prefix and then tail into P1.. of SendFrame and sends it.
 void SendPayload(RoomContext& ctx, const Prefix& prefix, std::initializer_list<uint8_t> tail = {});
 
 // A track bar whose changes are sent once they settle. A change (operator or code) arms the
-// timer unless a page sequence runs; arming a running timer does not restart it, so a burst
-// is sent once, with the position of the moment the timer fires.
+// timer unless a page sequence runs or a read-back shows the position; arming a running timer does
+// not restart it, so a burst is sent once, with the position of the moment the timer fires.
 class DebouncedBar {
 public:
     enum class OnBusy {

@@ -1,5 +1,7 @@
 #include "CopyTab.h"
 
+#include "HexText.h"
+
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -47,6 +49,15 @@ CopyTab::CopyTab(RoomContext& ctx, CopyEngine::BlockSender sendBlock)
     ptocOk->setObjectName("ptocOk");
     ptocOk->setGeometry(24, 104, 160, 28);
     ptocOk->OnClick = [this] { ptocOkClick(); };
+    CopyVerify = new Button("Verify", Body());
+    CopyVerify->setObjectName("CopyVerify");
+    CopyVerify->setGeometry(208, 24, 160, 28);
+    CopyVerify->OnClick = [this] { VerifyClick(); };
+    CopyStop = new Button("Stop", Body());
+    CopyStop->setObjectName("CopyStop");
+    CopyStop->setGeometry(208, 104, 160, 28);
+    CopyStop->setEnabled(false);
+    CopyStop->OnClick = [this] { CopyStopClick(); };
     Same = new CheckBox("Same File Name", Body());
     Same->setObjectName("Same");
     Same->setGeometry(208, 68, 160, 22);
@@ -69,6 +80,11 @@ CopyTab::CopyTab(RoomContext& ctx, CopyEngine::BlockSender sendBlock)
     complete2 = new Label("Complete", Body());
     complete2->setObjectName("complete2");
     complete2->setGeometry(24, 266, 140, 20);
+
+    VerifyList = new Memo(Body());
+    VerifyList->setObjectName("VerifyList");
+    VerifyList->setGeometry(24, 296, 660, 150);
+    VerifyList->SetReadOnly(true);
 
     Copy_select = new RadioGroup("", {"ctop", "ptoc(Single)", "ptoc(batch)"}, 1, Body());
     Copy_select->setObjectName("Copy_select");
@@ -104,6 +120,8 @@ void CopyTab::CtopOK2Click() {
     begin(kCameraToPc, "Camera->PC");
     Copyfname2->SetCaption("");
     if (!execute(SaveDialog1)) return;
+    // A name without a suffix gets ".dat", so that the restore dialog's filter shows it.
+    if (QFileInfo(SaveDialog1.FileName).suffix().isEmpty()) SaveDialog1.FileName += ".dat";
     const QString path = SaveDialog1.FileName;
     if (QFileInfo::exists(path) &&
         !Messages().Confirm("Do you really want to over write " + QFileInfo(path).fileName() + "?",
@@ -133,13 +151,59 @@ void CopyTab::ptocOkClick() {
     running(engine_.ptocOkClick(LocalPath(OpenDialog1.FileName)));
 }
 
+void CopyTab::VerifyClick() {
+    if (!ctx_.Trans_chk()) return;
+    begin(kCameraToPc, "Verify");
+    VerifyList->Clear();
+    if (!chooseSource(!Copyfname2->Caption().isEmpty())) return;
+    Copyfname2->SetCaption(OpenDialog1.FileName);
+    running(engine_.Verify(LocalPath(OpenDialog1.FileName)));
+}
+
+void CopyTab::CopyStopClick() {
+    if (!engine_.Running()) return;
+    const std::string left = engine_.Stop();
+    running(false);
+    Label35->SetCaption(Label35->Caption() + ": stopped");
+    MessageBox("The copy was stopped: " + QString::fromStdString(left) + ".", "R8V5MC", MbOk);
+}
+
+bool CopyTab::MayClose() {
+    if (!engine_.Running()) return true;
+    const bool toCamera = engine_.Copy_select() != kCameraToPc;
+    const QString text =
+        toCamera ? "A copy to the camera is running; stopping now leaves the camera with part of "
+                   "the file.\nStop the copy and exit?"
+                 : "A copy from the camera is running; stopping now leaves no file.\nStop the "
+                   "copy and exit?";
+    if (!Messages().Confirm(text, "R8V5MC")) return false;
+    engine_.Stop();
+    running(false);
+    return true;
+}
+
 void CopyTab::running(bool on) {
     // A start that was refused, or a transfer that ended inside its own start, holds nothing.
     on = on && engine_.Running();
     // A second click would end the running transfer half-way.
-    for (Button* b : {CtopOK2, ptocOk2, ptocOk})
+    for (Button* b : {CtopOK2, ptocOk2, ptocOk, CopyVerify})
         b->setEnabled(!on);
+    CopyStop->setEnabled(on);
     if (OnRunning) OnRunning(on);
+}
+
+void CopyTab::showDifferences() {
+    const ImageComparison& c = engine_.Differences();
+    QStringList lines;
+    auto word = [](int32_t w) {
+        return QString::fromStdString(w == kNoWord ? "----" : HexWord(w));
+    };
+    for (const WordDifference& d : c.differ)
+        lines << QString::fromStdString(HexWord(d.address)) + " " + word(d.first) + " " +
+                     word(d.second);
+    lines << QString::fromStdString(ComparedText(c)) + " compared, " +
+                 QString::number(c.differ.size()) + " differ (address, file, camera)";
+    VerifyList->SetLines(lines);
 }
 
 void CopyTab::CopyProgress(int position, int maximum) {
@@ -149,6 +213,7 @@ void CopyTab::CopyProgress(int position, int maximum) {
 
 void CopyTab::CopyDone() {
     ProgressBar3->setValue(ProgressBar3->maximum());
+    if (engine_.Verifying()) showDifferences();
     if (engine_.Copy_select() == kPcToCameraBatch) Same->SetChecked(true);
     complete2->show();
     running(false);

@@ -38,6 +38,13 @@ public:
     void CtopOK2Click();
     void ptocOk2Click();
     void ptocOkClick();
+    // The camera against a file: the differing words listed in VerifyList.
+    void VerifyClick();
+    // Stops the running transfer between exchanges and says what it leaves behind.
+    void CopyStopClick();
+    // Before the window closes while a transfer runs: asks the operator, and on Yes stops the
+    // transfer. false when the operator keeps it running (the window stays open).
+    bool MayClose();
     // The camera acknowledged a reset; it ends a transfer that waits for it.
     void ResetAcknowledged() { engine_.CloseCopyFile(); }
 
@@ -51,6 +58,9 @@ public:
     Button* CtopOK2;
     Button* ptocOk2;
     Button* ptocOk;
+    Button* CopyVerify;
+    Button* CopyStop;
+    Memo* VerifyList; // address, file, camera of each differing word, then the count
     CheckBox* Same;
     Label* Label33;
     Panel* Copyfname2;
@@ -66,6 +76,7 @@ private:
     void CopyProgress(int position, int maximum) override;
     void CopyDone() override;
     void CopyFailed(const CopyFailure& failure) override;
+    void showDifferences();
 
     // Shows what a transfer starts with: its mode and name, progress 0, complete2 hidden.
     void begin(CopyMode mode, const QString& name);

@@ -308,18 +308,21 @@ void DebugTab::Trans_rd_dbg(const AnswerView& a) {
         if (eepAddress() == a.U16(3)) Echo(Eepdata, EepDataEcho, Q(HexWord(a.U16(5))));
         break;
     case 0x0D: {
+        if (!RamDump.Running()) break; // no dump asked for it: Memo1 stays as it is
         // Two bytes per answer; the next read is two bytes on, never past the end of RAM.
         const int next = (a.P(3) << 8 | a.P(4)) + 2;
         if (!RamDump.Add({a.A(5), a.A(6)}) && next <= kRamLast) {
             ctx_.Send({kRead, 0x0D, Hi(next), Lo(next), 0x01});
             break;
         }
+        RamDump.Stop(); // complete, or at the end of RAM
         showRows(RamDump);
         const int start = Hex(ramAdr);
         if (RamRepeat->Checked() && start >= 0) startRamRead(start & 0xFFF0);
         break;
     }
     case 0x35:
+        if (!AreaSamples.Running()) break;
         if (!AreaSamples.Add({a.U16(4)})) {
             ctx_.Send({kRead, 0x35, static_cast<uint8_t>(AreaSamples.Count())});
             break;

@@ -41,15 +41,12 @@ LineTab::LineTab(RoomContext& ctx)
     IRISAdjustSet->OnClick = [this] { IRISAdjustSetClick(); };
     IRISAdjustExit->OnClick = [this] { IRISAdjustExitClick(); };
     AdjustGo->OnClick = [this] { AdjustGoClick(); };
-    // BiasNumChange: two hexadecimal digits, sent as one byte.
-    SendOnCompleteHex(ctx_, BiasNum, WritePrefix(settings::kIrisBias), {.bytes = 1});
+    // BiasNumChange: two hexadecimal digits, sent as one byte; the read-back is shown only.
+    Bind(ctx_, settings::kIrisBias, BiasNum);
     biasSpin_ = std::make_unique<HexSpin>(BiasNum, BiasSpinButton,
                                           SpinRule{.min = 0, .max = 0xFF, .edge = Edge::Hold});
     BiasSpinButton->OnDownClick = [this] { BiasSpinButtonDownClick(); };
     BiasSpinButton->OnUpClick = [this] { BiasSpinButtonUpClick(); };
-    OnSettingRead(ctx_, settings::kIrisBias, [this](int v) {
-        BiasNum->SetText(QString::fromStdString(HexByte(static_cast<uint8_t>(v))));
-    });
     TabPanel()->setEnabled(false);
 }
 

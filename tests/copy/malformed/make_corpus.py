@@ -77,13 +77,55 @@ cases = [
      "line 52: not a hexadecimal digit in"),
     ("binary.dat", bytes(range(256)) * 4,
      "line 1: a record has 30 hexadecimal digits, this line has 10 characters"),
+    ("word-twice-in-lower-case.dat", replace_line(8, record(6, WORDS[6]).lower()),
+     "line 8: word 0006 again; line 7 gave it already"),
+    ("end-record-in-the-middle.dat", lines(500) + END + "".join(DATA[500:]) + END,
+     "line 502: a record after the end record (F1)"),
+    ("end-record-f10c.dat", WHOLE[:-32] + "F10C" + "0" * 26 + "\r\n",
+     "line 1024: the digits after the end record's F1 must all be \"0\""),
+    ("a0-byte.dat", replace_line(53, DATA[52][:10] + "\xa0" + DATA[52][11:]).encode("latin-1"),
+     "line 53: not a hexadecimal digit in \"210C0034"),
+    ("full-width-digit.dat", replace_line(54, DATA[53][:10] + "\uff10" + DATA[53][11:]),
+     "line 54: a record has 30 hexadecimal digits, this line has 32 characters"),
+    ("0x-prefix.dat", replace_line(55, "0x" + DATA[54]),
+     "line 55: a record has 30 hexadecimal digits, this line has 32 characters: \"0x210C"),
+    ("tab-for-a-digit.dat", replace_line(56, DATA[55][:12] + "\t" + DATA[55][13:]),
+     "line 56: not a hexadecimal digit in \"%s\\x09" % DATA[55][:12]),
+    ("trailing-space.dat", replace_line(57, DATA[56][:30] + " \r\n"),
+     "line 57: a record has 30 hexadecimal digits, this line has 31 characters"),
+    ("eof-mark-on-the-end-record-line.dat", WHOLE[:-2] + "\x1a\r\n",
+     "line 1024: a record has 30 hexadecimal digits, this line has 31 characters"),
+    ("trailing-lf-blank-line.dat", WHOLE + "\n",
+     "line 1025: a blank line after the end record (F1)"),
+    ("only-crlf.dat", "\r\n", "line 1: a blank line; every line is one record"),
+    # A batch and verify need every word; --single gives its own message, or "-": it accepts
+    # the file (a patch).
+    ("only-the-end-record.dat", END,
+     "word 0000 has no record; a whole image has every word from 0000 to 03FE",
+     "no EEPROM word record; only the end record (F1)"),
+    ("whole-image-less-one-word.dat", "".join(DATA[:0x200] + DATA[0x201:]) + END,
+     "word 0200 has no record; a whole image has every word from 0000 to 03FE", "-"),
 ]
 
+# Files every mode accepts: written in both modes and verified, they leave the camera clean.
+accepted = [
+    ("mixed-line-ends.dat",
+     "".join(d if k % 2 else d.replace("\r\n", "\n") for k, d in enumerate(DATA)) + END),
+    ("descending-order.dat", "".join(reversed(DATA)) + END),
+    ("carries-03ff.dat", WHOLE[:-32] + record(0x3FF, 0x5A5A) + END),
+]
+accepted_dir = os.path.join(os.path.dirname(here), "accepted")
+os.makedirs(accepted_dir, exist_ok=True)
+for name, text in accepted:
+    with open(os.path.join(accepted_dir, name), "wb") as f:
+        f.write(text.encode("ascii"))
+
 with open(os.path.join(here, "EXPECTED"), "w") as expected:
-    expected.write("# file<TAB>the message it must give (a part of it)\n")
-    for name, text, message in cases:
+    expected.write("# file<TAB>the message it must give (a part of it)"
+                   "[<TAB>the message of --single, or - when --single accepts it]\n")
+    for name, text, message, *single in cases:
         data = text if isinstance(text, bytes) else text.encode("utf-8")
         with open(os.path.join(here, name), "wb") as f:
             f.write(data)
-        expected.write("%s\t%s\n" % (name, message))
-print(len(cases), "files")
+        expected.write("\t".join([name, message] + single) + "\n")
+print(len(cases), "files,", len(accepted), "accepted")

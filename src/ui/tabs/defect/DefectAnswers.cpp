@@ -170,18 +170,24 @@ void DefectTab::showMeasurement(const AnswerView& a) {
     Kizu_Adjust->setEnabled(x1 == x2 && std::abs(y1 - y2) <= 1 && std::abs(p1 - p2) <= 5);
 }
 
+// The KF controls and "Adjust Set" show what the camera reported without sending it back.
 void DefectTab::showKfChange(const AnswerView& a) {
+    const ReadBack quiet;
     VRevKFChange->SetItemIndex(ReadValue(settings::kKfChange, a));
 }
 
 void DefectTab::showAdjustSet(const AnswerView& a) {
-    AdjustSet->SetItemIndex(ReadValue(settings::kAdjustSet, a));
+    {
+        const ReadBack quiet;
+        AdjustSet->SetItemIndex(ReadValue(settings::kAdjustSet, a));
+    }
     if (AdjustSet->ItemIndex() == 0) SetEnabled({VRevKF, SensKFBar}, false);
     if (AdjustSet->ItemIndex() == 1) chainRead(0x06);
 }
 
 // Item 6, the adjust parameters: A4 adjust set, A5 KF change, A6 VRev, A9 KF sensitivity.
 void DefectTab::showAdjustParameters(const AnswerView& a) {
+    const ReadBack quiet;
     VRevKF->SetChecked(a.A(6) != 0);
     SensKFBar->SetPosition(ReadValue(settings::kKfSens, a));
     if (AdjustSet->ItemIndex() == 1) SetEnabled({VRevKF, SensKFBar}, true);
@@ -205,6 +211,7 @@ void DefectTab::showSelection(const AnswerView& a) {
 }
 
 void DefectTab::showKfOff(const AnswerView& a) {
+    const ReadBack quiet;
     SensUpKFOFF->SetItemIndex(ReadValue(settings::kKfOff, a));
 }
 

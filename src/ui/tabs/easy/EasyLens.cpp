@@ -238,7 +238,7 @@ void EasyLens::bindHandlers() {
     AlarmSpinButton->OnDownClick = [this] { spinDecimal(AlarmNo, "alarm", -1, 0, 64); };
     // AlarmNoChange
     AlarmNo->OnChange = [this] {
-        if (!ctx_.Trans_chk() || AlarmNo->Text().size() != 2) return;
+        if (ReadBack::Showing() || !ctx_.Trans_chk() || AlarmNo->Text().size() != 2) return;
         const auto a = static_cast<uint8_t>(DecimalValue(AlarmNo, "alarm"));
         SendPayload(ctx_, WritePrefix(settings::kAlarmNo), {a});
     };
@@ -326,6 +326,7 @@ void EasyLens::lensItem(uint8_t item, const LensData& d, uint8_t command) {
         explicit Showing(bool& f) : flag(f), was(f) { flag = true; }
         ~Showing() { flag = was; }
     } showing(showing_);
+    const ReadBack quiet; // the lens controls' own senders stay quiet too
     switch (item) {
     case 0:
         zoomAnswer(d);

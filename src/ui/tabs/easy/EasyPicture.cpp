@@ -285,6 +285,7 @@ void EasyPicture::showAwbDone() {
 
 // Sync at a, then the phase range: maximum s(a+1:a+2), minimum s(a+3:a+4).
 void EasyPicture::showPhaseRange(const AnswerView& a, int at) {
+    const ReadBack quiet;
     Sync->SetItemIndex(a.A(at));
     PhaseBar->SetMax(a.S16(at + 1));
     PhaseBar->SetMin(a.S16(at + 3));
@@ -305,6 +306,7 @@ void EasyPicture::showFreeze(int v) {
 }
 
 void EasyPicture::showPreset(int v) {
+    const ReadBack quiet;
     Preset->SetItemIndex(v);
     if (v == 0 || v == 1) PresetSet->setEnabled(v == 1);
 }

@@ -60,6 +60,8 @@ SimArgs ParseSimArgs(const std::vector<std::string>& args) {
         };
         if (name == "--help" || name == "-h") {
             if (!flag()) r.help = true;
+        } else if (name == "--version") {
+            if (!flag()) r.version = true;
         } else if (name == "--pace") {
             if (!flag()) o.pace = true;
         } else if (name == "--trace") {
@@ -133,6 +135,7 @@ terminal to open as the camera's serial port; with --listen the second is the ne
                          127.0.0.1 unless HOST is given ("[::1]:PORT" for IPv6); port 0
                          takes a free port
   --help                 this text
+  --version              the version
 )";
 }
 

@@ -27,6 +27,7 @@ struct SimOptions {
 struct SimArgs {
     SimOptions options;
     bool help = false;
+    bool version = false;
     std::string error; // empty when the arguments are good
 };
 

@@ -20,6 +20,10 @@ int main(int argc, char** argv) {
         std::fputs(SimUsage(program).c_str(), stdout);
         return 0;
     }
+    if (parsed.version) {
+        std::printf("r8v5mc-sim %s\n", R8_VERSION);
+        return 0;
+    }
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "%s: %s\n%s", program.c_str(), parsed.error.c_str(),
                      SimUsage(program).c_str());

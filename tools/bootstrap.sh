@@ -1,18 +1,20 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Set-up on a fresh Debian machine: installs what is missing, builds, then
 #   run   starts the tool against the built-in simulated camera
 #   test  builds Release and with AddressSanitizer + UndefinedBehaviorSanitizer (warnings as
-#         errors) and runs every test, makes the Debian package and checks it in a scratch root,
-#         runs the non-window tests under ThreadSanitizer, builds the whole tree with clang and
-#         runs the fuzz targets
+#         errors) and runs every test, makes the two Debian packages and checks them (lintian,
+#         a scratch root), runs the non-window tests under ThreadSanitizer, builds the whole tree
+#         with clang and runs the fuzz targets, and checks every source file's licence line
 set -eu
 cd "$(dirname "$0")/.."
 
 # fonts-ipafont-gothic: a font with the Japanese characters of the tool's message texts.
-# dpkg-dev and file: the Debian package's library dependencies (dpkg-shlibdeps).
+# dpkg-dev and file: the Debian packages' library dependencies (dpkg-shlibdeps).
+# lintian: the check of the Debian packages.
 # ser2net: the serial device server the network port tests run against.
 packages="cmake ninja-build g++ pkg-config qt6-base-dev libgtest-dev clang libclang-rt-14-dev
-    fonts-ipafont-gothic dpkg-dev file ser2net"
+    fonts-ipafont-gothic dpkg-dev file lintian ser2net"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
@@ -43,8 +45,9 @@ test)
     cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DR8_WERROR=ON
     cmake --build build-release -j "$jobs"
     ctest --test-dir build-release --output-on-failure -j "$jobs"
+    rm -f build-release/*.deb
     (cd build-release && cpack -G DEB >/dev/null)
-    sh tools/check-deb.sh build-release/r8v5mc_*.deb
+    sh tools/check-deb.sh build-release/r8v5mc-tools_*.deb build-release/r8v5mc_*.deb
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DR8_SANITIZE=ON -DR8_WERROR=ON
     cmake --build build-asan -j "$jobs"
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
@@ -62,6 +65,8 @@ test)
         -DR8_FUZZ=ON -DR8_WERROR=ON
     cmake --build build-fuzz -j "$jobs"
     ctest --test-dir build-fuzz --output-on-failure -j "$jobs" -L fuzz
+    # Every source file carries its licence line.
+    sh tools/spdx-headers.sh --check
     ;;
 *)
     echo "usage: $0 run|test" >&2

@@ -1,4 +1,6 @@
 #include "MainWindow.h"
+#include "AboutBox.h"
+#include "Comm.h"
 
 #include "SideWindows.h"
 #include "TrafficWindow.h"
@@ -196,9 +198,15 @@ void TFR8V2::buildMenu() {
 
     Help = new QMenu("&Help", this);
     Help->setObjectName("Help");
+    // The two version items have never done anything and stay hidden; About tells both.
     Help->addAction("&Camera Version")->setObjectName("Version1");
     Help->addAction("&PC Version")->setObjectName("PCVersion1");
-    menuBar()->addMenu(Help)->setVisible(false);
+    for (QAction* unused : Help->actions())
+        unused->setVisible(false);
+    About1 = Help->addAction("&About R8V5MC");
+    About1->setObjectName("About1");
+    connect(About1, &QAction::triggered, this, [this] { RunGuarded([this] { AboutClick(); }); });
+    menuBar()->addMenu(Help);
 
     setFixedSize(sizeHint());
 }
@@ -367,7 +375,13 @@ void TFR8V2::Message(const std::string& text, const std::string& caption, int bu
 }
 
 void TFR8V2::LinkUp(bool on) {
+    linkUp_ = on;
     PageControl1->setEnabled(on);
+}
+
+void TFR8V2::AboutClick() {
+    ShowAbout(this, {QCoreApplication::applicationVersion().toStdString(), PortPath(Comm1().Port()),
+                     linkUp_, Core().State()});
 }
 
 void TFR8V2::Busy(bool on) {

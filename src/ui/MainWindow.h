@@ -47,6 +47,8 @@ public:
     void SW1Click();
     // Menu "Option" > "Traffic": the traffic trace window.
     void TrafficClick();
+    // Menu "Help" > "About": version, licence, the port and what the camera reported.
+    void AboutClick();
     void PageControl1Change();
     void pwlChange();
     void Panel1DblClick() {}
@@ -109,6 +111,7 @@ public:
     QAction* SW1;
     QAction* TrafficItem;
     QMenu* Help;
+    QAction* About1;
 
     LoopTimer* SendTimer;
     LoopTimer* cursor_timer;
@@ -148,6 +151,7 @@ private:
     bool busyCursor_ = false;
     bool settingPage_ = false;
     bool terminated_ = false;
+    bool linkUp_ = false;
 };
 
 } // namespace r8::ui

@@ -1,12 +1,14 @@
+// SPDX-License-Identifier: MIT
 // r8v5mc: adjustment and service tool for the R8V5MC camera.
 #include "Comm.h"
 #include "MainWindow.h"
 #include "SideWindows.h"
 #include "SimPeer.h"
+#include "WindowArgs.h"
 #include "widgets/Controls.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QIcon>
 #include <QSocketNotifier>
 
 #include <signal.h>
@@ -15,9 +17,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -35,49 +40,59 @@ public:
     }
 };
 
-// --help and --version answer without a display: they need no window system.
-bool AsksForTextOnly(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i)
-        for (const char* option : {"--help", "-h", "-?", "--help-all", "--version", "-v"})
-            if (std::strcmp(argv[i], option) == 0) return true;
-    return false;
-}
-
-struct Options {
-    QCommandLineOption com1{"com1",
-                            "Device of serial port 1 (default /dev/ttyS0), or socket://HOST:PORT "
-                            "or rfc2217://HOST:PORT for a serial device server.",
-                            "PATH"};
-    QCommandLineOption com2{
-        "com2", "Device of serial port 2 (default /dev/ttyS1), or a network port.", "PATH"};
-    QCommandLineOption simulate{
-        "simulate", "Start a simulated camera on a pseudo-terminal and put it on port 1."};
-    QCommandLineOption trace{"trace", "Write the traffic on the camera line to stderr: every byte "
-                                      "both ways, one line per control byte or frame, with the "
-                                      "time to the millisecond (also in Option > Traffic)."};
-    QCommandLineOption traceFile{"trace-file", "Write the same traffic trace into FILE.", "FILE"};
-};
-
-void Describe(QCommandLineParser& parser, const Options& o) {
-    parser.setApplicationDescription(
-        "Adjusts and services the R8V5MC CCD colour camera over a serial line.\n"
-        "Press Ctrl+Shift+P in the main window to enter the service access code.");
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOptions({o.com1, o.com2, o.simulate, o.trace, o.traceFile});
-}
-
 // Only the tool's own messages belong on stderr. Qt's debug and info output goes, and so do
 // its notices about the environment that change nothing for the operator (no runtime
 // directory, a window system that cannot take a size hint); its other warnings and errors stay.
 QtMessageHandler qtDefaultHandler = nullptr;
 
+// While the window system is being reached, its failure would be Qt's fatal message and an
+// abort with a core dump; instead the program says what is missing and ends with status 2.
+// Qt's notices on the way there are kept back for that message.
+bool startingWindowSystem = false;
+QString windowSystemNotice;
+
+void NoWindow(const char* cause) {
+    std::fprintf(stderr,
+                 "r8v5mc: cannot open the window: %s\n"
+                 "r8v5mc: the window needs a graphical session (or -platform offscreen)\n",
+                 cause);
+}
+
 void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtDebugMsg || type == QtInfoMsg) return;
+    if (startingWindowSystem) {
+        if (type != QtFatalMsg) {
+            if (windowSystemNotice.isEmpty()) windowSystemNotice = text.trimmed();
+            return;
+        }
+        const QString cause =
+            windowSystemNotice.isEmpty() ? text.section('\n', 0, 0).trimmed() : windowSystemNotice;
+        NoWindow(cause.toLocal8Bit().constData());
+        _exit(2);
+    }
     if (type == QtWarningMsg && (text.startsWith("QStandardPaths: ") ||
                                  text.contains("does not support propagateSizeHints")))
         return;
     qtDefaultHandler(type, context, text);
+}
+
+// Why the default window system cannot be reached, before Qt tries it (empty when nothing is
+// known to be missing): no display named for X11 or Wayland and no other platform asked for.
+std::string MissingDisplay(const r8::ui::WindowArgs& args) {
+    auto set = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v;
+    };
+    if (!args.platform.empty() || set("QT_QPA_PLATFORM")) return {};
+    if (set("DISPLAY") || set("WAYLAND_DISPLAY")) return {};
+    return "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+}
+
+QIcon WindowIcon() {
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QString(":/icons/%1x%1/r8v5mc.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 struct CloseFile {
@@ -101,33 +116,41 @@ int BlockTerminationSignals() {
 
 int main(int argc, char* argv[]) {
     qtDefaultHandler = qInstallMessageHandler(QuietQtMessages);
-    if (AsksForTextOnly(argc, argv)) {
-        QCoreApplication text(argc, argv);
-        QCoreApplication::setApplicationName("r8v5mc");
-        QCoreApplication::setApplicationVersion(R8_VERSION);
-        QCommandLineParser parser;
-        Describe(parser, Options{});
-        parser.process(text); // prints and exits
+    const r8::ui::WindowArgs args =
+        r8::ui::ParseWindowArgs(std::vector<std::string>(argv + 1, argv + argc));
+    if (args.help) {
+        std::fputs(r8::ui::WindowUsage("r8v5mc", args.helpAll).c_str(), stdout);
         return 0;
+    }
+    if (args.version) {
+        std::printf("r8v5mc %s\n", R8_VERSION);
+        return 0;
+    }
+    if (!args.error.empty()) {
+        std::fprintf(stderr, "r8v5mc: %s\nTry 'r8v5mc --help'.\n", args.error.c_str());
+        return 2;
+    }
+    if (const std::string missing = MissingDisplay(args); !missing.empty()) {
+        NoWindow(missing.c_str());
+        return 2;
     }
     const int signalFd = BlockTerminationSignals();
 
+    startingWindowSystem = true;
     Application app(argc, argv);
+    startingWindowSystem = false;
     QApplication::setApplicationName("R8V5MC");
     QApplication::setApplicationVersion(R8_VERSION);
+    QGuiApplication::setDesktopFileName("r8v5mc");
+    QApplication::setWindowIcon(WindowIcon());
 
-    QCommandLineParser parser;
-    const Options o;
-    Describe(parser, o);
-    parser.process(app);
-
-    if (parser.isSet(o.com1)) r8::SetPortPath(1, parser.value(o.com1).toStdString());
-    if (parser.isSet(o.com2)) r8::SetPortPath(2, parser.value(o.com2).toStdString());
+    if (args.com1) r8::SetPortPath(1, *args.com1);
+    if (args.com2) r8::SetPortPath(2, *args.com2);
 
     // Declared before the window, so that the trace file outlives the session tracing into it.
     std::unique_ptr<std::FILE, CloseFile> traceFile;
-    if (parser.isSet(o.traceFile)) {
-        const std::string path = parser.value(o.traceFile).toStdString();
+    if (args.traceFile) {
+        const std::string& path = *args.traceFile;
         traceFile.reset(std::fopen(path.c_str(), "w"));
         if (!traceFile) {
             std::fprintf(stderr, "r8v5mc: %s: cannot write the trace: %s\n", path.c_str(),
@@ -137,7 +160,7 @@ int main(int argc, char* argv[]) {
     }
 
     std::unique_ptr<r8::sim::CameraSim> camera;
-    if (parser.isSet(o.simulate)) {
+    if (args.simulate) {
         try {
             camera = std::make_unique<r8::sim::CameraSim>();
             camera->Start();
@@ -155,7 +178,7 @@ int main(int argc, char* argv[]) {
     FR8V2.SetSwitchPanel(&FSR8V2);
     FR8V2.SetAdjustInfoWindow(&KizuInfo);
     FR8V2.SetMaskPreview(&FMR8V2);
-    if (parser.isSet(o.trace)) FR8V2.Traffic().AddSink(r8::Trace::ToStream(stderr));
+    if (args.trace) FR8V2.Traffic().AddSink(r8::Trace::ToStream(stderr));
     if (traceFile) FR8V2.Traffic().AddSink(r8::Trace::ToStream(traceFile.get()));
     // A signal may come while the start-up still runs in a message box's loop (an open error):
     // exit() ends only the loops that run, so the main loop is not entered afterwards.

@@ -111,10 +111,28 @@ TEST(Program, ServesTheLinkUntilSigtermAndSavesItsEeprom) {
     EXPECT_EQ(text.substr(5 * 32, 32), "210C0005BEEF000000000000000000\r\n");
 }
 
-TEST(Program, HelpAndBadArguments) {
+// SIGTERM while a paced answer (about 20 ms at 9600 bit/s) is going out ends the program
+// without waiting for the line; bench/ measures how soon.
+TEST(Program, SigtermInTheMiddleOfAPacedAnswerEndsIt) {
+    Program sim({"--pace"});
+    const std::string slave = sim.FirstLine();
+    ASSERT_FALSE(slave.empty());
+    LineClient c(slave);
+    c.Send({ENQ});
+    EXPECT_EQ(c.Read(1), Bytes{ACK});
+    c.Send(Cmd({0x31, 0x0A, 0x40}));
+    EXPECT_EQ(c.Read(1), Bytes{ACK}) << "the command is taken; its answer is on its way";
+    sim.Signal(SIGTERM);
+    EXPECT_EQ(sim.Exit(), 0);
+}
+
+TEST(Program, HelpVersionAndBadArguments) {
     Program help({"--help"});
     EXPECT_EQ(help.FirstLine().rfind("Usage:", 0), 0u);
     EXPECT_EQ(help.Exit(), 0);
+    Program version({"--version"});
+    EXPECT_EQ(version.FirstLine(), "r8v5mc-sim " R8_VERSION);
+    EXPECT_EQ(version.Exit(), 0);
     Program bad({"--tv", "secam"});
     EXPECT_EQ(bad.Exit(), 2);
     Program noFile({"--eeprom", "/nonexistent/camera.dat"});

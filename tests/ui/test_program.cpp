@@ -36,7 +36,8 @@ size_t Lines(const std::string& text) {
 
 class Program {
 public:
-    explicit Program(std::vector<std::string> args) {
+    // env: the environment of the program (this one's unless given).
+    explicit Program(std::vector<std::string> args, char** env = environ) {
         args.insert(args.begin(), R8_UI_EXE);
         std::vector<char*> argv;
         for (auto& a : args)
@@ -47,7 +48,7 @@ public:
         posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, err_.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int rc = posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ);
+        const int rc = posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), env);
         posix_spawn_file_actions_destroy(&fa);
         if (rc != 0) throw std::runtime_error("cannot start " + args[0]);
     }
@@ -154,6 +155,51 @@ TEST(Program, SigtermWhileABoxOfTheReceiveHandlerIsOpenEndsWithStatusZero) {
     EXPECT_EQ(tool.Exit(), 0) << tool.Stderr();
     EXPECT_EQ(Lines(tool.Stderr()), 1u) << tool.Stderr();
     close(master);
+}
+
+// This environment without any display or Qt platform.
+std::vector<std::string> HeadlessEnvironment() {
+    std::vector<std::string> out;
+    for (char** e = environ; *e; ++e) {
+        const std::string var = *e;
+        if (var.rfind("DISPLAY=", 0) != 0 && var.rfind("WAYLAND_DISPLAY=", 0) != 0 &&
+            var.rfind("QT_QPA_PLATFORM=", 0) != 0)
+            out.push_back(var);
+    }
+    return out;
+}
+
+// Without a display: help answers, a usage error says how to get help, a missing or failing
+// window system is told in a message; never a crash (status 128 + signal) or a core dump.
+TEST(Program, CommandLineWithoutADisplay) {
+    std::vector<std::string> vars = HeadlessEnvironment();
+    std::vector<char*> env;
+    for (auto& v : vars)
+        env.push_back(v.data());
+    env.push_back(nullptr);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string stderrHas;
+    } cases[] = {
+        {{"--help"}, 0, ""},
+        {{"--version"}, 0, ""},
+        {{"--bogus"}, 2, "r8v5mc: unknown option '--bogus'\nTry 'r8v5mc --help'.\n"},
+        {{"/dev/ttyUSB0"}, 2, "Try 'r8v5mc --help'.\n"},
+        {{"--com1"}, 2, "Try 'r8v5mc --help'.\n"},
+        {{}, 2, "the window needs a graphical session"},
+        {{"-platform", "no-such-platform"}, 2, "the window needs a graphical session"},
+    };
+    for (const auto& c : cases) {
+        Program tool(c.args, env.data());
+        const std::string what = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(tool.Exit(), c.status) << what << ": " << tool.Stderr();
+        EXPECT_NE(tool.Stderr().find(c.stderrHas), std::string::npos)
+            << what << ": " << tool.Stderr();
+        if (c.status == 0) {
+            EXPECT_EQ(tool.Stderr(), "") << what;
+        }
+    }
 }
 
 } // namespace

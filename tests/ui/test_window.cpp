@@ -11,6 +11,8 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -414,4 +416,30 @@ TEST_F(ScriptedWindow, EveryTimerIsCreatedWithItsIntervalAndDisabled) {
     }
     for (const auto& [name, ms] : expected)
         ADD_FAILURE() << "missing " << name.toStdString();
+}
+
+TEST_F(SimulatorWindow, HelpAboutShowsThePortAndWhatTheCameraReported) {
+    auto& w = *window;
+    EXPECT_TRUE(w.Help->menuAction()->isVisible()) << "the Help menu is on show";
+    auto aboutText = [&] {
+        w.About1->trigger();
+        auto* box = w.findChild<QMessageBox*>("AboutBox");
+        if (!box) return std::string("no box");
+        const std::string text = box->text().toStdString();
+        delete box;
+        return text;
+    };
+    // The camera's ACK is not taken before the loop runs: not yet connected.
+    const std::string before = aboutText();
+    EXPECT_NE(before.find("Port: " + camera.SlavePath() + "\n"), std::string::npos) << before;
+    EXPECT_NE(before.find("Camera: not connected"), std::string::npos) << before;
+    EXPECT_EQ(before.find("TV system"), std::string::npos) << before;
+    EXPECT_NE(before.find("MIT licence"), std::string::npos) << before;
+
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return Idle() && Reads(camera.Received()).size() >= 11; }, kWaitMs));
+    const std::string after = aboutText();
+    EXPECT_NE(after.find("Camera: connected"), std::string::npos) << after;
+    EXPECT_NE(after.find("TV system: PAL\n"), std::string::npos) << after;
+    EXPECT_NE(after.find("Resolution: Hi-Resolution\n"), std::string::npos) << after;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One row of the table that bench/run prints: a figure, the reference measured in the same run,
 // their ratio, the target and whether it is met.

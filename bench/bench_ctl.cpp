@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // r8v5mc-ctl's `list` against a running simulated camera: the whole command (connection, one
 // read per distinct request of the catalogue, the table) beside the wire minimum of its reads.
 //

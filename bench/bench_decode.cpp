@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window thread's cost of handling an answer: receive rules, the read decoder and every
 // control update it makes, for the answers of the Easy page load (ten Easy blocks and the white
 // balance register), with values that change from one load to the next.

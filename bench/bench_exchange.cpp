@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Read exchanges (EEPROM word reads) through the termios component, the receive state machine
 // and the link rules against the simulated camera.
 //

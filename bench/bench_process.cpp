@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program r8v5mc as a process, on the offscreen platform, against the simulated camera on
 // a pseudo-terminal reached through a symbolic link:
 //

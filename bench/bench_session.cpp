@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Page loads and settings copies through the whole session core (termios component, link,
 // loader, read decoder, copy engine) on a plain poll loop, against a running simulated camera.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The raw command text parser against a plain reference, and its payload read back.
 #include "CommandText.h"
 #include "HexText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The hexadecimal parsers against a plain reference, and the formatters read back.
 #include "HexText.h"
 

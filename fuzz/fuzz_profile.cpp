@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The profile reader (NAME=VALUE lines that r8v5mc-ctl applies): any text is either refused
 // with its line, or gives values inside each setting's range that, written out as dump writes
 // them, read back the same.

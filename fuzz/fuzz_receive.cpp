@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receive path: arbitrary bytes from the camera into r_data and the link rules, from any
 // link state and after any last command.
 //

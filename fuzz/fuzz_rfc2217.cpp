@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The COM-PORT-OPTION client's decoder on whatever a server may send: the same result whether
 // the bytes come at once or one by one, no more data out than came in, answers that are whole
 // three-byte negotiations, and data escaped by the client's own rule coming back unchanged.

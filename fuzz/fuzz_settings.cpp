@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings-file reader with its checks: any text either parses into a consistent image or
 // is refused with a line number, and a parsed image written out again reads back the same.
 #include "SettingsFile.h"

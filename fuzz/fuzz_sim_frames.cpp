@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated camera's receiver: any bytes at any pace split into well-formed units, and
 // nothing is lost but the one byte that breaks a frame.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The payload A1..A15 of an answer frame, built the way the camera fills it.
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CameraModel.h"
 
 #include <algorithm>

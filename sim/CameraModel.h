@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The camera behind the line: EEPROM, DSP registers, RAM, the user and adjustment functions, and
 // the answer it gives to each command. No I/O and no clock: the lens and the camera's own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The camera's user and adjustment settings and where its EEPROM keeps them.
 #include <cstddef>

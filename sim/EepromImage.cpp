@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EepromImage.h"
 
 #include "BoundedRead.h"

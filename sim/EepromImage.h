@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The camera's EEPROM image (1024 words): the factory contents and the settings-file text that
 // the copy functions exchange with the PC.

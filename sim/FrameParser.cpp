@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FrameParser.h"
 
 #include "Crc.h"

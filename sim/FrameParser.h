@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The camera's receiver: splits the bytes from the line into control bytes, command frames and
 // block frames. The caller gives the arrival time of each byte, so the gap rule runs on whatever

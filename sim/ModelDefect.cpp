@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Correction of up to three defective CCD pixels (A, B, C): positions, switches, the camera's
 // own measurement, the automatic and three-point searches, and save / cancel.
 #include "CameraModel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Easy page: ten read-only blocks (31 60 k) that together carry every user function.
 #include "CameraModel.h"
 

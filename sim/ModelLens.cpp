@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The motorised lens: zoom and focus targets that the lens follows one step per read, the focus
 // range that depends on the zoom, auto focus, the stored positions and the lens adjustment.
 #include "CameraModel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Picture functions of the camera: title, BLC areas, white balance, phase, reversal, presets,
 // exposure (PEAK, ALC, AES, IRIS adjustment), mark, privacy masks, IR, push switches, area
 // samples and the factory adjustments.

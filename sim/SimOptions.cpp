@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SimOptions.h"
 
 #include "HexText.h"

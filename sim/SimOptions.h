@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // How the simulated camera behaves on its line, and the command line of r8v5mc-sim.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SimPeer.h"
 
 #include "Frames.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The simulated camera on a pseudo-terminal: the tool opens the slave side as its serial port;
 // the camera's own thread serves the master side with the line protocol (ACK, answer frames,

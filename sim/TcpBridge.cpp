@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TcpBridge.h"
 
 #include <algorithm>

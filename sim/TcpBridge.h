@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The simulated camera on TCP (raw): a listening socket whose one client at a time is joined
 // byte for byte to the camera's terminal, as a serial device server joins its network port to

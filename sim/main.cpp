@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // r8v5mc-sim: the simulated camera as a program. Prints the terminal path, serves it until
 // SIGINT, SIGTERM or SIGHUP, then removes its link.
 #include "SimPeer.h"

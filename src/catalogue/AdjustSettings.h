@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The plain settings of the "Adjust" tab. Its page load reads each with its own read, so none
 // has a place in a block. Every write of this tab ends with 01 after the value.

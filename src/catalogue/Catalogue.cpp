@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Catalogue.h"
 
 #include "AdjustSettings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The settings catalogue: every plain setting of every tab, and what a front end needs to send,
 // read and show one (the payloads, the value in an answer, the value as text).

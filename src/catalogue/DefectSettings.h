@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The plain settings of the "CCD Defect" tab: the KF options and the adjust mode. The tab's page
 // load reads each with its own read. The defect positions, the correction switches (one command

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The plain settings of the "Easy" tab. inPage is the setting's byte in the Easy blocks (answer
 // group 0x60, item = block number) that the tab's page load reads.

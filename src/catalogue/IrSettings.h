@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The IR group of the "MASK" tab (hidden in the window). Every IR answer carries all five
 // values at A4..A8, whichever item was read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The plain setting of the "Line" tab: the iris bias that the IRIS adjustment sets. The tab's
 // page load reads it with its own read (31 53), whose answer carries it in A3.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One declaration per plain camera setting. A plain setting is a value that one command writes
 // (21 key value) and one read (31 key) returns. Its entry says everything the program knows of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Setting values as text: what the tools print and what they accept.
 #include "Catalogue.h"
 

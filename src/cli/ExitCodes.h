@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Exit codes of the command-line tools (r8v5mc-copy and r8v5mc-ctl), so
 // that a station script can tell a missing camera from a difference. Plain C++, no Qt.

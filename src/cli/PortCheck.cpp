@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PortCheck.h"
 
 #include "Comm.h"

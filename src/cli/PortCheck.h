@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The port of a command-line tool before and after: whether it can be opened now, and why it
 // stopped working.

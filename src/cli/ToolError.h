@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What went wrong in a tool's run, as a closed set, and the JSON a tool prints for it on
 // stdout with --json: {"error": {"kind": "...", "message": "..."}}.

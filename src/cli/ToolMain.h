@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The start every command-line tool shares: --help, --version and usage errors answered before
 // anything is opened, then SIGINT and SIGTERM taken by a signalfd, so that a command stops
 // between exchanges and releases the port.

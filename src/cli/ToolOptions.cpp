@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ToolOptions.h"
 
 namespace r8 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The options every command-line tool takes: the port, the simulated camera, the trace, help
 // and version. A tool's own arguments derive from ToolOptions and parse their own words.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ToolSession.h"
 
 #include "Comm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The run of a command-line tool around one session: the trace, the port (the simulated camera
 // or --port), the signals, the loop that starts the command once the link is up and free, stops

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CopyEngine.h"
 
 #include "HexText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The settings copy: the camera's EEPROM image to a settings file and back, as a room of the
 // session for the Copy page. One engine serves the window's Copy tab and r8v5mc-copy; both put

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The settings file: the camera's EEPROM image as text, one command payload per line.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The file a camera-to-PC copy writes. It must be a regular file or not exist yet; a symbolic
 // link counts as the file it points to, which is the one replaced. The new contents go into a

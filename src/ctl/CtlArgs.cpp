@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CtlArgs.h"
 
 namespace r8 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The command line of r8v5mc-ctl.
 #include "ToolOptions.h"

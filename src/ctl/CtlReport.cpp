@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CtlReport.h"
 
 #include "Catalogue.h"

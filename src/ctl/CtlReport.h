@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What r8v5mc-ctl prints on stdout, as text or as JSON.
 #include "SettingEntry.h"

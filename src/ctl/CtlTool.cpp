@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CtlTool.h"
 
 #include "BoundedRead.h"

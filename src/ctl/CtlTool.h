@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // r8v5mc-ctl: the camera's plain settings by name from the command line, a front end of the
 // session core beside the window and r8v5mc-copy. Every value is checked against the settings

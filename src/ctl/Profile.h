@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // NAME=VALUE assignments: the arguments of `set` and the lines of a profile (what `dump`
 // writes and `apply` reads). A profile may hold blank lines and # comments.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // r8v5mc-ctl: list, read and set a camera's settings by name.
 #include "CtlTool.h"
 #include "ToolMain.h"

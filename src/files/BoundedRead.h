@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reading a whole input file the way every tool here does: only a regular file (a pipe, a
 // device or a folder is refused without waiting for it), never more than a cap, and a stop

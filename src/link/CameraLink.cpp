@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CameraLink.h"
 
 #include "Comm.h"

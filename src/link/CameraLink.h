@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The camera link: the senders of command, block and control frames, the receive handler that
 // acts on what r_data reports according to the link status, and the 1500 ms link timer that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Crc.h"
 
 namespace r8 {

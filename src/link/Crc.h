@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // CRC-16, polynomial 0x8005 in reflected form (0xA001), initial value 0, no final XOR.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One exchange with the camera: a command and what came of it. The link keeps one exchange on
 // the wire; a command asked for meanwhile waits for it, and whoever asked gets the answer

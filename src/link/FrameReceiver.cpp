@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FrameReceiver.h"
 
 #include "Crc.h"

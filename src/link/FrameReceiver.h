@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Byte-level receive state machine: recognises single control bytes and checks answer frames.
 #include "Frames.h"

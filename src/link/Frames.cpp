@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Frames.h"
 
 #include "Crc.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HexText.h"
 
 namespace r8 {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hexadecimal text helpers shared by the window, the settings file and the simulator.
 // Output is upper case and zero padded; parsers report bad input as -1.

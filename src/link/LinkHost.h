@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the link needs from the window around it. The window implements it; tests record it.
 #include "Exchange.h"

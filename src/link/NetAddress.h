@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Network ports: a device name "socket://HOST:PORT" is a raw TCP connection to a serial device
 // server (the server sets the line); "rfc2217://HOST:PORT" speaks Telnet with the COM-PORT

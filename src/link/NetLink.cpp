@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "NetLink.h"
 
 #include "Comm.h"

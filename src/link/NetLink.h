@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The connection behind a network port (socket:// or rfc2217://). Its Run is the body of the
 // serial component's watcher thread for such a port: it resolves the host name (on a thread of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Rfc2217.h"
 
 namespace r8::rfc2217 {

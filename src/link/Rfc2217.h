@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The client side of Telnet with the COM-PORT-OPTION (RFC 2217), as much as a serial device
 // server needs: the requests that set the line, 0xFF doubled in data, and a decoder of what the

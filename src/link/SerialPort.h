@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The narrow interface between the link logic and a serial device. The termios component
 // (TComm) stands behind it in the program; tests put a scriptable fake behind it.

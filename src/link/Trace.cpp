@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Trace.h"
 
 #include "Crc.h"

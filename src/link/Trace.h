@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The traffic trace: every byte on the camera line, both ways, as text for service engineers.
 //

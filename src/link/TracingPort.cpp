@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TracingPort.h"
 
 #include "Comm.h"

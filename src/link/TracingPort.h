@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A serial port that passes everything to another one and shows every byte it moves, both ways,
 // to a traffic trace (Trace). Bytes are traced as they are handed to the inner port for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A typed view of the answer being handled (A1..A15) and of the command it answers (P1..P15),
 // numbered from 1 as on the wire.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the program knows of the camera from its answers: the mirror of its setting values and
 // the picture geometry. Filled by the read decoder; read by the tabs and the settings copy.

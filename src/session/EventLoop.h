@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the session core needs from the event loop that drives it: timers with the toolkit's
 // rules, deferred calls and descriptors to watch. The window gives it Qt's loop; a command-line

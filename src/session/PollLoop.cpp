@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PollLoop.h"
 
 #include <poll.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // An event loop on poll(): timers by deadline, deferred calls, watched descriptors. It sleeps
 // in poll() until something is due, so an idle loop uses no CPU. For tools without a window

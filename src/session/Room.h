@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A room is what the session needs of a tab (or of a tool standing in for one): the page it
 // loads and the handler that runs for every answer while it is on show. A room sends and reads

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Session.h"
 
 #include "Comm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The session core: the serial port, the camera link, page loading and the camera state that
 // the read decoder fills, without any window. A front end observes it (SessionObserver), lends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What a front end shows of a session. Every call comes on the loop's thread.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Easy page: the ten Easy blocks and the white-balance lock register. The Easy tab loads it;
 // tools and tests that load the same page without the window take it from here.

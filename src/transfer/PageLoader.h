@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Page loading: the page sequences of the seven tabs, the queue of load orders made by tab
 // changes while a sequence runs, the guard that every sender asks, and answer dispatch.

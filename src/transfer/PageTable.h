@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A page is read by a fixed run of read requests (P1 = 0x31), one per answer.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the transfer engine needs from the window.
 #include <cstdint>

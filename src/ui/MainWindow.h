@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window: title line, the seven tabs, Reset and Exit, the status bar and the menu.
 // It is a front end of the session core: it observes the session, lends it Qt's event loop and

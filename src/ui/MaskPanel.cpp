@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MaskPanel.h"
 
 #include <QPainter>

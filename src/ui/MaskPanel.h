@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The panel of the mask preview window: an olive cross-hatched shape that stands for the
 // picture, and on it the two privacy masks, each in its own colour, filled while it was last

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QtEventLoop.h"
 
 #include "widgets/Controls.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The session core's event loop on Qt's: our Timer (the toolkit's timer rules), deferred calls
 // and socket notifiers. Every callback runs guarded on the window thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SideWindows.h"
 
 #include "MainWindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The three small windows beside the main window.
 #include "widgets/Controls.h"

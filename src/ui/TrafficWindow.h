@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Traffic window: the traffic trace of the camera line, live, for service engineers.
 // Pause holds new lines back until it is pressed again; Clear empties the view; Save writes

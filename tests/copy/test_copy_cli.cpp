@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // r8v5mc-copy as a program: exit codes and the sentence that names the port or file.
 #include "CopyTool.h"
 #include "EepromImage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The copy engine as a room of a session on a plain poll loop: against the simulated camera on
 // its pseudo-terminal through the termios component, and against a scripted port where the
 // camera has to misbehave.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings file: its exact bytes, and the checks that keep a bad file from the camera.
 #include "SettingsFile.h"
 #include "TargetFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The catalogue's declarations hold together, and values as text go both ways.
 #include "Catalogue.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // r8v5mc-ctl against the simulated camera on a pseudo-terminal, through the real termios
 // component: every catalogued setting set and read back, values refused before anything is
 // sent, a profile carried from one camera to another, a set that stops half-way.

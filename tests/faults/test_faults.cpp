@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults on the line, end to end: the simulated camera corrupts every 10th answer's CRC, puts
 // noise before some answers and leaves one answer out; the session recovers through NAK and
 // the time-out re-send (its ticks driven by the test) and ends with exactly what a clean line

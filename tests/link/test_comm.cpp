@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TComm on a real pseudo-terminal: the component holds the slave, the test plays the far end
 // of the line on the master.
 #include "Comm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One exchange on the wire: commands asked for meanwhile wait in order, a newer value of a
 // setting replaces a waiting one, every answer goes with its command, stale answers are dropped
 // and every reply or failure reaches whoever asked, once.

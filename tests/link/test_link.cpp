@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Link rules: senders, link status transitions, time-outs, retries and the port search.
 #include "CameraLink.h"
 #include "FakePort.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The byte-level receive state machine, row by row.
 #include "Crc.h"
 #include "FrameReceiver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The traffic trace as text: what a service engineer reads for each unit on the line.
 #include "Crc.h"
 #include "FakePort.h"

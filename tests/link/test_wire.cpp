@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reference vectors for the CRC, the frame layouts and the hexadecimal helpers.
 #include "Crc.h"
 #include "Frames.h"

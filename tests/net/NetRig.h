@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A session on a plain poll loop whose port 1 (and 2) is the given name, with a front end that
 // records what it shows, and the two things the network tests do with it: load the Easy page

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A TCP relay on loopback in front of a server, as a slow or stalling network would stand
 // between the tool and a serial device server: one client at a time, joined to a connection of

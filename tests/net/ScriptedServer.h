@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A loopback server that plays a part a serial device server can play badly: on each
 // connection it sends a greeting, answers every piece the client sends with what reply()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Debian's ser2net serving a terminal on a free loopback port, for tests and benchmarks: raw
 // TCP or Telnet with the COM-PORT-OPTION (RFC 2217). The port is chosen free by the kernel and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The network port against the simulated camera on TCP (r8v5mc-sim --listen, in process):
 // pages load as on the terminal, each port that refuses is shown once with its cause while the
 // port search goes on, a Telnet server that refuses COM-PORT-OPTION is an error that says so,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Telnet COM-PORT-OPTION client: what it sends to set the line, what it answers to the
 // server's negotiation, and what it takes out of the server's stream; network port names.
 #include "NetAddress.h"

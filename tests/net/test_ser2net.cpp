@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End to end through a real serial device server: Debian's ser2net joins the simulated
 // camera's terminal to a loopback port, once as raw TCP and once as Telnet with the
 // COM-PORT-OPTION. The Easy page loads and a Camera->PC copy gives the same file as on the

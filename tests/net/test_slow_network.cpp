@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cameras behind a network that holds up, on loopback: a relay that keeps the camera's side
 // back stands for a camera one and three seconds away (the link timer is the test's, so nothing
 // waits through the delay); the window's session, r8v5mc-ctl and r8v5mc-copy find it on one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The session core with no window: a plain poll loop drives the port, the link, page loading and
 // the read decoder against the simulated camera on its pseudo-terminal.
 #include "Comm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The tool's end of the simulated line in tests: the slave side of the pseudo-terminal opened
 // as a plain raw serial port. Every wait is a poll() with an upper bound, never a sleep.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Asking the camera model directly, without the line.
 #include "CameraModel.h"

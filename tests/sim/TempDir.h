@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A fresh directory under the test's TMPDIR, removed with its files at the end.
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The camera's functions: writes that a later read returns, what the camera refuses and what
 // it keeps over a reset.
 #include "ModelHelpers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the camera answers to the page reads of the seven tabs and to the Easy page blocks.
 #include "ModelHelpers.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The camera's own processes (white balance, lens, defect search), its memories and switches.
 #include "ModelHelpers.h"
 

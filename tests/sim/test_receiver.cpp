@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The camera's receiver, driven with made-up arrival times, and the program's options.
 #include "Crc.h"
 #include "FrameParser.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading the camera's EEPROM from a settings file.
 #include "SimPeer.h"
 #include "TempDir.h"

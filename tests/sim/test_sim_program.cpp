@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program r8v5mc-sim: terminal path on stdout, the link, and a clean end on SIGTERM.
 #include "LineClient.h"
 #include "TempDir.h"

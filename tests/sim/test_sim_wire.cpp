@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The camera on its pseudo-terminal, byte for byte, as the tool's serial port sees it.
 #include "Crc.h"
 #include "LineClient.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window on a scripted port, past start-up, with the Easy page loaded from answers the
 // test chooses. Tests act on controls, then read what went out (Sent) and answer it (Answer,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A room context without a session: Trans_chk and TransStep as the test sets them, and every
 // command sent kept as its payload P1..Pn in hexadecimal.

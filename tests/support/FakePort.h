@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A scriptable serial port: records what is written, queues what the camera "sends", and can be
 // told to fail opens or writes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Bytes written as hexadecimal pairs, spaces allowed between them: "02 31 0C" or "02310C".
 #include "HexText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One QApplication for a whole test program, and a message sink that records instead of
 // opening modal boxes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A link host that records what the link asks of the window.
 #include "LinkHost.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The main window on the simulated camera through the real termios component, service tabs
 // unlocked. Tests act on controls and wait for states that last (the link idle, a chain ended),

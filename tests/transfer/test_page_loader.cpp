@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Page sequences, load orders and answer dispatch, driven through a scripted port.
 #include "CameraLink.h"
 #include "FakePort.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Copy tab headless: whole copies against the simulated camera, and on a scripted port the
 // cases where the tab must send nothing.
 #include "Comm.h"

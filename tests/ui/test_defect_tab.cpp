@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "CCD Defect" tab headless against the simulated camera: what each control puts on the
 // wire, the chains that the answers run, the map and the adjust-parameter window. Timer handlers
 // are called directly; waits are for states that stay once reached (the link free with the

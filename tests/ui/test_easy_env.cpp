@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One QApplication for the Easy tab tests.
 #include "QtTestEnv.h"
 

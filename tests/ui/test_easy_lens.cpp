@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Easy tab tests: lens control.
 #include "EasyFixture.h"
 #include "easy/EasyLens.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Easy tab tests: picture functions, and the "Adjust Set" (CCD Defect) and IR (MASK) groups.
 #include "DefectTab.h"
 #include "EasyFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Easy tab tests: title, BLC areas and mark.
 #include "EasyFixture.h"
 #include "HexBytes.h"

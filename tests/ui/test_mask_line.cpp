@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The MASK tab with its preview window, the Line tab and the push-switch window, against the
 // simulated camera.
 #include "MaskPanel.h"

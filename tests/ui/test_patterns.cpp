@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control patterns that the service tabs share: the stepped hexadecimal edit, edits that make
 // one command, payloads built at send time, answer chains, read loops, the memo and the raw
 // command text.

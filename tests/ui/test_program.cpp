@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program r8v5mc: SIGTERM ends it with status 0, with nothing on stderr beyond its own
 // messages, and leaves the port free for the next program: while it talks to the camera, while
 // its start-up shows an open error and while a box raised by received bytes is open.

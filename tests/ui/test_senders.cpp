@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The control senders on a fake room context: when each sends, what it sends, and when it
 // keeps quiet.
 #include "FakeContext.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "Adjust" and "Debug" tabs headless on the simulated camera: controls driven as the
 // operator drives them, and the command frames the camera received. Every step waits only for
 // states that last (the link idle after a known number of commands); a step that must send

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Traffic window headless, on the main window's own trace: it collects the lines of the
 // window's port, pauses, clears and saves.
 #include "Comm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Our controls over Qt: values set from code fire the operator's events once per real change,
 // events fire on disabled controls, handlers run guarded, timers keep their phase.
 #include "Controls.h"

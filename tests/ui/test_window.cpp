@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window headless: start-up, page loading, load orders, the service field and exit.
 #include "AdjustTab.h"
 #include "Comm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CopyTool.h"
 
 #include "Comm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // r8v5mc-copy: the settings copy from the command line. Reads a camera's EEPROM image into a
 // settings file, writes a file into a camera, verifies a camera against a file and compares

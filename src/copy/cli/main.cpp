@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // r8v5mc-copy: backup, restore, verify and compare of a camera's settings image.
 #include "CopyTool.h"
 #include "ToolMain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A multi-step operation that advances one step per answer (the save write-back, the defect
 // search, a RAM dump, the IRIS steps), written as a table: each row names the answer it follows

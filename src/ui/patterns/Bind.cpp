@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Bind.h"
 
 #include "Catalogue.h"

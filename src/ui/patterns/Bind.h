@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Binds a control to a plain setting of the catalogue, in one line: the control sends its
 // value with the setting's write and shows the setting's read-back (the answer to its read,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CommandText.h"
 
 #include "HexText.h"

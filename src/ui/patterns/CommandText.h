@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The raw command field: text typed by the operator turned into the payload P1..P15 of one
 // command frame. A pure function without Qt, so that it can be tested and fuzzed alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HexSpin.h"
 
 #include "HexText.h"

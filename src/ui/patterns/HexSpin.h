@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A hexadecimal edit stepped by a spin button. The button reads the edit's text as hexadecimal,
 // steps it and writes it back with as many digits as the edit's maximum length; writing a new

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ReadLoop.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A read repeated one request per answer that collects the values of the answers and shows
 // them as rows of hexadecimal text (a RAM dump, the area samples). It only keeps count: the

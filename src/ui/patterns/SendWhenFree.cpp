@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SendWhenFree.h"
 
 namespace r8::ui {

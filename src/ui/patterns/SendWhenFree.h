@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A step of a camera-driven procedure that must not be lost: sent at once when Trans_chk
 // accepts, otherwise kept and tried again at each tick of its timer until Trans_chk accepts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Senders.h"
 
 #include "HexText.h"

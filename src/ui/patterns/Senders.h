@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The ways a control sends its command, each built once. A tab declares its controls with these
 // binders (control, payload prefix, options) instead of writing a handler per control. Every

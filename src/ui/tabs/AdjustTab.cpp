@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "AdjustTab.h"
 
 #include "AdjustSettings.h"

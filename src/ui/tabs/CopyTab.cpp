@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CopyTab.h"
 
 #include "HexText.h"

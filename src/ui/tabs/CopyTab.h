@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The Copy tab: the front end of the copy engine. It chooses the file, asks before an existing
 // file is replaced, and shows the running transfer, its progress, its end and its failures;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DebugTab.h"
 
 #include "HexText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "DefectTab.h"
 
 #include "patterns/Senders.h"

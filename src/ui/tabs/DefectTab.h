@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The "CCD Defect" tab: correction of up to three defective CCD pixels ("Kizu" A, B, C). The
 // operator places each correction by typing, stepping or clicking the map, lets the camera search

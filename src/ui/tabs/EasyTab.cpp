@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EasyTab.h"
 
 #include "easy/EasyLens.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The "Easy" tab: the camera's user menu functions. Its three parts (picture functions, lens
 // control, title with BLC areas and mark) each build their group boxes on Panel4, send their

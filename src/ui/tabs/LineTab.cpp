@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LineTab.h"
 
 #include "HexText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MaskTab.h"
 
 #include "mask/MaskGroup.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "TabRoom.h"
 
 #include <QVBoxLayout>

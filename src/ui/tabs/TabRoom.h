@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A tab of the main window: its sheet, its panel, its controls, its page table and its answer
 // handling. It reaches the camera only through the session's RoomContext.

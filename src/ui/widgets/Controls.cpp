@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simple controls: each forwards Qt's change-only signal to its guarded handler, so a value
 // set from code and one set by the operator fire the same event, once, and only on a change.
 #include "Controls.h"

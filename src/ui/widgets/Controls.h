@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A thin layer over Qt widgets that gives every control the event rules the handlers rely on:
 // - setting a value from code fires the same change or click event as the operator does,

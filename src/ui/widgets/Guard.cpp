@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Guarded handler calls and the exception report.
 #include "Controls.h"
 

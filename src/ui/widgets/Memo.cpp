@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The memo: a plain text of lines with the toolkit's change events.
 #include "Controls.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Message boxes: a replaceable sink, by default modal QMessageBoxes.
 #include "Controls.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Radio group: one OnClick per change of ItemIndex, whether the operator or the code made it.
 #include "Controls.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Shape.h"
 
 #include "Controls.h"

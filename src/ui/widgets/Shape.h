@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A drawn shape that takes mouse clicks: a rectangle or a circle filling the widget, painted with
 // a brush (colour and pattern) and an optional outline. It reports a mouse button released over

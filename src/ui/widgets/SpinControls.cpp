@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Spin button and up-down control: arrow buttons that repeat while held.
 #include "Controls.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SpinEdit.h"
 
 #include "Controls.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A number edit with up and down arrows, kept within [Min, Max]. A value set from code fires
 // OnChange as the operator's does, once, and only when it really changes.

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 # Writes the malformed settings files of this folder and EXPECTED, the message each must give.
 # Every file here must be refused by write --batch, write --single and verify alike, before
 # anything is sent. Run it from anywhere; it writes next to itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The DSP, TG, SSG and AGC register names of the "Debug" tab's address list, in address order:
 // item i names register i.
 #include "DspRegisterNames.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The texts of the "Debug" tab's register list (UTF-8): two hexadecimal digits of the address,
 // one blank and the register's name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The camera's answers on the "CCD Defect" tab, as two tables: the rows of the read decoder for
 // the defect group (they run for every read answer, whatever tab is on show) and the answer
 // chain of Trans_end_kizu for the answers to the tab's writes (it runs while the tab is on

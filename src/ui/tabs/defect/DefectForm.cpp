@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The form of the "CCD Defect" tab: controls, captions, items and places on Panel6.
 #include "DefectTab.h"
 

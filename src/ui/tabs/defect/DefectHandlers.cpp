@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The handlers of the "CCD Defect" tab, bound with the shared control patterns. Each asks
 // Trans_chk first and does nothing at all when it refuses; the camera's answer is handled in
 // DefectAnswers.cpp. Values that the answer handling writes into the controls are not sent back:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The fixed parameters of the camera's defect search, and the position arithmetic of the
 // "CCD Defect" tab. The search and "Kizu Adjust" place the correction this far from where the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EasyLens.h"
 
 #include "EasyPage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Lens control of the "Easy" tab: zoom and focus positions, speeds, auto focus, one-push AF,
 // stored positions, the alarm number, digital zoom and the push-switch role.

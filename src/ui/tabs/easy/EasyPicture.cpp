@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EasyPicture.h"
 
 #include "EasyPage.h"

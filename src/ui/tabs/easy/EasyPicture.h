@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Picture functions of the "Easy" tab: AGC and sensitivity, phase, white balance, gains, PEAK,
 // ALC, AES, BLC on/off, preset, reversal, freeze, initial, posi/nega, field/frame, gamma.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "EasyTitle.h"
 
 #include "EasyPage.h"

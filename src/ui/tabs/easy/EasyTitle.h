@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Title, BLC areas and mark position of the "Easy" tab.
 #include "Room.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The camera's title character codes. The window holds the title as Unicode; a character's byte
 // value is its single-byte value in the Japanese code page (ASCII as is, half-width katakana

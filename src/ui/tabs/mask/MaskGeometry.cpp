@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MaskGeometry.h"
 
 #include "HexText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A privacy mask rectangle in the camera's coordinates (one byte each, start and end inclusive),
 // the move rules of the "U", "D", "L" and "R" buttons, and the mapping into the preview panel.

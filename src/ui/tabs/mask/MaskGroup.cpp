@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MaskGroup.h"
 
 #include "HexText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One privacy mask of the "MASK" tab: its four coordinate edits, "OFF" and "ON", the four moves
 // with their step, and "EEPROM Write". Both masks are built from this one description; mask n

@@ -23,9 +23,9 @@
 #include "PollLoop.h"
 #include "Relay.h"
 #include "Ser2net.h"
-#include "TcpBridge.h"
 #include "Session.h"
 #include "Table.h"
+#include "TcpBridge.h"
 
 #include <unistd.h>
 

@@ -44,7 +44,10 @@ struct Reply {
 
 using ReplyFn = std::function<void(const Reply&)>;
 
-// Whether an answer can be the answer to `command`: its A2 repeats the command's P2.
+// Whether an answer can be the answer to `command`: its A2 repeats the command's P2, and a good
+// answer of the EEPROM and RAM words repeats the address P3:P4 in A3:A4, so that a late answer
+// to an earlier word (the camera answered a request and its re-send) is not taken for the
+// answer to the next one.
 bool AnswerBelongs(const uint8_t* answer, const Payload15& command);
 
 } // namespace r8

@@ -96,10 +96,13 @@ TEST_F(ExchangeTest, AStaleAnswerIsDroppedAcknowledgedAndTheLinkGoesOnWaiting) {
     port.Deliver({ACK});
     port.ClearWritten();
     Answer({0xA0, 0x1A, 0x01, 0x05}); // an answer of another group (a session that ended)
-    EXPECT_EQ(host.stale, std::vector<uint8_t>{0x1A});
+    // The late answer to the read before (the camera answered it and its re-send): same
+    // group, another address.
+    Answer({0xA0, 0x0C, 0x03, 0xFE, 0x11, 0x22});
+    EXPECT_EQ(host.stale, (std::vector<uint8_t>{0x1A, 0x0C}));
     EXPECT_TRUE(replies.empty());
     EXPECT_TRUE(link.InFlight());
-    EXPECT_EQ(port.written, (std::vector<uint8_t>{ACK}));
+    EXPECT_EQ(port.written, (std::vector<uint8_t>{ACK, ACK}));
     EXPECT_EQ(link.AnswerCount, 20) << "still timed";
 
     // A second ACK does not stand for the answer: RecvFrame holds the stale frame.

@@ -65,8 +65,9 @@ public:
     std::function<void()> onTabAnswer;
 };
 
-std::vector<uint8_t> Answer(uint8_t a2, uint8_t a3) {
-    uint8_t p[15] = {0xA0, a2, a3};
+// A good answer that repeats P2..P4 of its command (an address, where the command has one).
+std::vector<uint8_t> Answer(uint8_t a2, uint8_t a3, uint8_t a4) {
+    uint8_t p[15] = {0xA0, a2, a3, a4};
     auto f = MakeStxFrame(p, 15);
     return {f.begin(), f.end()};
 }
@@ -87,7 +88,7 @@ protected:
     // The camera answers the outstanding request: ACK, then the answer frame.
     void AnswerLast() {
         port.Deliver({ACK});
-        port.Deliver(Answer(link.SendFrame[2], link.SendFrame[3]));
+        port.Deliver(Answer(link.SendFrame[2], link.SendFrame[3], link.SendFrame[4]));
     }
     // Payloads P1..P4 of the command frames written so far.
     std::vector<std::string> Requests() const {

@@ -192,7 +192,7 @@ struct ScriptedCopyTab {
     void answerPage() {
         for (int i = 0; i < 50 && window->Loader().TransStep != 0; ++i) {
             const auto& f = window->Link().SendFrame;
-            uint8_t a[15] = {0xA0, f[2], f[3]};
+            uint8_t a[15] = {0xA0, f[2], f[3], f[4]};
             const auto frame = MakeStxFrame(a, 15);
             port.Deliver({ACK});
             port.Deliver({frame.begin(), frame.end()});
@@ -337,8 +337,17 @@ std::string Patch(int words) {
            whole.substr(whole.size() - kRecordSize);
 }
 
+// The camera's good answer to the command on the wire: an EEPROM word's answer carries the
+// word's address from the command, whatever `a` says there.
 void Answer(FakePort& port, std::initializer_list<uint8_t> a) {
-    const std::vector<uint8_t> payload(a);
+    std::vector<uint8_t> payload(a);
+    const auto last = std::find_if(port.writes.rbegin(), port.writes.rend(),
+                                   [](const auto& w) { return w.size() == kCommandFrameSize; });
+    if (payload.size() >= 4 && payload[0] == 0xA0 && payload[1] == 0x0C &&
+        last != port.writes.rend() && (*last)[2] == 0x0C) {
+        payload[2] = (*last)[3];
+        payload[3] = (*last)[4];
+    }
     const auto frame = MakeStxFrame(payload.data(), payload.size());
     port.Deliver({ACK});
     port.Deliver({frame.begin(), frame.end()});

@@ -34,8 +34,9 @@ const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new r8::test::QtEnv
 
 constexpr int kWaitMs = 15000;
 
-std::vector<uint8_t> Answer(uint8_t a2, uint8_t a3) {
-    uint8_t p[15] = {0xA0, a2, a3};
+// A good answer that repeats P2..P4 of its command (an address, where the command has one).
+std::vector<uint8_t> Answer(uint8_t a2, uint8_t a3, uint8_t a4) {
+    uint8_t p[15] = {0xA0, a2, a3, a4};
     auto f = MakeStxFrame(p, 15);
     return {f.begin(), f.end()};
 }
@@ -255,7 +256,7 @@ protected:
     void AnswerLast() {
         auto& f = window->Link().SendFrame;
         port.Deliver({ACK});
-        port.Deliver(Answer(f[2], f[3]));
+        port.Deliver(Answer(f[2], f[3], f[4]));
     }
     RecordingSink sink;
     FakePort port;

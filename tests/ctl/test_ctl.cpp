@@ -8,6 +8,7 @@
 #include "Session.h"
 #include "SimPeer.h"
 #include "TempDir.h"
+#include "ToolRun.h"
 
 #include <gtest/gtest.h>
 
@@ -23,31 +24,12 @@ namespace {
 
 using sim::CameraSim;
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
+using Result = test::ToolRun;
 
 // Runs r8v5mc-ctl in this process on the camera's terminal.
-Result Ctl(CameraSim& camera, std::vector<std::string> words,
+Result Ctl(CameraSim& camera, const std::vector<std::string>& words,
            const std::function<void(Session&)>& onStep = {}) {
-    words.insert(words.begin(), {"--port", camera.SlavePath()});
-    const CtlArgs args = ParseCtlArgs(words);
-    EXPECT_EQ(args.error, "");
-    char* out = nullptr;
-    char* err = nullptr;
-    size_t outSize = 0, errSize = 0;
-    std::FILE* o = open_memstream(&out, &outSize);
-    std::FILE* e = open_memstream(&err, &errSize);
-    Result r;
-    r.code = RunCtlTool(args, ToolStreams{o, e}, -1, onStep);
-    std::fclose(o);
-    std::fclose(e);
-    r.out.assign(out, outSize);
-    r.err.assign(err, errSize);
-    std::free(out);
-    std::free(err);
-    return r;
+    return test::RunOnPort(ParseCtlArgs, RunCtlTool, camera.SlavePath(), words, onStep);
 }
 
 // A strict JSON reader for the shape checks: true when text is one JSON value (and a newline)
@@ -354,15 +336,9 @@ TEST_F(CtlTest, JsonIsOneObjectPerCommandAndErrorsAreObjectsToo) {
     EXPECT_TRUE(sent40);
     // A port that cannot be used.
     const CtlArgs port = ParseCtlArgs({"--port", dir.File("none"), "--json", "get", "agc"});
-    char* out = nullptr;
-    size_t size = 0;
-    std::FILE* o = open_memstream(&out, &size);
-    std::FILE* e = std::fopen("/dev/null", "w");
-    EXPECT_EQ(RunCtlTool(port, ToolStreams{o, e}), kExitUsage);
-    std::fclose(o);
-    std::fclose(e);
-    EXPECT_NE(std::string(out, size).find("{\"error\": {\"kind\": \"port\""), std::string::npos);
-    std::free(out);
+    const Result r = test::CaptureTool([&](const ToolStreams& io) { return RunCtlTool(port, io); });
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_NE(r.out.find("{\"error\": {\"kind\": \"port\""), std::string::npos);
 }
 
 } // namespace

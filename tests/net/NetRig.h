@@ -69,21 +69,28 @@ struct Rig {
     Session session{loop, front};
 };
 
-// Easy blocks 0-9 and register 0x0151, each answer's A1..A3 as the camera gave it.
+// The Easy page on the rig's session, and its answers as they come: of Easy blocks 0-9 and
+// register 0x0151, each answer's A1..A3 as the camera gave it.
+struct EasyPageAnswers {
+    explicit EasyPageAnswers(Rig& rig) {
+        rig.session.SetRoom(kEasyGroup, &room);
+        for (uint8_t group : {0x60, 0x0C})
+            rig.session.OnGroup(group, kAnyItem, [this](const AnswerView& a) {
+                answers.push_back(std::to_string(a.A(1)) + "/" + std::to_string(a.A(2)) + "/" +
+                                  std::to_string(a.A(3)));
+            });
+    }
+    EasyRoom room;
+    std::vector<std::string> answers;
+};
+
 inline std::vector<std::string> LoadEasyPage(const std::string& port) {
     Rig rig(port);
-    EasyRoom room;
-    rig.session.SetRoom(kEasyGroup, &room);
-    std::vector<std::string> answers;
-    for (uint8_t group : {0x60, 0x0C})
-        rig.session.OnGroup(group, kAnyItem, [&](const AnswerView& a) {
-            answers.push_back(std::to_string(a.A(1)) + "/" + std::to_string(a.A(2)) + "/" +
-                              std::to_string(a.A(3)));
-        });
+    EasyPageAnswers page(rig);
     EXPECT_TRUE(rig.Connect()) << port;
     EXPECT_EQ(rig.front.panels, (std::vector<bool>{false, true})) << port;
     EXPECT_TRUE(rig.front.messages.empty()) << port << ": " << rig.front.messages.front();
-    return answers;
+    return page.answers;
 }
 
 // The Camera->PC copy into path; the file's bytes.

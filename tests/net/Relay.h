@@ -5,7 +5,8 @@
 // its own to the server. Each direction either passes bytes on, holds them until the test
 // releases them (a delay or a stall, without waiting through it), or, for benchmarks, delays
 // every byte by a fixed time.
-#include <netinet/in.h>
+#include "Loopback.h"
+
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -34,13 +35,7 @@ public:
     explicit Relay(uint16_t upstreamPort,
                    std::chrono::milliseconds delay = std::chrono::milliseconds(0))
         : upstream_(upstreamPort), delay_(delay) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a = loopback(0);
-        socklen_t len = sizeof a;
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), len);
-        ::listen(listen_, 4);
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
+        listen_ = BindLoopback(port_, 4);
         wake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         thread_ = std::thread([this] { run(); });
     }
@@ -98,13 +93,6 @@ private:
         Clock::time_point due;
     };
 
-    static sockaddr_in loopback(uint16_t port) {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(port);
-        return a;
-    }
     void bump() {
         const uint64_t one = 1;
         if (::write(wake_, &one, sizeof one) < 0) {
@@ -174,7 +162,7 @@ private:
                 if (client < 0) continue;
                 drop(); // a new client takes the place of the old one
                 const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-                sockaddr_in a = loopback(upstream_);
+                sockaddr_in a = LoopbackAddress(upstream_);
                 if (::connect(server, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
                     ::close(server);
                     ::close(client);

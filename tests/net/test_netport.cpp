@@ -4,6 +4,7 @@
 // port search goes on, a Telnet server that refuses COM-PORT-OPTION is an error that says so,
 // and a lost connection is shown once and connected again on the back-off timer when the
 // camera is back.
+#include "Loopback.h"
 #include "NetRig.h"
 #include "SimPeer.h"
 #include "TcpBridge.h"
@@ -17,19 +18,10 @@ namespace {
 
 // A loopback port that refuses connections: bound, never listening, kept for the test.
 struct RefusingPort {
-    RefusingPort() {
-        fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof a;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
-    }
+    RefusingPort() : fd(BindLoopback(port, 0)) {}
     ~RefusingPort() { ::close(fd); }
+    uint16_t port = 0;
     int fd;
-    uint16_t port;
 };
 
 TEST(NetPort, TheEasyPageLoadsOverTcpAsOnTheTerminal) {
@@ -80,15 +72,10 @@ TEST(NetPort, EachRefusingPortOfTheSearchIsShownOnceWithItsCause) {
 
 // A Telnet server that will not do COM-PORT-OPTION: it answers the client's offer with DONT.
 TEST(NetPort, AServerThatRefusesComPortOptionIsAnErrorThatSaysSo) {
-    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ASSERT_EQ(::bind(server, reinterpret_cast<sockaddr*>(&a), len), 0);
-    ASSERT_EQ(::listen(server, 1), 0);
-    ::getsockname(server, reinterpret_cast<sockaddr*>(&a), &len);
-    const std::string name = "rfc2217://127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    uint16_t port = 0;
+    const int server = BindLoopback(port, 1, SOCK_NONBLOCK);
+    ASSERT_GE(server, 0);
+    const std::string name = "rfc2217://127.0.0.1:" + std::to_string(port);
 
     Rig rig(name);
     rig.session.Start();

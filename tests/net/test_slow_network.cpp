@@ -14,12 +14,11 @@
 #include "SimPeer.h"
 #include "TcpBridge.h"
 #include "TempDir.h"
+#include "ToolRun.h"
 
 #include <condition_variable>
-#include <cstdio>
 #include <memory>
 #include <netdb.h>
-#include <random>
 
 namespace r8::net::test {
 namespace {
@@ -31,45 +30,17 @@ int TicksAway(int ms) {
     return 2 * ms / CameraLink::kSendTimerMs;
 }
 
-struct ToolRun {
-    int code = -1;
-    std::string out, err;
-    int Lines() const { return static_cast<int>(std::count(err.begin(), err.end(), '\n')); }
-};
-
-template <class Run> ToolRun Capture(Run run) {
-    char* out = nullptr;
-    char* err = nullptr;
-    size_t outSize = 0, errSize = 0;
-    std::FILE* o = open_memstream(&out, &outSize);
-    std::FILE* e = open_memstream(&err, &errSize);
-    ToolRun r;
-    r.code = run(ToolStreams{o, e});
-    std::fclose(o);
-    std::fclose(e);
-    r.out.assign(out, outSize);
-    r.err.assign(err, errSize);
-    std::free(out);
-    std::free(err);
-    return r;
-}
+using r8::test::RunOnPort;
+using r8::test::ToolRun;
 
 ToolRun Ctl(const std::string& port, const std::vector<std::string>& words,
             const std::function<void(Session&)>& onStep = {}) {
-    std::vector<std::string> all{"--port", port};
-    all.insert(all.end(), words.begin(), words.end());
-    const CtlArgs args = ParseCtlArgs(all);
-    EXPECT_EQ(args.error, "");
-    return Capture([&](const ToolStreams& io) { return RunCtlTool(args, io, -1, onStep); });
+    return RunOnPort(ParseCtlArgs, RunCtlTool, port, words, onStep);
 }
 
 ToolRun Copy(const std::string& port, const std::vector<std::string>& words,
              const std::function<void(Session&)>& onStep = {}) {
-    std::vector<std::string> all{"--port", port};
-    all.insert(all.end(), words.begin(), words.end());
-    const CopyArgs args = ParseCopyArgs(all);
-    EXPECT_EQ(args.error, "");
-    return Capture([&](const ToolStreams& io) { return RunCopyTool(args, io, -1, onStep); });
+    return RunOnPort(ParseCopyArgs, RunCopyTool, port, words, onStep);
 }
 
 std::string ReadAll(const std::string& path) {
@@ -95,14 +66,7 @@ std::function<void(Session&)> HeldSearch(Relay& relay, int ticks) {
 // `ticks` ticks of the search.
 std::vector<std::string> LoadEasyPageHeld(Relay& relay, const std::string& url, int ticks) {
     Rig rig(url);
-    EasyRoom room;
-    rig.session.SetRoom(kEasyGroup, &room);
-    std::vector<std::string> answers;
-    for (uint8_t group : {0x60, 0x0C})
-        rig.session.OnGroup(group, kAnyItem, [&](const AnswerView& a) {
-            answers.push_back(std::to_string(a.A(1)) + "/" + std::to_string(a.A(2)) + "/" +
-                              std::to_string(a.A(3)));
-        });
+    EasyPageAnswers page(rig);
     relay.Hold(Relay::ToClient);
     rig.session.Start();
     rig.session.SendTimer().SetEnabled(false);
@@ -114,7 +78,7 @@ std::vector<std::string> LoadEasyPageHeld(Relay& relay, const std::string& url, 
     EXPECT_TRUE(rig.loop.RunUntil([&] { return rig.front.panels.size() >= 2; }, kPatienceMs))
         << url;
     EXPECT_TRUE(rig.front.messages.empty()) << url << ": " << rig.front.messages.front();
-    return answers;
+    return page.answers;
 }
 
 TEST(SlowNetwork, TheWindowFindsACameraSecondsAwayOnOneConnection) {
@@ -182,7 +146,7 @@ TEST(SlowNetwork, CtlAndCopyFindACameraSecondsAway) {
 
 // The server stalls mid-copy long enough for the re-send, which waits in the network with the
 // request it repeats; then both reach the camera, which answers both.
-TEST(SlowNetwork, AStallMidCopyEndsInACorrectCopyOrAClearFailure) {
+TEST(SlowNetwork, AStallMidCopyEndsInACorrectCopy) {
     TempDir dir;
     sim::CameraSim camera;
     camera.Start();
@@ -217,39 +181,48 @@ TEST(SlowNetwork, AStallMidCopyEndsInACorrectCopyOrAClearFailure) {
     relay.Release(Relay::ToClient);
     ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.front.done + rig.front.failures.size() > 0; },
                                   kPatienceMs));
-    if (rig.front.done == 1) {
-        EXPECT_TRUE(ReadAll(path) == direct) << "a copy that ended well differs";
-    } else {
-        ASSERT_EQ(rig.front.failures.size(), 1u);
-        EXPECT_FALSE(rig.front.failures[0].empty());
-        RecordProperty("failure", rig.front.failures[0]);
-    }
+    // The camera answers the request and its re-send: the second answer is stale and dropped,
+    // so every word lands at its own address.
+    EXPECT_EQ(rig.front.failures, std::vector<std::string>{});
+    ASSERT_EQ(rig.front.done, 1);
+    EXPECT_TRUE(ReadAll(path) == direct) << "the copy differs";
+    EXPECT_TRUE(rig.front.messages.empty()) << rig.front.messages.front();
 }
 
-// Bytes that are no frames, the same on every run, with a frame start every 20 bytes so that
-// every piece holds broken frames; every piece the client sends gets more.
-ScriptedServer::Bytes Garbage(size_t n) {
-    static std::mt19937 random(27);
-    ScriptedServer::Bytes b(n);
-    for (size_t i = 0; i < n; ++i)
-        b[i] = i % 20 == 0 ? uint8_t{STX} : static_cast<uint8_t>(random());
+// What a line that sends garbage gives for each enquiry (and on each new connection): frames
+// that break, half without ETX after the payload, half with a CRC that differs, between bytes
+// that are no control bytes. The same on every run and in every build, and no more than that,
+// so each tick of the search meets broken frames however slowly the receive side runs.
+ScriptedServer::Bytes Garbage() {
+    constexpr uint8_t kFiller = 0x55;
+    ScriptedServer::Bytes b;
+    for (uint8_t i = 0; i < 8; ++i) {
+        const uint8_t a[kStxAnswerPayload] = {0xA0, 0x1A, 0x01, i};
+        CommandFrame f = MakeStxFrame(a, sizeof a);
+        if (i % 2 == 0)
+            f[16] = f[17] = f[18] = kFiller; // no ETX: the CRC bytes fall into the filler
+        else
+            f[18] ^= 0xFF;
+        b.insert(b.end(), f.begin(), f.end());
+        b.insert(b.end(), 3, kFiller);
+    }
     return b;
 }
 
+ScriptedServer::Bytes GarbageForEnquiries(const ScriptedServer::Bytes& piece) {
+    return std::find(piece.begin(), piece.end(), ENQ) != piece.end() ? Garbage()
+                                                                     : ScriptedServer::Bytes{};
+}
+
 TEST(SlowNetwork, AServerThatSendsGarbageGivesOneBoxOrAFewLinesAndIsSearchedAgain) {
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-    // Under the sanitizers the receive side falls so far behind the stream that the test's
-    // ticks no longer stand for 1.5 s of garbage each.
-    GTEST_SKIP() << "timing-bound: not run under the sanitizers";
-#endif
-    ScriptedServer server(
-        Garbage(512), [](const ScriptedServer::Bytes&) { return Garbage(512); }, false, 1 << 20);
+    ScriptedServer server(Garbage(), GarbageForEnquiries, false);
     {
         Rig rig(server.Url());
         EasyRoom room;
         rig.session.SetRoom(kEasyGroup, &room);
         rig.session.Start();
         rig.session.SendTimer().SetEnabled(false);
+        // Each tick's enquiry brings more garbage: a tick once it has begun to come.
         for (int tick = 0; tick < 8; ++tick) {
             const uint64_t before = rig.session.Link().Rx.BadFrames;
             ASSERT_TRUE(rig.loop.RunUntil([&] { return rig.session.Link().Rx.BadFrames > before; },
@@ -258,21 +231,15 @@ TEST(SlowNetwork, AServerThatSendsGarbageGivesOneBoxOrAFewLinesAndIsSearchedAgai
                 << rig.session.Port().IsOpen() << ", link " << int(rig.session.Link().LINK_STATUS);
             rig.session.SendTimerTimer();
         }
-        // One box of line errors (a connection that a slow machine sees reset on the way to a
-        // new one may say so once besides).
-        const auto lineBoxes = std::count_if(
-            rig.front.messages.begin(), rig.front.messages.end(), [](const std::string& m) {
-                return m.rfind("recv_chr:", 0) == 0 || m.rfind("ERR:", 0) == 0;
-            });
-        EXPECT_EQ(lineBoxes, 1) << rig.front.messages.size() << " boxes";
-        EXPECT_LE(rig.front.messages.size(), 2u);
+        EXPECT_EQ(rig.front.messages, std::vector<std::string>{"recv_chr: sr_err1"});
         EXPECT_NE(rig.front.status[3].find("keeps sending bytes that are no frames"),
                   std::string::npos)
             << rig.front.status[3];
+        EXPECT_EQ(rig.session.Link().LINK_STATUS, 0) << "garbage brought the link up";
         EXPECT_GE(server.Connections(), 2);           // searched again on a new connection
-        EXPECT_GE(rig.session.Link().PortAttempt, 8); // and it still gives up on time
+        EXPECT_EQ(rig.session.Link().PortAttempt, 8); // and it still gives up on time
     }
-    // A tick of the tool's link timer whenever more garbage has come, as 1.5 s of it would.
+    // The tool's link timer ticks once more garbage has come.
     int ticks = 0;
     uint64_t seen = 0;
     const ToolRun get = Ctl(server.Url(), {"get", "agc"}, [&](Session& s) {

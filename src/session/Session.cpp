@@ -223,7 +223,7 @@ void Session::lineSendsGarbage() {
     if (wasUp) {
         observer_.LinkUp(false);
         SetStatusText(0, kConnecting);
-        AnswerLost();
+        roomsLost();
     }
 }
 
@@ -247,6 +247,10 @@ void Session::StxCommand(int n) {
 
 void Session::Exchange(const Request& request, ReplyFn done) {
     linkCall([&] { link_->Submit(request, std::move(done)); });
+}
+
+void Session::ExchangeBlock(const int32_t* settingTable, ReplyFn done) {
+    linkCall([&] { link_->SohCommand(settingTable, std::move(done)); });
 }
 
 void Session::StaleAnswer(const uint8_t* answer, const Payload15& command) {
@@ -329,7 +333,7 @@ void Session::deviceGone() {
     port_->Close(); // no handler of the dead port runs after this
     observer_.LinkUp(false);
     SetStatusText(0, kDisconnected);
-    AnswerLost();
+    roomsLost();
     watchForDevice();
     if (first) {
         std::string text;
@@ -431,7 +435,13 @@ void Session::tryReconnect() {
     linkCall([this] { link_->IdEnq(); });
 }
 
+// The link's time-out gave up on the answer.
 void Session::AnswerLost() {
+    observer_.NoAnswer();
+    roomsLost();
+}
+
+void Session::roomsLost() {
     for (Room* room : rooms_)
         if (room) room->OnLinkLost();
 }

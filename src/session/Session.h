@@ -62,6 +62,15 @@ public:
     LoopTimer& RetryTimer() { return *retryTimer_; }
     void RetryTimerTimer();
 
+    // The camera has answered the enquiry: commands can be sent.
+    bool LinkUp() const { return link_->LINK_STATUS != 0; }
+    // The link is up and free: no page load runs or is queued, nothing is on the wire.
+    bool Free() const {
+        return LinkUp() && Trans_chk() && loader_->Orders.bOrder == 0 && !ExchangeInFlight();
+    }
+    // An exchange is on the wire and awaited, or a command waits for it.
+    bool ExchangeInFlight() const { return link_->InFlight() || link_->Waiting() > 0; }
+
     CameraLink& Link() { return *link_; }
     PageLoader& Loader() { return *loader_; }
     SerialPort& Port() { return *port_; }
@@ -83,6 +92,7 @@ public:
     CommandFrame& SendFrame() override { return link_->SendFrame; }
     void StxCommand(int n) override;
     void Exchange(const Request& request, ReplyFn done = {}) override;
+    void ExchangeBlock(const int32_t* settingTable, ReplyFn done) override;
     AnswerView Answer() const override;
     CameraState& State() override { return state_; }
     int ActivePage() const override { return observer_.ActivePage(); }
@@ -110,6 +120,8 @@ private:
     void Terminate() override;
     void Resending(bool block) override { observer_.Resending(block); }
     void AnswerLost() override;
+    // Rooms are told that the answer they waited for will not come.
+    void roomsLost();
     void StaleAnswer(const uint8_t* answer, const Payload15& command) override;
 
     // TransferHost

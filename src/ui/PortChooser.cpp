@@ -31,7 +31,7 @@ PortChooser::PortChooser(std::string remembered, std::string current, QWidget* p
     layout->addWidget(new QLabel("Serial ports (the list follows adapters plugged in and out):"));
     List = new QListWidget;
     List->setObjectName("PortList");
-    List->setMinimumSize(620, 180);
+    List->setMinimumSize(680, 200);
     layout->addWidget(List);
     layout->addWidget(new QLabel("Or a network port (socket://HOST:PORT, rfc2217://HOST:PORT):"));
     NetEdit = new QLineEdit;
@@ -74,9 +74,13 @@ void PortChooser::Refresh() {
         List->currentItem() ? List->currentItem()->data(kPathRole).toString() : Q(current_);
     List->clear();
     for (const PortCandidate& c : ListPortCandidates(remembered_)) {
-        std::string text = c.Text();
+        // The name to open on the first line; the device it stands for and its adapter below.
+        std::string text = c.path;
         if (c.remembered) text += "  [last used]";
         if (c.path == current_ || c.device == current_) text += "  [in use]";
+        std::string more = c.device != c.path ? c.device : "";
+        if (c.usb.Known()) more += (more.empty() ? "" : "  ") + c.usb.Text();
+        if (!more.empty()) text += "\n      " + more;
         auto* item = new QListWidgetItem(Q(text), List);
         item->setData(kPathRole, Q(c.path));
         if (NetEdit->text().isEmpty() && (Q(c.path) == was || Q(c.device) == was))

@@ -63,11 +63,11 @@ TEST(WindowPortSearch, FindsTheRememberedCameraFirstAndThePortChooserConnectsToA
     w.PortItem->trigger();
     ui::PortChooser* chooser = w.Chooser();
     ASSERT_NE(chooser, nullptr);
-    EXPECT_EQ(
-        Rows(*chooser->List),
-        (std::vector<std::string>{
-            scan.Dev("ttyUSB1") + ": FT232R USB UART (0403:6001, serial A5)  [last used]  [in use]",
-            scan.Dev("ttyUSB0") + ": USB-Serial Controller (067b:2303)"}));
+    EXPECT_EQ(Rows(*chooser->List),
+              (std::vector<std::string>{
+                  scan.Dev("ttyUSB1") +
+                      "  [last used]  [in use]\n      FT232R USB UART (0403:6001, serial A5)",
+                  scan.Dev("ttyUSB0") + "\n      USB-Serial Controller (067b:2303)"}));
     // An adapter plugged in while the chooser is open shows up in it.
     sim::CameraSim second(cameraAt(scan.Dev("ttyACM0")));
     second.Start();

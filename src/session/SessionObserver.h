@@ -45,6 +45,9 @@ public:
     // The line kept sending bytes that are no frames: the link is dropped and the port is
     // searched again (status panels 0 and 3 say so).
     virtual void LineGarbage(const std::string& /*text*/) {}
+    // The port search could not use a port (its open failed): one line per port and search,
+    // said as it happens; the give-up's message lists them all again.
+    virtual void SearchNote(const std::string& /*text*/) {}
     // The busy cursor may have changed while the pointer rests over the front end.
     virtual void RefreshCursor() {}
 };

@@ -217,9 +217,11 @@ std::string AutoPortSearch::Tick() {
             tried_.emplace_back(paths[i], r);
         else
             it->second = r;
-        if (r.state == State::Answered && found.empty()) found = paths[i];
-        const bool quiet =
-            r.state == State::NoAnswer || r.state == State::Answered || r.state == State::Network;
+        if (r.state == State::Answered) {
+            found = paths[i];
+            break; // the ports after it were not waited for
+        }
+        const bool quiet = r.state == State::NoAnswer || r.state == State::Network;
         if (!quiet && std::find(noted_.begin(), noted_.end(), paths[i]) == noted_.end()) {
             noted_.push_back(paths[i]);
             notes_.push_back(r.text);

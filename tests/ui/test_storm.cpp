@@ -8,6 +8,7 @@
 #include "AdjustTab.h"
 #include "DebugTab.h"
 #include "DefectTab.h"
+#include "EasyFixture.h"
 #include "EasyTab.h"
 #include "Frames.h"
 #include "LineTab.h"
@@ -209,4 +210,76 @@ TEST_F(Storm, ChainsAndOperatorActionsShareTheLineOneExchangeAtATime) {
     EXPECT_TRUE(line.IRISAdjustSet->isEnabled() && line.AdjustGo->isEnabled());
     EXPECT_FALSE(line.IRISAdjustExit->isEnabled() || line.BiasNum->isEnabled());
     EXPECT_TRUE(sink.shown.empty());
+}
+
+namespace {
+
+class ChainFailure : public test::EasyWindow {};
+
+} // namespace
+
+// A chain step answered in error ends its chain with the tab's one message; a step never
+// answered ends it at the link's report, and an operator's command that waited behind it goes
+// out then. Nothing of the chain follows either.
+TEST_F(ChainFailure, AnErrorAnswerOrNoAnswerEndsTheChainAndFreesTheLine) {
+    LoadEasyPage();
+    auto& w = *window;
+    const struct {
+        const char* chain;
+        std::function<void()> start;
+        const char* error; // the tab's message for an error answer, "" for none
+    } cases[] = {
+        {"RAM dump",
+         [&] { w.Debug->ramAdr->SetText(w.Debug->ramAdr->Text() == "EE04" ? "EE14" : "EE04"); },
+         " Error "},
+        {"save write-back", [&] { w.Adjust->SaveAdjust->Click(); }, " Error "},
+        {"defect search",
+         [&] {
+             w.Defect->kizu_auto->setEnabled(true);
+             w.Defect->kizu_auto->Click();
+         },
+         " Error "},
+        {"IRIS procedure",
+         [&] {
+             w.Line->IRISAdjustSet->setEnabled(true);
+             w.Line->IRISAdjustSet->click();
+         },
+         ""},
+    };
+    int gamma = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chain);
+        // An error answer.
+        port.ClearWritten();
+        sink.shown.clear();
+        c.start();
+        ASSERT_EQ(Sent().size(), 1u);
+        const std::string step = Sent()[0];
+        AckAndAnswer({0x8F, static_cast<uint8_t>(std::stoi(step.substr(2, 2), nullptr, 16))});
+        EXPECT_EQ(Sent().size(), 1u) << "the chain ended";
+        EXPECT_FALSE(w.Link().InFlight());
+        std::string shown;
+        for (const auto& m : sink.shown)
+            shown += m.text.toStdString() + "|";
+        EXPECT_EQ(shown, *c.error ? std::string(c.error) + "|" : "");
+
+        // No answer, an operator's command waiting behind the step.
+        port.ClearWritten();
+        sink.shown.clear();
+        c.start();
+        gamma ^= 1;
+        Easy().Picture->Gamma->SetItemIndex(gamma);
+        ASSERT_EQ(Sent().size(), 1u) << "the command waits";
+        for (int tick = 0; tick < 2 * (CameraLink::kCommandTicks + 1); ++tick)
+            w.Core().SendTimerTimer();
+        ASSERT_EQ(sink.shown.size(), 1u);
+        EXPECT_EQ(sink.shown[0].text.toStdString(), " Serial Port not connected ");
+        const auto sent = Sent();
+        ASSERT_EQ(sent.size(), 3u); // the step, its one re-send, then the waiting command
+        EXPECT_EQ(sent[1], sent[0]);
+        EXPECT_EQ(sent[2].substr(0, 8), "215900" + HexByte(static_cast<uint8_t>(gamma)));
+        Settle();
+        EXPECT_EQ(Sent().size(), 3u) << "the chain ended";
+        EXPECT_EQ(w.Link().LinkBusy, 0);
+    }
 }

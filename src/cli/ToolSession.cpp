@@ -4,6 +4,7 @@
 #include "Comm.h"
 #include "NetAddress.h"
 #include "PortCheck.h"
+#include "PortProbe.h"
 #include "Session.h"
 #include "SimPeer.h"
 
@@ -42,7 +43,7 @@ constexpr int kDrainMs = 50;
 } // namespace
 
 ToolSession::ToolSession(std::string program, const ToolOptions& options, const ToolStreams& io)
-    : program_(std::move(program)), options_(options), io_(io) {}
+    : program_(std::move(program)), options_(options), io_(io), port_(options.port) {}
 
 ToolSession::~ToolSession() = default;
 
@@ -51,7 +52,7 @@ int ToolSession::ActivePage() const {
 }
 
 std::string ToolSession::PortName() const {
-    return options_.simulate ? "the simulated camera" : options_.port;
+    return options_.simulate ? "the simulated camera" : port_;
 }
 
 void ToolSession::Say(const std::string& message) {
@@ -202,14 +203,59 @@ int ToolSession::choosePort() {
         SetPortPath(2, camera_->SlavePath());
         return kExitDone;
     }
-    if (const std::string error = CheckPort(options_.port); !error.empty()) {
+    if (port_ == "auto")
+        if (const int code = findPort(); code != kExitDone) return code;
+    if (const std::string error = CheckPort(port_); !error.empty()) {
         Fail(ErrorKind::Port, error);
         return kExitUsage;
     }
     // The port search of the link alternates ports 1 and 2: both are this device.
-    SetPortPath(1, options_.port);
-    SetPortPath(2, options_.port);
+    SetPortPath(1, port_);
+    SetPortPath(2, port_);
     return kExitDone;
+}
+
+int ToolSession::findPort() {
+    AutoPortSearch search;
+    // The link's search: a tick every 1.5 s, the give-up at the sixteenth.
+    constexpr int kTicks = 16, kTickMs = 1500;
+    for (int tick = 0; tick < kTicks; ++tick) {
+        const auto next = Clock::now() + std::chrono::milliseconds(kTickMs);
+        const std::string found = search.Tick();
+        for (const std::string& note : search.TakeNotes())
+            Say(note);
+        if (!found.empty()) {
+            port_ = found;
+            const std::string device = search.DeviceOf(found);
+            Say("camera found on " + found + (device.empty() ? "" : " (" + device + ")"));
+            return kExitDone;
+        }
+        if (tick + 1 == kTicks) break;
+        // Waits for the next tick, or for a stop.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
+        if (signalFd_ >= 0) {
+            pollfd p{signalFd_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(std::max<int64_t>(left.count(), 0))) == 1 &&
+                StopAsked()) {
+                Fail(ErrorKind::NoCamera, "stopped by " + StopName() + " while searching");
+                return StopCode();
+            }
+        } else if (left.count() > 0) {
+            ::poll(nullptr, 0, static_cast<int>(left.count()));
+        }
+    }
+    std::string why;
+    for (const ProbeResult& r : search.Tried()) {
+        std::string t = r.text;
+        if (!t.empty() && t.back() == '.') t.pop_back();
+        why += (why.empty() ? "" : "; ") + t;
+    }
+    Fail(ErrorKind::NoCamera,
+         why.empty()
+             ? "no serial port found (no /dev/ttyUSB*, /dev/ttyACM*, /dev/serial/by-id, "
+               "/dev/ttyS0 or /dev/ttyS1); give one with --port"
+             : "no camera answered on any port (" + why + "); give one with --port or R8V5MC_PORT");
+    return kExitNoCamera;
 }
 
 int ToolSession::Run(ToolCommand& command, int signalFd,
@@ -320,6 +366,11 @@ bool ToolSession::searching() const {
 
 void ToolSession::start() {
     started_ = true;
+    // The camera answered here: the next --port auto tries this port first.
+    if (!options_.simulate && !portKept_) {
+        portKept_ = true;
+        RememberToolPort(port_);
+    }
     bool ok = false;
     try {
         ok = command_->Start();

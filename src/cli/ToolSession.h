@@ -133,6 +133,9 @@ private:
     void checkTrace();
     // The one place where the tool's port is chosen and checked.
     int choosePort();
+    // --port auto: the search over the machine's serial ports, one round per link tick until
+    // the link's give-up; port_ becomes the port that answered.
+    int findPort();
     void step();
     void start();
     void onSignal();
@@ -158,6 +161,8 @@ private:
     bool finished_ = false;
     int code_ = kExitDone;
     int stopSignal_ = 0;
+    std::string port_;        // the port in use: --port, or the one --port auto found
+    bool portKept_ = false;   // remembered for the next run
     std::string searchCause_; // why the search's last network connection failed
     uint64_t failuresSeen_ = 0;
     std::chrono::steady_clock::time_point stopBy_{};

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "CtlTool.h"
 
+#include "PortCandidates.h"
+#include "PortProbe.h"
+
 #include "BoundedRead.h"
 #include "Catalogue.h"
 #include "CtlReport.h"
@@ -226,6 +229,7 @@ int CtlJob::Prepare() {
         }
         return kExitDone;
     case CtlArgs::Op::None:
+    case CtlArgs::Op::Ports:
         break;
     }
     return kExitUsage;
@@ -265,6 +269,7 @@ bool CtlJob::Start() {
         sendNext();
         return true;
     case CtlArgs::Op::None:
+    case CtlArgs::Op::Ports:
         break;
     }
     end(kExitUsage);
@@ -463,8 +468,64 @@ void CtlJob::setSummary(bool currentSent) {
 
 } // namespace
 
+// ports: every candidate probed at once, without a session.
+int RunPorts(const CtlArgs& args, const ToolStreams& io) {
+    const std::vector<PortCandidate> list = ListPortCandidates(RememberedToolPort());
+    std::vector<std::string> paths;
+    for (const PortCandidate& c : list)
+        paths.push_back(c.path);
+    const std::vector<ProbeResult> results = ProbePorts(paths);
+    bool any = false;
+    std::string json;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const PortCandidate& c = list[i];
+        const ProbeResult& r = results[i];
+        const bool answered = r.state == ProbeResult::State::Answered;
+        any = any || answered;
+        if (args.json) {
+            const auto str = [](const std::string& v) {
+                return v.empty() ? std::string("null") : JsonString(v);
+            };
+            std::string usb = "null";
+            if (c.usb.Known())
+                usb = "{\"vendor_id\": " + JsonString(c.usb.vendorId) +
+                      ", \"product_id\": " + JsonString(c.usb.productId) +
+                      ", \"manufacturer\": " + str(c.usb.manufacturer) +
+                      ", \"product\": " + str(c.usb.product) +
+                      ", \"serial\": " + str(c.usb.serial) + "}";
+            json += std::string(i ? ", " : "") + "{\"port\": " + JsonString(c.path) +
+                    ", \"stable_name\": " + str(c.stableName) +
+                    ", \"device\": " + JsonString(c.device) + ", \"usb\": " + usb +
+                    ", \"remembered\": " + (c.remembered ? "true" : "false") +
+                    ", \"camera\": " + (answered ? "true" : "false") +
+                    ", \"state\": " + JsonString(ProbeStateName(r.state)) +
+                    ", \"message\": " + JsonString(r.text) + "}";
+            continue;
+        }
+        std::string line =
+            c.path + ": " + (answered ? std::string("camera answered") : ProbeStateName(r.state));
+        if (c.remembered) line += " (last used)";
+        std::fprintf(io.out, "%s\n", line.c_str());
+        std::string more = c.device != c.path ? "device " + c.device : "";
+        if (c.usb.Known()) more += (more.empty() ? "" : "; ") + std::string("USB ") + c.usb.Text();
+        if (!answered && r.state != ProbeResult::State::NoAnswer) {
+            // What is wrong, without the path the line already names.
+            const size_t cut = r.text.find(": ");
+            more += (more.empty() ? "" : "; ") +
+                    (cut == std::string::npos ? r.text : r.text.substr(cut + 2));
+        }
+        if (!more.empty()) std::fprintf(io.out, "    %s\n", more.c_str());
+    }
+    if (args.json)
+        std::fprintf(io.out, "{\"ports\": [%s]}\n", json.c_str());
+    else if (list.empty())
+        std::fprintf(io.err, "r8v5mc-ctl: no serial port found\n");
+    return any ? kExitDone : kExitNoCamera;
+}
+
 int RunCtlTool(const CtlArgs& args, const ToolStreams& io, int signalFd,
                const std::function<void(Session&)>& onStep) {
+    if (args.op == CtlArgs::Op::Ports) return RunPorts(args, io);
     CtlJob job(args, io);
     return job.Run(signalFd, onStep);
 }

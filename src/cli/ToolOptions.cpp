@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "ToolOptions.h"
 
+#include <cstdlib>
+
 namespace r8 {
+
+std::string DefaultToolPort() {
+    const char* port = std::getenv("R8V5MC_PORT");
+    return port && *port ? port : "auto";
+}
 
 bool IsOption(const std::string& arg, const std::string& name) {
     return arg == name || arg.starts_with(name + "=");
@@ -60,8 +67,10 @@ bool SplitToolArgs(const std::vector<std::string>& args, ToolOptions& o, const O
 }
 
 std::string ToolOptionsUsage(const std::string& more) {
-    return R"(  --port PATH    serial device of the camera (default /dev/ttyS0), or a serial device
-                 server: socket://HOST:PORT (raw TCP) or rfc2217://HOST:PORT
+    return R"(  --port PATH    serial device of the camera, or a serial device server:
+                 socket://HOST:PORT (raw TCP) or rfc2217://HOST:PORT; auto (the default
+                 unless R8V5MC_PORT names a port) probes every serial port and takes the
+                 one where the camera answers, the port it last answered on first
   --simulate     use a simulated camera instead of a serial device
 )" + more + R"(  --trace        trace the line on stderr: every byte both ways, one line per control
                  byte or frame, with the time to the millisecond and the CRC checked

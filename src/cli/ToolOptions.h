@@ -8,8 +8,11 @@
 
 namespace r8 {
 
+// R8V5MC_PORT, or "auto": the serial ports searched for the camera.
+std::string DefaultToolPort();
+
 struct ToolOptions {
-    std::string port = "/dev/ttyS0";
+    std::string port = DefaultToolPort();
     bool simulate = false;
     bool trace = false;    // the traffic trace on stderr
     std::string traceFile; // the traffic trace into this file

@@ -4,6 +4,7 @@
 #include "Comm.h"
 #include "NetAddress.h"
 #include "PortCheck.h"
+#include "PortProbe.h"
 #include "Session.h"
 #include "SimPeer.h"
 
@@ -42,7 +43,7 @@ constexpr int kDrainMs = 50;
 } // namespace
 
 ToolSession::ToolSession(std::string program, const ToolOptions& options, const ToolStreams& io)
-    : program_(std::move(program)), options_(options), io_(io) {}
+    : program_(std::move(program)), options_(options), io_(io), port_(options.port) {}
 
 ToolSession::~ToolSession() = default;
 
@@ -51,7 +52,7 @@ int ToolSession::ActivePage() const {
 }
 
 std::string ToolSession::PortName() const {
-    return options_.simulate ? "the simulated camera" : options_.port;
+    return options_.simulate ? "the simulated camera" : port_;
 }
 
 void ToolSession::Say(const std::string& message) {
@@ -83,24 +84,22 @@ std::string ToolSession::noCameraText() const {
 }
 
 void ToolSession::Message(const std::string& text, const std::string& caption, int) {
-    if (caption == "Comm.ERR") {
-        if (session_->Link().LINK_STATUS == 0) {
-            lost(noCameraText(), ErrorKind::NoCamera);
-        } else {
-            lost("the camera on " + PortName() + " stopped answering: the link is lost");
-            // The link would send the frame once more after this report: a tool that gives
-            // up sends nothing after its last line.
-            session_->Close();
-        }
-        return;
-    }
+    // The link's report " Serial Port not connected " is followed at once by the notice of
+    // what ended (LinkLost, NoAnswer), which gives the run its last line instead.
+    if (caption == "Comm.ERR") return;
     Say(caption + ": " + text);
 }
 
+// The port search gave up.
 void ToolSession::LinkLost() {
-    lost(searchCause_.empty() ? "no camera answered on " + PortName() + " (no ACK to the enquiry)"
-                              : noCameraText(),
-         ErrorKind::NoCamera);
+    lost(noCameraText(), ErrorKind::NoCamera);
+}
+
+void ToolSession::NoAnswer() {
+    lost("the camera on " + PortName() + " stopped answering: the link is lost");
+    // The link would send the frame once more after this report: a tool that gives up sends
+    // nothing after its last line.
+    session_->Close();
 }
 
 // The first of a burst of line errors was said as it came; the rest in one line.
@@ -204,14 +203,59 @@ int ToolSession::choosePort() {
         SetPortPath(2, camera_->SlavePath());
         return kExitDone;
     }
-    if (const std::string error = CheckPort(options_.port); !error.empty()) {
+    if (port_ == "auto")
+        if (const int code = findPort(); code != kExitDone) return code;
+    if (const std::string error = CheckPort(port_); !error.empty()) {
         Fail(ErrorKind::Port, error);
         return kExitUsage;
     }
     // The port search of the link alternates ports 1 and 2: both are this device.
-    SetPortPath(1, options_.port);
-    SetPortPath(2, options_.port);
+    SetPortPath(1, port_);
+    SetPortPath(2, port_);
     return kExitDone;
+}
+
+int ToolSession::findPort() {
+    AutoPortSearch search;
+    // The link's search: a tick every 1.5 s, the give-up at the sixteenth.
+    constexpr int kTicks = 16, kTickMs = 1500;
+    for (int tick = 0; tick < kTicks; ++tick) {
+        const auto next = Clock::now() + std::chrono::milliseconds(kTickMs);
+        const std::string found = search.Tick();
+        for (const std::string& note : search.TakeNotes())
+            Say(note);
+        if (!found.empty()) {
+            port_ = found;
+            const std::string device = search.DeviceOf(found);
+            Say("camera found on " + found + (device.empty() ? "" : " (" + device + ")"));
+            return kExitDone;
+        }
+        if (tick + 1 == kTicks) break;
+        // Waits for the next tick, or for a stop.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
+        if (signalFd_ >= 0) {
+            pollfd p{signalFd_, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(std::max<int64_t>(left.count(), 0))) == 1 &&
+                StopAsked()) {
+                Fail(ErrorKind::NoCamera, "stopped by " + StopName() + " while searching");
+                return StopCode();
+            }
+        } else if (left.count() > 0) {
+            ::poll(nullptr, 0, static_cast<int>(left.count()));
+        }
+    }
+    std::string why;
+    for (const ProbeResult& r : search.Tried()) {
+        std::string t = r.text;
+        if (!t.empty() && t.back() == '.') t.pop_back();
+        why += (why.empty() ? "" : "; ") + t;
+    }
+    Fail(ErrorKind::NoCamera,
+         why.empty()
+             ? "no serial port found (no /dev/ttyUSB*, /dev/ttyACM*, /dev/serial/by-id, "
+               "/dev/ttyS0 or /dev/ttyS1); give one with --port"
+             : "no camera answered on any port (" + why + "); give one with --port or R8V5MC_PORT");
+    return kExitNoCamera;
 }
 
 int ToolSession::Run(ToolCommand& command, int signalFd,
@@ -292,7 +336,7 @@ void ToolSession::step() {
     // the camera first answered is connected again by the search's next tick, until the search
     // gives up. Said once; the give-up names the last cause.
     if (const TComm::NetFailure f = comm_->LastNetFailure();
-        f.count != failuresSeen_ && session_->Link().LINK_STATUS == 0) {
+        f.count != failuresSeen_ && !session_->LinkUp()) {
         failuresSeen_ = f.count;
         std::string cause = NetFailureText(PortName(), f.cause, f.said);
         if (!cause.empty() && cause.back() == '.') cause.pop_back();
@@ -305,7 +349,7 @@ void ToolSession::step() {
     }
     if (stopSignal_) {
         // Between exchanges: once the one in flight is answered, or after a grace period.
-        if (!command_->ExchangeInFlight() || Clock::now() >= stopBy_) {
+        if (!session_->ExchangeInFlight() || Clock::now() >= stopBy_) {
             const std::string note = command_->Stopped();
             End(StopCode(), "stopped by " + StopName() + (note.empty() ? "" : "; " + note),
                 ErrorKind::Stopped);
@@ -313,17 +357,20 @@ void ToolSession::step() {
         return;
     }
     command_->Step();
-    if (!finished_ && !started_ && session_->Link().LINK_STATUS != 0 && session_->Trans_chk() &&
-        session_->Loader().Orders.bOrder == 0)
-        start();
+    if (!finished_ && !started_ && session_->Free()) start();
 }
 
 bool ToolSession::searching() const {
-    return comm_->IsNetwork() && session_->Link().LINK_STATUS == 0;
+    return comm_->IsNetwork() && !session_->LinkUp();
 }
 
 void ToolSession::start() {
     started_ = true;
+    // The camera answered here: the next --port auto tries this port first.
+    if (!options_.simulate && !portKept_) {
+        portKept_ = true;
+        RememberToolPort(port_);
+    }
     bool ok = false;
     try {
         ok = command_->Start();

@@ -15,7 +15,7 @@ CtlArgs ParseCtlArgs(const std::vector<std::string>& args) {
             return false;
         return true;
     };
-    if (!SplitToolArgs(args, r, own, "list, get, set, dump, apply or raw", words)) return r;
+    if (!SplitToolArgs(args, r, own, "list, get, set, dump, apply, raw or ports", words)) return r;
     const std::string command = words[0];
     r.words.assign(words.begin() + 1, words.end());
     const size_t n = r.words.size();
@@ -34,6 +34,9 @@ CtlArgs ParseCtlArgs(const std::vector<std::string>& args) {
     } else if (command == "raw") {
         r.op = CtlArgs::Op::Raw;
         if (n == 0) r.error = "raw needs the command's payload bytes in hexadecimal";
+    } else if (command == "ports") {
+        r.op = CtlArgs::Op::Ports;
+        if (n != 0) r.error = "ports takes no arguments";
     } else {
         r.error = "unknown command " + command;
     }
@@ -48,7 +51,7 @@ std::string CtlUsage(const std::string& program) {
     return "Usage: " + p + " [options] list [--page NAME]\n       " + p +
            " [options] get NAME...\n       " + p + " [options] set NAME=VALUE...\n       " + p +
            " [options] dump [--page NAME]\n       " + p + " [options] apply FILE\n       " + p +
-           R"( [options] raw HEX...
+           " [options] raw HEX...\n       " + p + R"( ports [--json]
 Lists, reads and sets the settings of an R8V5MC camera by name.
 
   list           every setting: name, kind, current value, range or choices
@@ -60,6 +63,9 @@ Lists, reads and sets the settings of an R8V5MC camera by name.
   apply FILE     sets the settings of a profile (NAME=VALUE lines, # comments)
   raw HEX...     sends one command (payload bytes P1.., e.g. 31 1A 01) and prints the
                  answer A1..A15, for service work
+  ports          every serial port where a camera may be: its stable name, device, USB
+                 adapter and whether a camera answered (one ENQ, within half a second;
+                 a busy port is reported busy and left alone)
 
 Values: int settings in decimal; choices by the window's item text (any case) or index;
 bool settings on or off; hex settings in hexadecimal as the window
@@ -69,8 +75,9 @@ shows them (two digits a byte, up to four a word).
   --json         print JSON instead of text
 )" + ToolOptionsUsage() +
            R"(
-Exit status: 0 done; 1 the camera answered an error or a value read back differs; 2 usage,
-port, file or value error (nothing sent); 3 no camera answered or the link was lost; 130 / 143
+Exit status: 0 done (ports: a camera answered on one); 1 the camera answered an error or a value read back differs; 2 usage,
+port, file or value error (nothing sent); 3 no camera answered (ports: on none) or the link was
+lost; 130 / 143
 stopped by SIGINT / SIGTERM.
 )";
 }

@@ -9,7 +9,7 @@
 namespace r8 {
 
 struct CtlArgs : ToolOptions {
-    enum class Op { None, List, Get, Set, Dump, Apply, Raw };
+    enum class Op { None, List, Get, Set, Dump, Apply, Raw, Ports };
     Op op = Op::None;
     std::vector<std::string> words; // names, NAME=VALUE pairs, hexadecimal bytes or the file
     std::string page;               // --page: one page's settings only

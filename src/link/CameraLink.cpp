@@ -401,8 +401,11 @@ void CameraLink::enquire() {
 void CameraLink::searchTick() {
     ++PortAttempt;
     if (PortAttempt >= 1 && PortAttempt <= 15) {
-        // Port 1 keeps the start-up period and attempts 1-3; then the ports alternate in fours.
-        const uint8_t port = (PortAttempt / 4) % 2 == 1 ? 2 : 1;
+        const uint8_t port = host_.SearchPort(PortAttempt);
+        if (port == 0) {
+            comm_.Close();
+            return;
+        }
         if (!comm_.KeepsConnection(port)) CnctDataLink(port, 9600);
         enquire();
         return;

@@ -31,6 +31,10 @@ public:
     virtual void CloseCopyFile() = 0;
     // The camera never answered the start-up enquiry: end the program.
     virtual void Terminate() = 0;
+    // The port the search opens at its attempt n (1..15); 0: none this time (the port is
+    // closed). Port 1 keeps the start-up period and attempts 1-3, then the ports alternate in
+    // fours.
+    virtual uint8_t SearchPort(int32_t attempt) { return (attempt / 4) % 2 == 1 ? 2 : 1; }
     // The answer time-out expired and the frame (a block: the block) has been sent again.
     virtual void Resending(bool /*block*/) {}
     // The second time-out was reported: the answer that was awaited will not come.

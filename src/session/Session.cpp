@@ -116,13 +116,136 @@ bool Session::goneCounts() const {
 void Session::Start() {
     closed_ = false;
     openReported_.clear();
+    startSearch();
     sendTimer_->SetEnabled(true);
     try {
         linkCall([this] { link_->Trans_Create(); });
     } catch (const ECommOpenError& e) {
-        openReported_.insert(e.Path);
-        throw;
+        if (gather_ && !e.Path.empty()) {
+            searchFailed(e.Path, OpenFailureText(e.Path, e.Cause, 0, e.Said));
+        } else {
+            openReported_.insert(e.Path);
+            if (!gather_) throw;
+        }
     }
+    if (gather_ || searchList_)
+        SetStatusText(0, searching_.empty() ? std::string(kConnecting) + ": no serial port found"
+                                            : std::string(kConnecting) + ": " + searching_);
+}
+
+void Session::SearchPorts(std::function<std::vector<std::string>()> list) {
+    searchList_ = std::move(list);
+}
+
+void Session::startSearch() {
+    tried_.clear();
+    searching_.clear();
+    searchOrder_.clear();
+    searchSeen_.clear();
+    if (!searchList_) {
+        if (gather_) tryingPort(PortPath(1), false);
+        return;
+    }
+    searchOrder_ = searchList_();
+    searchSeen_.insert(searchOrder_.begin(), searchOrder_.end());
+    if (searchOrder_.empty()) {
+        SetPortPath(1, ""); // nothing to open until a port appears
+        return;
+    }
+    tryingPort(searchOrder_.front(), true);
+}
+
+uint8_t Session::SearchPort(int32_t attempt) {
+    if (!searchList_) {
+        const uint8_t port = LinkHost::SearchPort(attempt);
+        if (gather_) tryingPort(PortPath(port), false);
+        return port;
+    }
+    const std::vector<std::string> list = searchList_();
+    std::string next;
+    // A port that has just appeared (an adapter plugged in) is tried at once.
+    for (const std::string& p : list)
+        if (searchSeen_.insert(p).second && next.empty()) next = p;
+    if (next.empty() && !list.empty()) {
+        // The one after the port tried last, in the order the list had then.
+        const auto in = [&](const std::string& p) {
+            return std::find(list.begin(), list.end(), p) != list.end();
+        };
+        auto at = std::find(searchOrder_.begin(), searchOrder_.end(), searching_);
+        if (at != searchOrder_.end())
+            for (auto it = at + 1; it != searchOrder_.end() && next.empty(); ++it)
+                if (in(*it)) next = *it;
+        if (next.empty()) next = list.front();
+    }
+    searchOrder_ = list;
+    if (next.empty()) {
+        searching_.clear();
+        SetStatusText(0, std::string(kConnecting) + ": no serial port found");
+        return 0;
+    }
+    tryingPort(next, true);
+    return 1;
+}
+
+void Session::tryingPort(const std::string& path, bool setPath) {
+    searching_ = path;
+    if (setPath) SetPortPath(1, path);
+    if (path.empty()) return;
+    const std::string none = path + ": no answer to the enquiry.";
+    auto it = std::find_if(tried_.begin(), tried_.end(),
+                           [&](const TriedPort& t) { return t.path == path; });
+    if (it == tried_.end())
+        tried_.push_back({path, none});
+    else
+        it->cause = none;
+    SetStatusText(0, std::string(kConnecting) + ": " + path);
+}
+
+void Session::searchFailed(const std::string& path, const std::string& text) {
+    auto it = std::find_if(tried_.begin(), tried_.end(),
+                           [&](const TriedPort& t) { return t.path == path; });
+    if (it == tried_.end())
+        tried_.push_back({path, text});
+    else
+        it->cause = text;
+    if (openReported_.insert(path).second) observer_.SearchNote(text);
+}
+
+std::string Session::GiveUpText() const {
+    std::string text = " Serial Port not connected \n\n";
+    if (tried_.empty()) {
+        text += "No serial port was found: no USB-serial adapter (/dev/ttyUSB*, /dev/ttyACM*) "
+                "and no /dev/ttyS0 or /dev/ttyS1. Is the adapter plugged in?\n";
+    } else {
+        text += "No camera answered on these ports:\n";
+        for (const TriedPort& t : tried_)
+            text += "  " + t.cause + "\n";
+    }
+    text += "\nTo use another port, choose Camera > Port... while the search runs, or start "
+            "r8v5mc with --com1 PORT (a device such as /dev/ttyUSB0, or socket://HOST:PORT, "
+            "rfc2217://HOST:PORT).";
+    return text;
+}
+
+void Session::ConnectTo(const std::string& path) {
+    if (closed_) return;
+    searchList_ = [path] { return std::vector<std::string>{path}; };
+    if (disconnected_) {
+        disconnected_ = false;
+        retryTimer_->SetEnabled(false);
+        retryMs_ = kRetryFirstMs;
+        unwatchDevice();
+    }
+    const bool wasUp = link_->LINK_STATUS != 0;
+    endBurst();
+    resetLink();
+    port_->Close();
+    gaveUp_ = false;
+    if (wasUp) {
+        observer_.LinkUp(false);
+        AnswerLost();
+    }
+    Start();
 }
 
 void Session::SendTimerTimer() {
@@ -136,9 +259,15 @@ void Session::SendTimerTimer() {
         }
         return;
     }
+    // The operator is picking a port: the search goes on, but does not end the program.
+    if (holdGiveUp_ && link_->LINK_STATUS == 0 && link_->PortAttempt >= 15) link_->PortAttempt = 14;
     try {
         linkCall([this] { link_->SendTimerTimer(); });
     } catch (const ECommOpenError& e) {
+        if (gather_ && !e.Path.empty()) {
+            searchFailed(e.Path, OpenFailureText(e.Path, e.Cause, 0, e.Said));
+            return;
+        }
         if (!openReported_.insert(e.Path).second) return;
         // Reported by the loop's standard report after this tick: a box shown from inside the
         // tick would hold the timer until it is closed.
@@ -147,6 +276,12 @@ void Session::SendTimerTimer() {
 }
 
 void Session::ShowMessage(const std::string& text, const std::string& caption, int buttons) {
+    // The search's give-up names the ports it tried.
+    if (gather_ && caption == "Comm.ERR" && text == " Serial Port not connected " &&
+        link_->LINK_STATUS == 0 && !disconnected_) {
+        observer_.Message(GiveUpText(), caption, buttons);
+        return;
+    }
     const bool lineError = caption == "recv_chr" || (caption == "ERR" && text == " Error ");
     if (!lineError) {
         observer_.Message(text, caption, buttons);
@@ -223,7 +358,7 @@ void Session::lineSendsGarbage() {
     if (wasUp) {
         observer_.LinkUp(false);
         SetStatusText(0, kConnecting);
-        AnswerLost();
+        roomsLost();
     }
 }
 
@@ -247,6 +382,10 @@ void Session::StxCommand(int n) {
 
 void Session::Exchange(const Request& request, ReplyFn done) {
     linkCall([&] { link_->Submit(request, std::move(done)); });
+}
+
+void Session::ExchangeBlock(const int32_t* settingTable, ReplyFn done) {
+    linkCall([&] { link_->SohCommand(settingTable, std::move(done)); });
 }
 
 void Session::StaleAnswer(const uint8_t* answer, const Payload15& command) {
@@ -310,6 +449,11 @@ void Session::resetLink() {
 // once per port name, as an open error of the search is.
 void Session::searchConnectFailed() {
     const std::string path = PortPath(port_->Port());
+    if (gather_) {
+        searchFailed(path,
+                     OpenFailureText(path, ownComm_->GoneCause(), 0, ownComm_->GoneServerText()));
+        return;
+    }
     if (!openReported_.insert(path).second) return;
     loop_.Post([error = std::make_exception_ptr(ECommOpenError(-1, path, ownComm_->GoneCause(), 0,
                                                                ownComm_->GoneServerText()))] {
@@ -329,7 +473,7 @@ void Session::deviceGone() {
     port_->Close(); // no handler of the dead port runs after this
     observer_.LinkUp(false);
     SetStatusText(0, kDisconnected);
-    AnswerLost();
+    roomsLost();
     watchForDevice();
     if (first) {
         std::string text;
@@ -431,7 +575,13 @@ void Session::tryReconnect() {
     linkCall([this] { link_->IdEnq(); });
 }
 
+// The link's time-out gave up on the answer.
 void Session::AnswerLost() {
+    observer_.NoAnswer();
+    roomsLost();
+}
+
+void Session::roomsLost() {
     for (Room* room : rooms_)
         if (room) room->OnLinkLost();
 }

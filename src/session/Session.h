@@ -12,6 +12,7 @@
 #include "SessionObserver.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -62,6 +63,39 @@ public:
     LoopTimer& RetryTimer() { return *retryTimer_; }
     void RetryTimerTimer();
 
+    // The camera has answered the enquiry: commands can be sent.
+    bool LinkUp() const { return link_->LINK_STATUS != 0; }
+    // The link is up and free: no page load runs or is queued, nothing is on the wire.
+    bool Free() const {
+        return LinkUp() && Trans_chk() && loader_->Orders.bOrder == 0 && !ExchangeInFlight();
+    }
+    // An exchange is on the wire and awaited, or a command waits for it.
+    bool ExchangeInFlight() const { return link_->InFlight() || link_->Waiting() > 0; }
+
+    // The search over the ports that list() gives (the window without pinned ports): it is
+    // asked afresh at the start and at every tick, and each tick tries the next port in its
+    // order; a port that was not there before is tried at the next tick. The ticks and the
+    // give-up stay as they are. Port 1's path is set to the port being tried. Without it, ports
+    // 1 and 2 take turns in fours.
+    void SearchPorts(std::function<std::vector<std::string>()> list);
+    // Open failures of the search are not reported one by one (no pile of boxes): each is told
+    // once per search as a note (SessionObserver::SearchNote) and status panel 0 names the port
+    // being tried; the give-up's message lists every port tried with what went wrong there.
+    void GatherSearchReport(bool on) { gather_ = on; }
+    struct TriedPort {
+        std::string path;
+        std::string cause; // a sentence that starts with the path
+    };
+    // The ports of this search, in the order first tried, each with its last outcome.
+    const std::vector<TriedPort>& Tried() const { return tried_; }
+    // The give-up's message of a gathered search.
+    std::string GiveUpText() const;
+    // The operator picked a port: the search is pinned to it and starts over there (a link
+    // that was up is dropped first). The new search has its full time.
+    void ConnectTo(const std::string& path);
+    // While on (the operator is picking a port) the search goes on but does not give up.
+    void HoldGiveUp(bool on) { holdGiveUp_ = on; }
+
     CameraLink& Link() { return *link_; }
     PageLoader& Loader() { return *loader_; }
     SerialPort& Port() { return *port_; }
@@ -83,6 +117,7 @@ public:
     CommandFrame& SendFrame() override { return link_->SendFrame; }
     void StxCommand(int n) override;
     void Exchange(const Request& request, ReplyFn done = {}) override;
+    void ExchangeBlock(const int32_t* settingTable, ReplyFn done) override;
     AnswerView Answer() const override;
     CameraState& State() override { return state_; }
     int ActivePage() const override { return observer_.ActivePage(); }
@@ -108,8 +143,11 @@ private:
     void AnswerArrived() override;
     void CloseCopyFile() override { observer_.ResetAcknowledged(); }
     void Terminate() override;
+    uint8_t SearchPort(int32_t attempt) override;
     void Resending(bool block) override { observer_.Resending(block); }
     void AnswerLost() override;
+    // Rooms are told that the answer they waited for will not come.
+    void roomsLost();
     void StaleAnswer(const uint8_t* answer, const Payload15& command) override;
 
     // TransferHost
@@ -141,6 +179,11 @@ private:
     void onDeviceFolderChanged();
     void tryReconnect();
     void retryLater();
+    // The search tries path now (setPath: port 1 is set to it); its outcome starts as no answer.
+    void tryingPort(const std::string& path, bool setPath);
+    // The search could not use path: text says why.
+    void searchFailed(const std::string& path, const std::string& text);
+    void startSearch();
 
     struct Decoder {
         int item;
@@ -176,6 +219,14 @@ private:
     uint64_t goodAtAnswer_ = 0; // the receiver's good frames at the last answer
     bool garbageShown_ = false; // in this burst
     std::string linkState_;     // what status panel 0 shows
+
+    std::function<std::vector<std::string>()> searchList_;
+    std::vector<std::string> searchOrder_; // the ports the list gave last
+    std::set<std::string> searchSeen_;     // every port it gave in this search
+    std::string searching_;                // the port being tried
+    std::vector<TriedPort> tried_;
+    bool gather_ = false;
+    bool holdGiveUp_ = false;
 
     // Devices whose open error the port search has shown.
     std::set<std::string> openReported_;

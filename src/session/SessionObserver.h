@@ -34,6 +34,10 @@ public:
     virtual void ResetAcknowledged() {}
     // The camera never answered the start-up enquiry: the session gives up.
     virtual void LinkLost() {}
+    // The command on the wire was not answered within its time-out and retries: the link has
+    // given up on it (and shown " Serial Port not connected "). Told before the rooms and the
+    // reply.
+    virtual void NoAnswer() {}
     // A burst of line errors ended: the message shown at its start came `more` times after
     // (the window has shown the count in status panel 3 meanwhile).
     virtual void Repeated(const std::string& /*text*/, const std::string& /*caption*/,
@@ -41,6 +45,9 @@ public:
     // The line kept sending bytes that are no frames: the link is dropped and the port is
     // searched again (status panels 0 and 3 say so).
     virtual void LineGarbage(const std::string& /*text*/) {}
+    // The port search could not use a port (its open failed): one line per port and search,
+    // said as it happens; the give-up's message lists them all again.
+    virtual void SearchNote(const std::string& /*text*/) {}
     // The busy cursor may have changed while the pointer rests over the front end.
     virtual void RefreshCursor() {}
 };

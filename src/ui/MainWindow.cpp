@@ -3,6 +3,8 @@
 #include "AboutBox.h"
 #include "Comm.h"
 
+#include "PortCandidates.h"
+#include "PortChooser.h"
 #include "SideWindows.h"
 #include "TrafficWindow.h"
 #include "tabs/AdjustTab.h"
@@ -19,12 +21,14 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QMenuBar>
+#include <QSettings>
 #include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace r8::ui {
 
@@ -51,6 +55,7 @@ TFR8V2::TFR8V2(SerialPort* port, QWidget* parent) : QMainWindow(parent) {
                    Qt::WindowCloseButtonHint);
 
     session_ = std::make_unique<Session>(loop_, *this, port, &traffic_);
+    session_->GatherSearchReport(true);
     trafficWindow_ = std::make_unique<TrafficWindow>(traffic_);
 
     Adjust = addRoom<AdjustTab>(kAdjustGroup);
@@ -183,6 +188,9 @@ void TFR8V2::buildMenu() {
     Reset1 = camera->addAction("&Reset");
     Reset1->setObjectName("Reset1");
     connect(Reset1, &QAction::triggered, this, [this] { RunGuarded([this] { Reset1Click(); }); });
+    PortItem = camera->addAction("&Port...");
+    PortItem->setObjectName("PortItem");
+    connect(PortItem, &QAction::triggered, this, [this] { RunGuarded([this] { PortClick(); }); });
     Exit = camera->addAction("&Exit");
     Exit->setObjectName("Exit");
     connect(Exit, &QAction::triggered, this, [this] { RunGuarded([this] { ExitClick(); }); });
@@ -298,6 +306,45 @@ void TFR8V2::closeEvent(QCloseEvent* e) {
     QMainWindow::closeEvent(e);
 }
 
+namespace {
+constexpr char kPortKey[] = "port/last";
+QSettings PortSettings() {
+    return QSettings("r8v5mc", "r8v5mc");
+}
+} // namespace
+
+std::string TFR8V2::RememberedPort() {
+    return PortSettings().value(kPortKey).toString().toStdString();
+}
+
+void TFR8V2::SearchAllPorts() {
+    session_->SearchPorts([remembered = RememberedPort()] { return CandidatePaths(remembered); });
+}
+
+void TFR8V2::PortClick() {
+    if (chooser_) {
+        chooser_->raise();
+        chooser_->activateWindow();
+        return;
+    }
+    chooser_ = new PortChooser(RememberedPort(), PortPath(Comm1().Port()), this);
+    chooser_->setAttribute(Qt::WA_DeleteOnClose);
+    chooser_->OnChosen = [this](const std::string& path) {
+        RunGuarded([this, path] { session_->ConnectTo(path); });
+    };
+    // The search does not end the program while the operator picks a port.
+    session_->HoldGiveUp(true);
+    connect(chooser_, &QDialog::finished, this, [this] {
+        session_->HoldGiveUp(false);
+        chooser_ = nullptr;
+    });
+    chooser_->open();
+}
+
+void TFR8V2::SearchNote(const std::string& text) {
+    std::fprintf(stderr, "r8v5mc: %s\n", text.c_str());
+}
+
 void TFR8V2::TrafficClick() {
     trafficWindow_->show();
     trafficWindow_->raise();
@@ -377,6 +424,10 @@ void TFR8V2::Message(const std::string& text, const std::string& caption, int bu
 
 void TFR8V2::LinkUp(bool on) {
     linkUp_ = on;
+    if (on && rememberPort_ && PortPath(Comm1().Port()) != remembered_) {
+        remembered_ = PortPath(Comm1().Port());
+        PortSettings().setValue(kPortKey, Q(remembered_));
+    }
     PageControl1->setEnabled(on);
 }
 

@@ -31,6 +31,7 @@ class TFMR8V2;
 class TFSR8V2;
 class TKizuInfo;
 class TrafficWindow;
+class PortChooser;
 
 class TFR8V2 : public QMainWindow, public SessionObserver {
     Q_OBJECT
@@ -50,6 +51,15 @@ public:
     void TrafficClick();
     // Menu "Help" > "About": version, licence, the port and what the camera reported.
     void AboutClick();
+    // Menu "Camera" > "Port...": the port chooser; the port picked there is connected to.
+    void PortClick();
+    PortChooser* Chooser() const { return chooser_; }
+    // Searches the camera on every serial port of the machine (the program started without
+    // --com1/--com2), the port it last answered on first.
+    void SearchAllPorts();
+    // The port the camera answers on is kept (QSettings) for the next start.
+    void RememberPort(bool on) { rememberPort_ = on; }
+    static std::string RememberedPort();
     void PageControl1Change();
     void pwlChange();
     void Panel1DblClick() {}
@@ -83,6 +93,7 @@ public:
     void ResetAcknowledged() override;
     void LinkLost() override;
     void RefreshCursor() override;
+    void SearchNote(const std::string& text) override;
 
     Session& Core() { return *session_; }
     // Every byte of the session's port, as text; the Traffic window and --trace read it.
@@ -107,6 +118,7 @@ public:
     Edit* pwl;
     StatusBar* StatusBar1;
     QAction* ReLoad;
+    QAction* PortItem;
     QAction* Reset1;
     QAction* Exit;
     QAction* SW1;
@@ -153,6 +165,9 @@ private:
     bool settingPage_ = false;
     bool terminated_ = false;
     bool linkUp_ = false;
+    bool rememberPort_ = false;
+    std::string remembered_; // what was last written
+    PortChooser* chooser_ = nullptr;
 };
 
 } // namespace r8::ui

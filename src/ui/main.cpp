@@ -178,6 +178,12 @@ int main(int argc, char* argv[]) {
     FR8V2.SetSwitchPanel(&FSR8V2);
     FR8V2.SetAdjustInfoWindow(&KizuInfo);
     FR8V2.SetMaskPreview(&FMR8V2);
+    // Without a port named, every serial port is searched; the port the camera answers on is
+    // tried first next time.
+    if (!args.simulate) {
+        FR8V2.RememberPort(true);
+        if (!args.com1 && !args.com2) FR8V2.SearchAllPorts();
+    }
     if (args.trace) FR8V2.Traffic().AddSink(r8::Trace::ToStream(stderr));
     if (traceFile) FR8V2.Traffic().AddSink(r8::Trace::ToStream(traceFile.get()));
     // A signal may come while the start-up still runs in a message box's loop (an open error):

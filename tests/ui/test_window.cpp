@@ -117,7 +117,7 @@ protected:
 
 TEST_F(SimulatorWindow, StartUpConnectsAndLoadsTheEasyPage) {
     auto& w = *window;
-    EXPECT_EQ(w.StatusBar1->PanelText(0), "Comm. Connecting");
+    EXPECT_EQ(w.StatusBar1->PanelText(0).toStdString(), "Comm. Connecting: " + camera.SlavePath());
     EXPECT_FALSE(w.PageControl1->isEnabled());
     EXPECT_EQ(w.PageControl1->currentIndex(), 4);
     for (int i = 0; i < 7; ++i)
@@ -327,7 +327,10 @@ TEST_F(ScriptedWindow, NoCameraEndsTheProgramAfterTheSearch) {
         w.Link().SendTimerTimer();
     EXPECT_TRUE(w.Terminated());
     ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_EQ(sink.shown[0].text, " Serial Port not connected ");
+    // The box names the ports tried and how to pick another.
+    EXPECT_TRUE(sink.shown[0].text.startsWith(" Serial Port not connected \n\n"));
+    EXPECT_TRUE(sink.shown[0].text.contains("Camera > Port..."));
+    EXPECT_TRUE(sink.shown[0].text.contains("--com1"));
     EXPECT_EQ(sink.shown[0].caption, "Comm.ERR");
     EXPECT_EQ(sink.shown[0].buttons, 2);
     EXPECT_FALSE(w.SendTimer->Enabled());

@@ -10,6 +10,7 @@ ReadLoop::ReadLoop(int perAnswer, int perRow, int digits)
 
 void ReadLoop::Start(int want) {
     want_ = want;
+    ++pass_;
     values_.clear();
     running_ = true;
 }

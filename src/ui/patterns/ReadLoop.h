@@ -2,7 +2,7 @@
 #pragma once
 // A read repeated one request per answer that collects the values of the answers and shows
 // them as rows of hexadecimal text (a RAM dump, the area samples). It only keeps count: the
-// room sends each request and puts the rows where they belong.
+// room sends each request as a chain step (ChainStep.h) and puts the rows where they belong.
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -18,6 +18,10 @@ public:
 
     // Forgets what was collected; `want` values make a complete pass.
     void Start(int want);
+    // Which pass runs: a reply to a step of an earlier pass (the operator started another one
+    // meanwhile) is not this pass's.
+    int Pass() const { return pass_; }
+    bool Runs(int pass) const { return running_ && pass == pass_; }
     // A pass was started and has not completed: an answer that comes now is the loop's. An
     // answer while no pass runs (a read typed as a raw command) is none of its business.
     bool Running() const { return running_; }
@@ -39,6 +43,7 @@ private:
     int perAnswer_, perRow_, digits_;
     int want_ = 0;
     bool running_ = false;
+    int pass_ = 0;
     std::vector<int> values_;
 };
 

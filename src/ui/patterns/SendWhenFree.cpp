@@ -3,15 +3,17 @@
 
 namespace r8::ui {
 
-SendWhenFree::SendWhenFree(RoomContext& ctx, QObject* owner, const char* timerName, int intervalMs)
-    : RetryTimer(new Timer(owner, intervalMs, false)), ctx_(ctx) {
+SendWhenFree::SendWhenFree(RoomContext& ctx, QObject* owner, const char* timerName, int intervalMs,
+                           ChainSteps* steps)
+    : RetryTimer(new Timer(owner, intervalMs, false)), ctx_(ctx), steps_(steps) {
     RetryTimer->setObjectName(timerName);
     RetryTimer->OnTimer = [this] { Tick(); };
 }
 
-void SendWhenFree::Send(Prefix payload, std::function<void()> before) {
+void SendWhenFree::Send(Prefix payload, std::function<void()> before, ChainSteps::Next next) {
     payload_ = std::move(payload);
     before_ = std::move(before);
+    next_ = std::move(next);
     RetryTimer->SetEnabled(!tryNow());
 }
 
@@ -22,7 +24,10 @@ void SendWhenFree::Tick() {
 bool SendWhenFree::tryNow() {
     if (!ctx_.Trans_chk()) return false;
     if (before_) before_();
-    SendPayload(ctx_, payload_);
+    if (steps_)
+        steps_->Send(payload_, next_);
+    else
+        SendPayload(ctx_, payload_);
     return true;
 }
 

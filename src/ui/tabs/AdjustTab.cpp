@@ -79,11 +79,11 @@ AdjustTab::AdjustTab(RoomContext& ctx)
       // The "Save" write-back: after the camera keeps the adjustments, the chroma and hue
       // registers are written back in their stored form, one per answer; then "Copy".
       saveChain_({
-          {0x41, 0x00, [this](const AnswerView&) { writeRegister(0x2B, 0, kRegisterKept); }},
-          {0x0A, 0x2B, [this](const AnswerView&) { writeRegister(0x2C, 0, kRegisterKept); }},
-          {0x0A, 0x2C, [this](const AnswerView&) { writeRegister(0x2D, 0, kRegisterKept); }},
-          {0x0A, 0x2D, [this](const AnswerView&) { writeRegister(0x2E, 0, kRegisterKept); }},
-          {0x0A, 0x2E, [this](const AnswerView&) { writeRegister(0x2F, 0, kRegisterKept); }},
+          {0x41, 0x00, [this](const AnswerView&) { writeBack(0x2B); }},
+          {0x0A, 0x2B, [this](const AnswerView&) { writeBack(0x2C); }},
+          {0x0A, 0x2C, [this](const AnswerView&) { writeBack(0x2D); }},
+          {0x0A, 0x2D, [this](const AnswerView&) { writeBack(0x2E); }},
+          {0x0A, 0x2E, [this](const AnswerView&) { writeBack(0x2F); }},
           {0x0A, 0x2F,
            [this](const AnswerView&) {
                if (ShowCopyTab) ShowCopyTab();
@@ -208,10 +208,11 @@ void AdjustTab::bindHandlers() {
     OnSettingRead(ctx_, settings::kWhiteBalance,
                   [this](int v) { showing([&] { wb_sel->SetChecked(v == 0); }); });
 
-    SendOnClick(ctx_, SaveAdjust, {kSet, 0x41, 0x00, 0xFF}); // SaveAdjustClick
-    SendOnClick(ctx_, CanAdjust, {kSet, 0x41, 0x01, 0xFF});  // CanAdjustClick
-    SendOnClick(ctx_, pre_32, {kSet, 0x30, 0x00, 0x01});     // pre_32Click
-    SendOnClick(ctx_, pre_56, {kSet, 0x30, 0x01, 0x01});     // pre_56Click
+    // SaveAdjustClick, CanAdjustClick: the first steps of the save write-back and of the reload.
+    SaveAdjust->OnClick = [this] { saveSteps_.Start({kSet, 0x41, 0x00, 0xFF}, advance()); };
+    CanAdjust->OnClick = [this] { saveSteps_.Start({kSet, 0x41, 0x01, 0xFF}, advance()); };
+    SendOnClick(ctx_, pre_32, {kSet, 0x30, 0x00, 0x01}); // pre_32Click
+    SendOnClick(ctx_, pre_56, {kSet, 0x30, 0x01, 0x01}); // pre_56Click
 
     // CromaRYChange (both bars) and TimercrmTimer.
     crm = std::make_unique<DebouncedBar>(
@@ -258,15 +259,22 @@ std::unique_ptr<DebouncedBar> AdjustTab::hueBar(TrackBar* bar, Edit* display, ui
     return hue;
 }
 
-// Writes register reg (function 0x0A or 0x0B). A write not kept sends `value` and keeps it in
-// SettingTable; a kept write (the save chain) sends the SettingTable entry as it is.
+// Writes register reg without keeping it in EEPROM (function 0x0B) and keeps `value` in
+// SettingTable.
 void AdjustTab::writeRegister(uint8_t reg, int value, uint8_t function) {
-    auto& table = ctx_.State().SettingTable;
-    if (function == kRegisterLive)
-        table[reg] = value;
-    else
-        value = table[reg];
+    ctx_.State().SettingTable[reg] = value;
     ctx_.Send({kSet, function, reg, Hi(value), Lo(value)});
+}
+
+// A step of the save write-back: register reg kept (function 0x0A), the SettingTable entry as
+// it is.
+void AdjustTab::writeBack(uint8_t reg) {
+    const int value = ctx_.State().SettingTable[reg];
+    saveSteps_.Send({kSet, kRegisterKept, reg, Hi(value), Lo(value)}, advance());
+}
+
+ChainSteps::Next AdjustTab::advance() {
+    return [this](const AnswerView& a) { saveChain_.Advance(a); };
 }
 
 void AdjustTab::showing(const std::function<void()>& fill) {

@@ -2,6 +2,7 @@
 #pragma once
 #include "TabRoom.h"
 #include "patterns/AnswerChain.h"
+#include "patterns/ChainStep.h"
 #include "patterns/HexSpin.h"
 #include "patterns/Senders.h"
 
@@ -97,12 +98,16 @@ private:
     std::unique_ptr<DebouncedBar> hueBar(TrackBar* bar, Edit* display, uint8_t reg,
                                          const char* timerName);
     void writeRegister(uint8_t reg, int value, uint8_t function);
+    void writeBack(uint8_t reg);
+    // The save chain's reply: the row of the answer, read with the command it answers.
+    ChainSteps::Next advance();
     // Runs fill with the senders of this tab quiet: a value read from the camera is shown, never
     // written back.
     void showing(const std::function<void()>& fill);
 
     bool showing_ = false;
     AnswerChain saveChain_;
+    ChainSteps saveSteps_{ctx_};
 };
 
 // The hue coefficient register value: bits 15-9 of the old value, bit 8 the sign of the

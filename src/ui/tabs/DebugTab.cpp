@@ -229,10 +229,12 @@ void DebugTab::bindHandlers() {
         return Prefix{kSet, 0x0D, Hi(address), Lo(address), Lo(data)};
     });
     // sampClick: the 48 area samples, one request per answer.
-    SendBuilt(ctx_, samp->OnClick, [this]() -> Built {
-        AreaSamples.Start(48);
-        return Prefix{kRead, 0x35, 0x00};
-    });
+    samp->OnClick = [this] {
+        if (!ReadBack::Showing() && ctx_.Trans_chk()) startSampling();
+    };
+    // A step that ends without a good answer ends its pass: a later answer is not the pass's.
+    dumpSteps_.OnEnded = [this](ExchangeError) { RamDump.Stop(); };
+    sampleSteps_.OnEnded = [this](ExchangeError) { AreaSamples.Stop(); };
 }
 
 int DebugTab::selectedAddress() const {
@@ -281,7 +283,47 @@ void DebugTab::RamCountChange() {
 
 void DebugTab::startRamRead(int address) {
     RamDump.Start(Hex(RamCount));
-    ctx_.Send({kRead, 0x0D, Hi(address), Lo(address), 0x01});
+    readRam(RamDump.Pass(), address);
+}
+
+void DebugTab::readRam(int pass, int address) {
+    dumpSteps_.Send({kRead, 0x0D, Hi(address), Lo(address), 0x01},
+                    [this, pass](const AnswerView& a) { ramAnswered(pass, a); });
+}
+
+// Two bytes per answer; the next read is two bytes on from the address this answer was read
+// from, never past the end of RAM.
+void DebugTab::ramAnswered(int pass, const AnswerView& a) {
+    if (!RamDump.Runs(pass)) return; // the operator started another pass meanwhile
+    const int next = (a.P(3) << 8 | a.P(4)) + 2;
+    if (!RamDump.Add({a.A(5), a.A(6)}) && next <= kRamLast) {
+        readRam(pass, next);
+        return;
+    }
+    RamDump.Stop(); // complete, or at the end of RAM
+    showRows(RamDump);
+    const int start = Hex(ramAdr);
+    if (RamRepeat->Checked() && start >= 0) startRamRead(start & 0xFFF0);
+}
+
+void DebugTab::startSampling() {
+    AreaSamples.Start(48);
+    readSample(AreaSamples.Pass(), 0);
+}
+
+void DebugTab::readSample(int pass, int index) {
+    sampleSteps_.Send({kRead, 0x35, static_cast<uint8_t>(index)},
+                      [this, pass](const AnswerView& a) { sampleAnswered(pass, a); });
+}
+
+void DebugTab::sampleAnswered(int pass, const AnswerView& a) {
+    if (!AreaSamples.Runs(pass)) return;
+    if (!AreaSamples.Add({a.U16(4)})) {
+        readSample(pass, a.P(3) + 1);
+        return;
+    }
+    showRows(AreaSamples);
+    if (RamRepeat->Checked()) startSampling();
 }
 
 void DebugTab::showRows(const ReadLoop& loop) {
@@ -308,33 +350,9 @@ void DebugTab::Trans_rd_dbg(const AnswerView& a) {
     case 0x0C:
         if (eepAddress() == a.U16(3)) Echo(Eepdata, EepDataEcho, Q(HexWord(a.U16(5))));
         break;
-    case 0x0D: {
-        if (!RamDump.Running()) break; // no dump asked for it: Memo1 stays as it is
-        // Two bytes per answer; the next read is two bytes on, never past the end of RAM.
-        const int next = (a.P(3) << 8 | a.P(4)) + 2;
-        if (!RamDump.Add({a.A(5), a.A(6)}) && next <= kRamLast) {
-            ctx_.Send({kRead, 0x0D, Hi(next), Lo(next), 0x01});
-            break;
-        }
-        RamDump.Stop(); // complete, or at the end of RAM
-        showRows(RamDump);
-        const int start = Hex(ramAdr);
-        if (RamRepeat->Checked() && start >= 0) startRamRead(start & 0xFFF0);
-        break;
-    }
-    case 0x35:
-        if (!AreaSamples.Running()) break;
-        if (!AreaSamples.Add({a.U16(4)})) {
-            ctx_.Send({kRead, 0x35, static_cast<uint8_t>(AreaSamples.Count())});
-            break;
-        }
-        showRows(AreaSamples);
-        if (RamRepeat->Checked()) {
-            AreaSamples.Start(48);
-            ctx_.Send({kRead, 0x35, 0x00});
-        }
-        break;
     default:
+        // RAM and area-sample answers are the dump's and the sampling's replies; one that
+        // comes here was asked for by nobody (a read typed as a raw command): Memo1 stays.
         break;
     }
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 #include "TabRoom.h"
+#include "patterns/ChainStep.h"
 #include "patterns/HexSpin.h"
 #include "patterns/ReadLoop.h"
 
@@ -79,10 +80,18 @@ private:
     int selectedAddress() const;
     // eepadr as hexadecimal, -1 when it is not.
     int eepAddress() const;
+    // The RAM dump and the area samples, one chain step per answer.
     void startRamRead(int address);
+    void readRam(int pass, int address);
+    void ramAnswered(int pass, const AnswerView& a);
+    void startSampling();
+    void readSample(int pass, int index);
+    void sampleAnswered(int pass, const AnswerView& a);
     void ramAdrChange();
     void RamCountChange();
     void showRows(const ReadLoop& loop);
+
+    ChainSteps dumpSteps_{ctx_}, sampleSteps_{ctx_};
 };
 
 } // namespace r8::ui

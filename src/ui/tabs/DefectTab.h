@@ -8,6 +8,7 @@
 // (Trans_end_kizu) in defect/DefectAnswers.cpp.
 #include "TabRoom.h"
 #include "patterns/AnswerChain.h"
+#include "patterns/ChainStep.h"
 
 #include <functional>
 #include <memory>
@@ -98,6 +99,7 @@ private:
     void placeCursor();
     void showPosition(uint16_t x, uint16_t y);
     void chainRead(uint8_t item);
+    void sendStep(const Prefix& payload);
     void showPage(const AnswerView& a, bool bc);
     void showPageA(const AnswerView& a) { showPage(a, false); }
     void showPageBc(const AnswerView& a) { showPage(a, true); }
@@ -122,6 +124,7 @@ private:
     std::function<void()> showAdjustInfo_;
     std::unique_ptr<DebouncedBar> sensKf_;
     AnswerChain writeChain_;
+    ChainSteps steps_{ctx_};
 };
 
 } // namespace r8::ui

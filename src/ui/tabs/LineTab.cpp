@@ -21,7 +21,11 @@ constexpr uint8_t kIrisItem = 0x03;
 LineTab::LineTab(RoomContext& ctx)
     : TabRoom(ctx, "TabSheet4", "Panel5"),
       chain_({
-          // Digital zoom off, the lens adjustment: Lens_answer takes them on.
+          // Digital zoom off: the procedure asked for starts.
+          {kLens, 0x06, [this](const AnswerView&) { DigitalZoomSet(); }},
+          // The lens adjustment answered: 0 it goes on, 1 it is done.
+          {kLens, 0x04, [this](const AnswerView& a) { LensAdjustAnswer(a.A(4)); }},
+          // Other lens answers while the tab is on show: the Easy tab's decoder.
           {kLens, kAnyItem,
            [this](const AnswerView&) {
                if (Lens_answer) Lens_answer();
@@ -29,7 +33,7 @@ LineTab::LineTab(RoomContext& ctx)
           // A lens adjustment step ended: ask whether the adjustment is complete.
           {kLensAdjustStep, kAnyItem,
            [this](const AnswerView&) {
-               NextStep->Send({kSet, kLens, 0x04, 0x01});
+               NextStep->Send({kSet, kLens, 0x04, 0x01}, {}, advance());
            }},
           // The IRIS adjustment started (0) or ended (1).
           {kIris, kIrisItem,
@@ -38,7 +42,7 @@ LineTab::LineTab(RoomContext& ctx)
            }},
       }) {
     build();
-    NextStep = std::make_unique<SendWhenFree>(ctx_, Sheet(), "LineStepTimer");
+    NextStep = std::make_unique<SendWhenFree>(ctx_, Sheet(), "LineStepTimer", 300, &steps_);
     IRISAdjustSet->OnClick = [this] { IRISAdjustSetClick(); };
     IRISAdjustExit->OnClick = [this] { IRISAdjustExitClick(); };
     AdjustGo->OnClick = [this] { AdjustGoClick(); };
@@ -87,18 +91,24 @@ void LineTab::build() {
 void LineTab::IRISAdjustSetClick() {
     if (!ctx_.Trans_chk()) return;
     IRISAdjustSet->setEnabled(false);
-    ctx_.Send({kSet, kLens, 0x06, 0x00}); // digital zoom off
+    steps_.Send({kSet, kLens, 0x06, 0x00}, advance()); // digital zoom off
 }
 
 void LineTab::IRISAdjustExitClick() {
     if (!ctx_.Trans_chk()) return;
-    ctx_.Send({kSet, kIris, kIrisItem, 0x01});
+    steps_.Send({kSet, kIris, kIrisItem, 0x01}, advance());
 }
 
 void LineTab::AdjustGoClick() {
     if (!ctx_.Trans_chk()) return;
     AdjustGo->setEnabled(false);
-    ctx_.Send({kSet, kLens, 0x06, 0x00}); // digital zoom off
+    steps_.Send({kSet, kLens, 0x06, 0x00}, advance()); // digital zoom off
+}
+
+// A step's reply: the row of its answer, whatever tab is on show (the answer is the
+// procedure's own).
+ChainSteps::Next LineTab::advance() {
+    return [this](const AnswerView& a) { chain_.Advance(a); };
 }
 
 void LineTab::BiasSpinButtonDownClick() {
@@ -111,10 +121,11 @@ void LineTab::BiasSpinButtonUpClick() {
 
 void LineTab::DigitalZoomSet() {
     if (!Enabled(IRISAdjustSet)) {
-        NextStep->Send({kSet, kIris, kIrisItem, 0x00}); // start the IRIS adjustment
+        NextStep->Send({kSet, kIris, kIrisItem, 0x00}, {}, advance()); // the IRIS adjustment
     } else if (!Enabled(AdjustGo)) {
-        NextStep->Send({kSet, kLens, 0x04, 0x00}, // start the lens adjustment
-                       [this] { IRISAdjustSet->setEnabled(false); });
+        NextStep->Send(
+            {kSet, kLens, 0x04, 0x00}, // start the lens adjustment
+            [this] { IRISAdjustSet->setEnabled(false); }, advance());
     }
 }
 
@@ -122,7 +133,7 @@ void LineTab::LensAdjustAnswer(uint8_t done) {
     if (done == 1) {
         SetEnabled({AdjustGo, IRISAdjustSet}, true);
     } else if (done == 0) {
-        NextStep->Send({kSet, kLensAdjustStep});
+        NextStep->Send({kSet, kLensAdjustStep}, {}, advance());
     }
 }
 

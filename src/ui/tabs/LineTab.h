@@ -2,6 +2,7 @@
 #pragma once
 #include "TabRoom.h"
 #include "patterns/AnswerChain.h"
+#include "patterns/ChainStep.h"
 
 #include <functional>
 #include <memory>
@@ -63,10 +64,13 @@ public:
 private:
     void build();
     void irisRunning(bool on);
+    ChainSteps::Next advance();
 
     std::unique_ptr<HexSpin> biasSpin_;
-    // The answers to this tab's own commands; the lens answers go on in Lens_answer.
+    // The answers to this tab's own commands: the replies of its steps, and answers nobody
+    // waited for that come while the tab is on show.
     AnswerChain chain_;
+    ChainSteps steps_{ctx_, false}; // the tab reports no error answers
 };
 
 } // namespace r8::ui

@@ -3,6 +3,7 @@
 // set from code and one set by the operator fire the same event, once, and only on a change.
 #include "Controls.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -172,14 +173,25 @@ StatusBar::StatusBar(const std::vector<int>& widths, QWidget* parent) : QStatusB
 }
 
 QString StatusBar::PanelText(int i) const {
-    return i >= 0 && i < PanelCount() ? panels_[static_cast<std::size_t>(i)]->text() : QString();
+    return i >= 0 && i < PanelCount() ? panels_[static_cast<std::size_t>(i)]->toolTip() : QString();
 }
 
 void StatusBar::SetPanelText(int i, const QString& text) {
     if (i < 0 || i >= PanelCount()) return;
     QLabel* panel = panels_[static_cast<std::size_t>(i)];
-    panel->setText(text);
-    panel->setToolTip(text); // the whole text, also when the panel cuts it off
+    panel->setToolTip(text); // the whole text, also when the panel shows it shortened
+    // A text too wide for its panel keeps its head ("Comm. Connecting: ") and the end of what
+    // follows (a long device name differs at its end).
+    const QFontMetrics fm(panel->font());
+    const int room = panel->width() - 2 * panel->frameWidth() - 4;
+    if (room <= 0 || fm.horizontalAdvance(text) <= room) {
+        panel->setText(text);
+        return;
+    }
+    const int cut = text.indexOf(QStringLiteral(": "));
+    const QString head = cut > 0 ? text.left(cut + 2) : QString();
+    panel->setText(head + fm.elidedText(text.mid(head.size()), Qt::ElideLeft,
+                                        room - fm.horizontalAdvance(head)));
 }
 
 } // namespace r8::ui

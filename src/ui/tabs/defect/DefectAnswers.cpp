@@ -27,9 +27,9 @@ QString Hex4(int v) {
 }
 } // namespace
 
-// A read answer of the defect group. A row whose decoding leaves Kizu_Cancel disabled is a step
-// of the cancel chain and reads `cancelNext`; items 0 and 1, read after a change of the
-// selection (Kizu still disabled), read the cursor display next (`selectNext`).
+// A read answer of the defect group. A read of the cancel chain (Kizu_Cancel disabled) reads
+// `cancelNext` after it; items 0 and 1, read after a change of the selection (Kizu still
+// disabled), read the cursor display next (`selectNext`). Only the chains' own reads go on.
 struct DefectTab::ReadRow {
     uint8_t item;
     void (DefectTab::*show)(const AnswerView&);
@@ -52,15 +52,29 @@ const DefectTab::ReadRow DefectTab::kReadRows[] = {
 
 void DefectTab::registerDecoders() {
     for (const ReadRow& row : kReadRows)
-        ctx_.OnGroup(kGroup, row.item, [this, &row](const AnswerView& a) {
-            (this->*row.show)(a);
+        ctx_.OnGroup(kGroup, row.item, [this, &row](const AnswerView& a) { (this->*row.show)(a); });
+}
+
+// A chain step of this tab: its reply, read with the command it answers, goes on with the
+// chain. The read decoder has shown a read answer by then; a read of the cancel or the
+// selection chain reads the next item.
+void DefectTab::sendStep(const Prefix& payload) {
+    steps_.Send(payload, [this](const AnswerView& a) {
+        if (a.AfterWrite()) {
+            writeChain_.Advance(a);
+            return;
+        }
+        for (const ReadRow& row : kReadRows) {
+            if (row.item != a.Item()) continue;
             int next = kNone;
             if (!Enabled(Kizu_Cancel))
                 next = row.cancelNext;
             else if (!Enabled(Kizu))
                 next = row.selectNext;
             if (next != kNone) chainRead(static_cast<uint8_t>(next));
-        });
+            return;
+        }
+    });
 }
 
 // The answers to the tab's writes. The save and cancel chains go on only while the button that
@@ -68,7 +82,7 @@ void DefectTab::registerDecoders() {
 AnswerChain DefectTab::writeChain() {
     const auto whileDisabled = [this](Button* owner, Prefix next) {
         return [this, owner, next](const AnswerView&) {
-            if (!Enabled(owner) && ctx_.Trans_chk()) SendPayload(ctx_, next);
+            if (!Enabled(owner) && ctx_.Trans_chk()) sendStep(next);
         };
     };
     const auto run = [this](void (DefectTab::*act)(const AnswerView&)) {
@@ -77,7 +91,7 @@ AnswerChain DefectTab::writeChain() {
     return AnswerChain({
         {kGroup, 0x00,
          [this](const AnswerView&) {
-             ctx_.Send({0x31, kGroup, 0x00});
+             sendStep({0x31, kGroup, 0x00});
          }},
         {kGroup, 0x01, run(&DefectTab::positionAnswered)},
         {kGroup, 0x02, whileDisabled(Kizu_Save, {0x21, kGroup, 0x15})},
@@ -106,7 +120,7 @@ void DefectTab::Trans_end_kizu() {
 }
 
 void DefectTab::chainRead(uint8_t item) {
-    if (ctx_.Trans_chk()) ctx_.Send({0x31, kGroup, item});
+    if (ctx_.Trans_chk()) sendStep({0x31, kGroup, item});
 }
 
 // Shape2 at the position in the edits, scaled from the image to the map.
@@ -244,7 +258,7 @@ void DefectTab::adjustSetAnswered(const AnswerView& a) {
     } else if (a.A(4) == 1) {
         // The answer to that read enables the group again; unread, the group stays usable.
         if (ctx_.Trans_chk())
-            ctx_.Send({0x31, kGroup, 0x06});
+            sendStep({0x31, kGroup, 0x06});
         else
             AdjustSet->setEnabled(true);
     }
@@ -267,8 +281,8 @@ void DefectTab::searchAnswered(const AnswerView& a) {
     KizuAY->SetText(Hex4(a.U16(9)));
     SetEnabled({kizu_ax, kizu_ay, Defect, KFFX, KFRV}, true);
     if (Auto3Point->Checked() && a.A(11) == 1 && ctx_.Trans_chk()) {
-        ctx_.Send({0x21, kGroup, 0x0A, SignedByte(kSearchDx),
-                   SignedByte(SearchDy(ctx_.State().TvIsNtsc)), SignedByte(kSearchPeak)});
+        sendStep({0x21, kGroup, 0x0A, SignedByte(kSearchDx),
+                  SignedByte(SearchDy(ctx_.State().TvIsNtsc)), SignedByte(kSearchPeak)});
         return;
     }
     SetEnabled({kizu_auto, Auto3Point}, true);

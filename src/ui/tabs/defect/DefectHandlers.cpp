@@ -29,10 +29,11 @@ uint8_t Lo(int v) {
 
 void DefectTab::bindHandlers() {
     // KizuClick: the selection stays disabled until the page of its defect has been read.
-    SendBuilt(ctx_, Kizu->OnClick, [this]() -> std::optional<Prefix> {
+    Kizu->OnClick = [this] {
+        if (!steps_.MayStart()) return;
         Kizu->setEnabled(false);
-        return Prefix{0x31, 0x36, Lo(selected() == 0 ? 0x00 : 0x01)};
-    });
+        sendStep({0x31, 0x36, Lo(selected() == 0 ? 0x00 : 0x01)});
+    };
     // DefectClick: A alone, or B and C together.
     SendBuilt(ctx_, Defect->OnClick, [this]() -> std::optional<Prefix> {
         if (!Enabled(Defect) || selected() < 0) return std::nullopt;
@@ -82,26 +83,38 @@ void DefectTab::bindHandlers() {
     };
     Timerkizu->OnTimer = [this] { TimerkizuTimer(); };
     // kizu_autoClick: the search for defect A; "3 Point" goes on with B and C.
-    SendBuilt(ctx_, kizu_auto->OnClick, [this]() -> std::optional<Prefix> {
+    kizu_auto->OnClick = [this] {
+        if (!steps_.MayStart()) return;
         SetEnabled({kizu_auto, Auto3Point}, false);
-        return Prefix{0x21,
-                      0x36,
-                      0x09,
-                      SignedByte(kSearchDx),
-                      SignedByte(SearchDy(ctx_.State().TvIsNtsc)),
-                      SignedByte(kSearchPeak)};
-    });
-    // Kizu_SaveClick, Kizu_CancelClick, KizuReadClick: disabled until their chain has ended.
-    SendDisabling(ctx_, Kizu_Save, {0x21, 0x36, 0x02}, {Kizu_Save});
-    SendDisabling(ctx_, Kizu_Cancel, {0x21, 0x36, 0x03}, {Kizu_Cancel});
+        sendStep({0x21, 0x36, 0x09, SignedByte(kSearchDx),
+                  SignedByte(SearchDy(ctx_.State().TvIsNtsc)), SignedByte(kSearchPeak)});
+    };
+    // Kizu_SaveClick, Kizu_CancelClick: disabled until their chain has ended.
+    for (const auto& [button, item] : {std::pair{Kizu_Save, 0x02}, {Kizu_Cancel, 0x03}}) {
+        Button* const b = button; // named copies: clang 14 cannot capture a structured binding
+        const int sub = item;
+        b->OnClick = [this, b, sub] {
+            if (!steps_.MayStart()) return;
+            b->setEnabled(false);
+            sendStep({0x21, 0x36, Lo(sub)});
+        };
+    }
+    // KizuReadClick: disabled until the measurement has been read.
     SendDisabling(ctx_, KizuRead, {0x31, 0x36, 0x02}, {KizuRead});
     Kizu_Adjust->OnClick = [this] { Kizu_AdjustClick(); };
     AdjustInfo->OnClick = [this] { AdjustInfoClick(); };
     // VRevKFClick: the camera's vertical reverse, the Easy tab's setting.
     SendOnClick(ctx_, VRevKF, WritePrefix(settings::kVRev));
-    SendOnClick(ctx_, VRevKFChange, WritePrefix(settings::kKfChange));     // VRevKFChangeClick
-    SendOnClick(ctx_, SensUpKFOFF, WritePrefix(settings::kKfOff));         // SensUpKFOFFClick
-    SendDisablingSelf(ctx_, AdjustSet, WritePrefix(settings::kAdjustSet)); // AdjustSetClick
+    SendOnClick(ctx_, VRevKFChange, WritePrefix(settings::kKfChange)); // VRevKFChangeClick
+    SendOnClick(ctx_, SensUpKFOFF, WritePrefix(settings::kKfOff));     // SensUpKFOFFClick
+    // AdjustSetClick: disabled until the camera took it (and, for ON, the KF values were read).
+    AdjustSet->OnClick = [this] {
+        if (!steps_.MayStart()) return;
+        AdjustSet->setEnabled(false);
+        Prefix p = WritePrefix(settings::kAdjustSet);
+        p.push_back(Lo(AdjustSet->ItemIndex()));
+        sendStep(p);
+    };
     // SensKFBarChange arms SensKFTimer unless a page load writes the bar; SensKFTimerTimer
     // sends the position of that moment, or tries again at its next tick.
     sensKf_ = std::make_unique<DebouncedBar>(ctx_, SensKFBar, WritePrefix(settings::kKfSens),

@@ -186,6 +186,31 @@ void CameraSim::Release(size_t units) {
     Wake();
 }
 
+void CameraSim::ReleaseBytes(size_t bytes) {
+    {
+        std::lock_guard lock(mutex_);
+        if (held_.empty()) return;
+        Reply& front = held_.front();
+        Reply part;
+        while (bytes > 0 && !front.empty()) {
+            Out& out = front.front();
+            if (out.bytes.size() <= bytes) {
+                bytes -= out.bytes.size();
+                part.push_back(std::move(out));
+                front.erase(front.begin());
+                continue;
+            }
+            part.push_back(
+                {{out.bytes.begin(), out.bytes.begin() + static_cast<long>(bytes)}, out.what});
+            out.bytes.erase(out.bytes.begin(), out.bytes.begin() + static_cast<long>(bytes));
+            bytes = 0;
+        }
+        if (front.empty()) held_.pop_front();
+        released_.push_back(std::move(part));
+    }
+    Wake();
+}
+
 void CameraSim::Resume() {
     {
         std::lock_guard lock(mutex_);
@@ -206,6 +231,17 @@ bool CameraSim::WaitHeld(size_t n, int timeoutMs) const {
     std::unique_lock lock(mutex_);
     return receivedCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                 [&] { return held_.size() >= n; });
+}
+
+size_t CameraSim::Sent() const {
+    std::lock_guard lock(mutex_);
+    return sent_;
+}
+
+bool CameraSim::WaitSent(size_t n, int timeoutMs) const {
+    std::unique_lock lock(mutex_);
+    return receivedCv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                [&] { return sent_ >= n; });
 }
 
 void CameraSim::Run() {
@@ -429,6 +465,11 @@ void CameraSim::Transmit(Clock::time_point now) {
             return;
         }
         txHead_ += static_cast<size_t>(n);
+        {
+            std::lock_guard lock(mutex_);
+            sent_ += static_cast<size_t>(n);
+        }
+        receivedCv_.notify_all();
         if (options_.pace) nextTx_ += kByteTime;
     }
 }

@@ -56,12 +56,18 @@ public:
     void Hold();
     // Lets the replies of the oldest `units` held units go out (no more than Held()).
     void Release(size_t units = 1);
+    // Lets the first `bytes` bytes of the oldest held reply go out (its ACK, part of its
+    // answer frame); the rest stays held as that unit's reply.
+    void ReleaseBytes(size_t bytes);
     // Lets everything held go out and stops holding.
     void Resume();
     // Units whose replies are held back.
     size_t Held() const;
     // Blocks until Held() >= n or the timeout; returns whether it was reached.
     bool WaitHeld(size_t n, int timeoutMs) const;
+    // Bytes written to the line so far, and a wait until at least n are.
+    size_t Sent() const;
+    bool WaitSent(size_t n, int timeoutMs) const;
 
     const SimOptions& Options() const { return options_; }
 
@@ -86,7 +92,7 @@ private:
 
     const SimOptions options_;
     // mutex_ guards the model and everything down to stopping_; receivedCv_ is notified when a
-    // unit is recorded or held.
+    // unit is recorded or held, and when bytes are written to the line.
     mutable std::mutex mutex_;
     mutable std::condition_variable receivedCv_;
     CameraModel model_;
@@ -94,6 +100,7 @@ private:
     bool holding_ = false;
     std::deque<Reply> held_;
     std::deque<Reply> released_; // cleared to go; the camera's thread queues them for sending
+    size_t sent_ = 0;            // bytes written to the line
     bool stopping_ = false;
 
     int master_ = -1;

@@ -1,44 +1,41 @@
 // SPDX-License-Identifier: MIT
 #include "ToolError.h"
 
+#include "KindTable.h"
+
 #include <cstdio>
 
 namespace r8 {
 
+namespace {
+constexpr KindText<ErrorKind> kNames[] = {
+    {ErrorKind::Usage, "usage"},        {ErrorKind::Value, "value"},
+    {ErrorKind::File, "file"},          {ErrorKind::Port, "port"},
+    {ErrorKind::Camera, "camera"},      {ErrorKind::NoCamera, "no-camera"},
+    {ErrorKind::LinkLost, "link-lost"}, {ErrorKind::Stopped, "stopped"},
+};
+
+// The kind each exit code other than 0 and 2 stands for; any other code is a usage error.
+struct ExitKind {
+    int code;
+    ErrorKind kind;
+};
+constexpr ExitKind kExitKinds[] = {
+    {kExitCamera, ErrorKind::Camera},
+    {kExitNoCamera, ErrorKind::LinkLost},
+    {kExitInterrupt, ErrorKind::Stopped},
+    {kExitTerminate, ErrorKind::Stopped},
+};
+} // namespace
+
 const char* ErrorKindName(ErrorKind kind) {
-    switch (kind) {
-    case ErrorKind::Usage:
-        return "usage";
-    case ErrorKind::Value:
-        return "value";
-    case ErrorKind::File:
-        return "file";
-    case ErrorKind::Port:
-        return "port";
-    case ErrorKind::Camera:
-        return "camera";
-    case ErrorKind::NoCamera:
-        return "no-camera";
-    case ErrorKind::LinkLost:
-        return "link-lost";
-    case ErrorKind::Stopped:
-        return "stopped";
-    }
-    return "usage";
+    return TextOf(kNames, kind, "usage");
 }
 
 ErrorKind KindOfExit(int code) {
-    switch (code) {
-    case kExitCamera:
-        return ErrorKind::Camera;
-    case kExitNoCamera:
-        return ErrorKind::LinkLost;
-    case kExitInterrupt:
-    case kExitTerminate:
-        return ErrorKind::Stopped;
-    default:
-        return ErrorKind::Usage;
-    }
+    for (const ExitKind& e : kExitKinds)
+        if (e.code == code) return e.kind;
+    return ErrorKind::Usage;
 }
 
 std::string JsonString(std::string_view text) {

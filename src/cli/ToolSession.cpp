@@ -84,24 +84,22 @@ std::string ToolSession::noCameraText() const {
 }
 
 void ToolSession::Message(const std::string& text, const std::string& caption, int) {
-    if (caption == "Comm.ERR") {
-        if (session_->Link().LINK_STATUS == 0) {
-            lost(noCameraText(), ErrorKind::NoCamera);
-        } else {
-            lost("the camera on " + PortName() + " stopped answering: the link is lost");
-            // The link would send the frame once more after this report: a tool that gives
-            // up sends nothing after its last line.
-            session_->Close();
-        }
-        return;
-    }
+    // The link's report " Serial Port not connected " is followed at once by the notice of
+    // what ended (LinkLost, NoAnswer), which gives the run its last line instead.
+    if (caption == "Comm.ERR") return;
     Say(caption + ": " + text);
 }
 
+// The port search gave up.
 void ToolSession::LinkLost() {
-    lost(searchCause_.empty() ? "no camera answered on " + PortName() + " (no ACK to the enquiry)"
-                              : noCameraText(),
-         ErrorKind::NoCamera);
+    lost(noCameraText(), ErrorKind::NoCamera);
+}
+
+void ToolSession::NoAnswer() {
+    lost("the camera on " + PortName() + " stopped answering: the link is lost");
+    // The link would send the frame once more after this report: a tool that gives up sends
+    // nothing after its last line.
+    session_->Close();
 }
 
 // The first of a burst of line errors was said as it came; the rest in one line.
@@ -338,7 +336,7 @@ void ToolSession::step() {
     // the camera first answered is connected again by the search's next tick, until the search
     // gives up. Said once; the give-up names the last cause.
     if (const TComm::NetFailure f = comm_->LastNetFailure();
-        f.count != failuresSeen_ && session_->Link().LINK_STATUS == 0) {
+        f.count != failuresSeen_ && !session_->LinkUp()) {
         failuresSeen_ = f.count;
         std::string cause = NetFailureText(PortName(), f.cause, f.said);
         if (!cause.empty() && cause.back() == '.') cause.pop_back();
@@ -351,7 +349,7 @@ void ToolSession::step() {
     }
     if (stopSignal_) {
         // Between exchanges: once the one in flight is answered, or after a grace period.
-        if (!command_->ExchangeInFlight() || Clock::now() >= stopBy_) {
+        if (!session_->ExchangeInFlight() || Clock::now() >= stopBy_) {
             const std::string note = command_->Stopped();
             End(StopCode(), "stopped by " + StopName() + (note.empty() ? "" : "; " + note),
                 ErrorKind::Stopped);
@@ -359,13 +357,11 @@ void ToolSession::step() {
         return;
     }
     command_->Step();
-    if (!finished_ && !started_ && session_->Link().LINK_STATUS != 0 && session_->Trans_chk() &&
-        session_->Loader().Orders.bOrder == 0)
-        start();
+    if (!finished_ && !started_ && session_->Free()) start();
 }
 
 bool ToolSession::searching() const {
-    return comm_->IsNetwork() && session_->Link().LINK_STATUS == 0;
+    return comm_->IsNetwork() && !session_->LinkUp();
 }
 
 void ToolSession::start() {

@@ -2,8 +2,10 @@
 #pragma once
 // The run of a command-line tool around one session: the trace, the port (the simulated camera
 // or --port), the signals, the loop that starts the command once the link is up and free, stops
-// it between exchanges on SIGINT / SIGTERM, and ends it with one exit code and one last line
-// when the port goes away or the link is lost. A tool's command is a ToolCommand.
+// it between exchanges on SIGINT / SIGTERM (once the exchange on the wire has its reply, or
+// after a grace period), and ends it with one exit code and one last line when the port goes
+// away or the link is lost. A tool's command is a ToolCommand; it sends its commands as
+// exchanges of the session (Session::Exchange) and handles each reply in its callback.
 #include "ExitCodes.h"
 #include "PollLoop.h"
 #include "SessionObserver.h"
@@ -51,8 +53,6 @@ public:
     virtual bool Start() = 0;
     // Every turn of the loop while the command runs and no stop is asked for.
     virtual void Step() {}
-    // An exchange is on the wire: a stop waits for it (a grace period at most).
-    virtual bool ExchangeInFlight() const = 0;
     // SIGINT or SIGTERM arrived: nothing new may start.
     virtual void OnStop() {}
     // The stop ends the command now: what follows "stopped by SIGINT" ("; ..."), if anything.
@@ -70,7 +70,6 @@ public:
     // Before a line of the tool's own goes to stderr (a progress bar ends its line).
     virtual void BeforeLine() {}
     // Passed on from the session.
-    virtual void ResetAcknowledged() {}
     virtual void Resending(bool /*block*/) {}
 };
 
@@ -114,11 +113,11 @@ private:
     // SessionObserver. The tool's room stands on the Copy page, which loads nothing.
     int ActivePage() const override;
     void Message(const std::string& text, const std::string& caption, int) override;
-    void ResetAcknowledged() override { command_->ResetAcknowledged(); }
     void Resending(bool block) override {
         if (!finished_) command_->Resending(block);
     }
     void LinkLost() override;
+    void NoAnswer() override;
     void Repeated(const std::string& text, const std::string& caption, int more) override;
     void LineGarbage(const std::string& text) override;
 

@@ -14,6 +14,8 @@ constexpr char kFileCaption[] = "File.ERR";
 constexpr uint8_t kRead = 0x31, kEepromGroup = 0x0C, kReset = 0xF1;
 } // namespace
 
+CopyEngine::CopyEngine(RoomContext& ctx, CopyReport& report) : CopyEngine(ctx, {}, report) {}
+
 CopyEngine::CopyEngine(RoomContext& ctx, BlockSender sendBlock, CopyReport& report)
     : ctx_(ctx), sendBlock_(std::move(sendBlock)), report_(report) {
     image_.fill(kNoWord);
@@ -163,40 +165,80 @@ void CopyEngine::sendBlock() {
     sentToCamera_ = true;
     // The port takes the block at once but the line needs 2 s for it: the progress reaches its
     // end when the camera answers.
-    sendBlock_(ctx_.State().SettingTable.data());
+    const int32_t* table = ctx_.State().SettingTable.data();
+    if (sendBlock_) {
+        blockDue_ = true;
+        sendBlock_(table);
+        return;
+    }
+    ++inFlight_;
+    ctx_.ExchangeBlock(table, [this, run = run_](const Reply& r) { onReply(run, r); });
 }
 
-bool CopyEngine::make_frec() {
+bool CopyEngine::make_frec(Request& record) {
     if (next_ >= records_.records.size()) return false;
     const RecordPayload& p = records_.records[next_++];
-    auto& frame = ctx_.SendFrame();
-    std::copy(p.begin(), p.end(), frame.begin() + 1);
+    std::copy(p.begin(), p.end(), record.p.begin());
+    record.n = static_cast<int>(kPayloadSize);
     return true;
 }
 
 void CopyEngine::sendNextRecord() {
-    if (!make_frec()) {
+    Request record;
+    if (!make_frec(record)) {
         // Checked at the start: a file always ends with its end record.
         fail({kReadError, kFileCaption, file_ + ": the file ended without its end record"});
         return;
     }
-    const bool reset = ctx_.SendFrame()[1] == kReset;
+    const bool reset = record.p[0] == kReset;
     awaitingReset_ = reset;
     sentToCamera_ = true;
-    ctx_.StxCommand(static_cast<int>(kPayloadSize));
+    exchange(record);
     if (!reset)
         report_.CopyProgress(static_cast<int>(next_), static_cast<int>(records_.records.size()));
 }
 
 void CopyEngine::sendRead(int address) {
     expected_ = address;
-    ctx_.Send({kRead, kEepromGroup, static_cast<uint8_t>(address >> 8),
-               static_cast<uint8_t>(address & 0xFF)});
+    exchange({{kRead, kEepromGroup, static_cast<uint8_t>(address >> 8),
+               static_cast<uint8_t>(address & 0xFF)},
+              4});
+}
+
+void CopyEngine::exchange(const Request& request) {
+    ++inFlight_;
+    ctx_.Exchange(request, [this, run = run_](const Reply& r) { onReply(run, r); });
+}
+
+void CopyEngine::onReply(unsigned run, const Reply& r) {
+    --inFlight_;
+    if (run != run_ || !running_) return; // a stopped transfer's
+    switch (r.error) {
+    case ExchangeError::NoAnswer:
+    case ExchangeError::LinkLost:
+        OnLinkLost();
+        return;
+    case ExchangeError::None:
+        if (r.ackOnly) {
+            // The camera acknowledged the reset that ends the transfer.
+            if (awaitingReset_) finish();
+            return;
+        }
+        break;
+    case ExchangeError::ErrorAnswer:
+        break;
+    }
+    onAnswer(AnswerView(r.answer.data(), r.command.data()));
 }
 
 void CopyEngine::Trans_end_copy() {
-    if (!running_ || awaitingReset_) return;
-    const AnswerView a = ctx_.Answer();
+    if (!blockDue_ || !running_) return;
+    blockDue_ = false;
+    onAnswer(ctx_.Answer());
+}
+
+void CopyEngine::onAnswer(const AnswerView& a) {
+    if (awaitingReset_) return;
     if (!a.Good()) {
         fail({" Error ", "ERR",
               "the camera answered error " + HexByte(a.A(1)) + " to the command " +
@@ -206,7 +248,7 @@ void CopyEngine::Trans_end_copy() {
     }
     switch (mode_) {
     case kCameraToPc:
-        Trans_end_ctop();
+        ctopStep(a);
         break;
     case kPcToCameraSingle:
         sendNextRecord();
@@ -224,7 +266,7 @@ void CopyEngine::Trans_end_copy() {
         report_.CopyProgress(kEepromWords, kEepromWords);
         awaitingReset_ = true;
         if (ctx_.Trans_chk()) {
-            ctx_.Send({kReset});
+            exchange({{kReset}, 1});
         } else {
             awaitingReset_ = false;
             fail({" Error ", "ERR", "the camera took the settings block but could not be reset"});
@@ -245,8 +287,7 @@ bool CopyEngine::checkReadAnswer(const AnswerView& a) {
     return false;
 }
 
-void CopyEngine::Trans_end_ctop() {
-    const AnswerView a = ctx_.Answer();
+void CopyEngine::ctopStep(const AnswerView& a) {
     if (!checkReadAnswer(a)) return;
     const int k = a.U16(3);
     auto& table = ctx_.State().SettingTable;
@@ -288,6 +329,8 @@ void CopyEngine::OnLinkLost() {
 
 void CopyEngine::Abort() {
     running_ = false;
+    ++run_; // replies still due belong to no transfer
+    blockDue_ = false;
     awaitingReset_ = false;
     sentToCamera_ = false;
     target_.Discard();

@@ -4,8 +4,9 @@
 // session for the Copy page. One engine serves the window's Copy tab and r8v5mc-copy; both put
 // the same frames on the wire in the same order.
 //
-// Each transfer is a chain: the start sends the first command and every further step is taken
-// by Trans_end_copy when the camera's answer arrives. The front end chooses the file and asks
+// Each transfer is a chain of exchanges: the start sends the first command and every further
+// step is taken when its reply comes back (the answer with the command it answers, or a typed
+// failure). The front end chooses the file and asks
 // before an existing file is replaced; the engine reports progress and the outcome through
 // CopyReport. A file for the camera is read and checked whole, once, before anything is sent.
 // The file from the camera goes into a temporary file created before the first read and
@@ -43,6 +44,10 @@ public:
     // Sends the settings block built from bits 7-0 of 2048 setting entries (SohCommand).
     using BlockSender = std::function<void(const int32_t* settingTable)>;
 
+    // Every command and the block go out as exchanges of ctx.
+    CopyEngine(RoomContext& ctx, CopyReport& report);
+    // The front end puts the block on the line itself; its answer then comes to the room
+    // (OnAnswer) like any answer that nobody asked for.
     CopyEngine(RoomContext& ctx, BlockSender sendBlock, CopyReport& report);
 
     static constexpr PageRequest kPage[] = {
@@ -75,10 +80,11 @@ public:
     bool Verify(const std::string& name, SettingsFile file);
 
     int ctop_adr_chk(int value);
+    // An answer that no exchange of the engine asked for: the block's, when the front end
+    // sends the block itself. Anything else is not the copy's.
     void Trans_end_copy();
-    void Trans_end_ctop();
-    // The next record of the file into SendFrame; false at the end.
-    bool make_frec();
+    // The next record of the file as a command; false at the end.
+    bool make_frec(Request& record);
     // The file's words into SettingTable: entry 2k = bits 7-0 of word k, 2k + 1 = bits 15-8.
     bool make_allrec();
     // The camera acknowledged the reset that ends a transfer. Harmless when none is awaited.
@@ -96,6 +102,9 @@ public:
 
     int Copy_select() const { return mode_; }
     bool Running() const { return running_; }
+    // An exchange of the engine is on the wire or waiting for it (also after a stop, until its
+    // reply is in).
+    bool ExchangeInFlight() const { return inFlight_ > 0; }
     // The running or last transfer is a verify.
     bool Verifying() const { return verifying_; }
     // The camera (second) against the file (first) of the last completed verify.
@@ -113,19 +122,28 @@ private:
     bool accepted(const std::string& error);
     bool readAndStartWrite(CopyMode mode, const std::string& file);
     bool startWrite(CopyMode mode, const std::string& name, SettingsFile file);
+    // Sends one command of the running transfer; its reply goes to onReply.
+    void exchange(const Request& request);
     void sendRead(int address);
     void sendNextRecord();
     void sendBlock();
+    // The reply to a command of the transfer `run` (a stopped transfer's reply is dropped).
+    void onReply(unsigned run, const Reply& r);
+    void onAnswer(const AnswerView& a);
+    void ctopStep(const AnswerView& a);
     // A read answer must carry the EEPROM word that was asked for.
     bool checkReadAnswer(const AnswerView& a);
     void finish();
     void fail(CopyFailure failure);
 
     RoomContext& ctx_;
-    BlockSender sendBlock_;
+    BlockSender sendBlock_; // empty: the block is an exchange of ctx_
     CopyReport& report_;
     int mode_ = kNoCopy;
     bool running_ = false;
+    unsigned run_ = 0;      // counts the transfers started; a reply carries the one it belongs to
+    int inFlight_ = 0;      // exchanges sent whose reply has not come
+    bool blockDue_ = false; // the front end sent the block; its answer comes to OnAnswer
     bool awaitingReset_ = false;
     bool sentToCamera_ = false; // a write has changed the camera, or may have
     bool verifying_ = false;

@@ -26,22 +26,22 @@ namespace r8 {
 namespace {
 
 using Payload = std::vector<uint8_t>;
-using Bytes15 = std::array<uint8_t, 15>;
 
 // A profile holds a line per setting, a few kilobytes.
 const FileKind kProfileKind{"a profile", 1 << 20, ""};
 
-// One exchange: the command and the answer (none when the camera answered its ACK only).
-struct Reply {
-    Bytes15 command{};
-    Bytes15 answer{};
-    bool ackOnly = false;
+// A good answer frame (not the ACK alone that ends some commands).
+bool Good(const Reply& r) {
+    return r.error == ExchangeError::None && !r.ackOnly && r.answer[0] == 0xA0;
+}
 
-    AnswerView View() const { return {answer.data(), command.data()}; }
-    bool Good() const { return !ackOnly && answer[0] == 0xA0; }
-};
+AnswerView View(const Reply& r) {
+    return {r.answer.data(), r.command.data()};
+}
 
 std::string AnswerStatus(const Reply& r) {
+    if (r.error == ExchangeError::NoAnswer || r.error == ExchangeError::LinkLost)
+        return std::string("the camera did not answer (") + ExchangeErrorText(r.error) + ")";
     if (r.ackOnly) return "the camera answered with its ACK only";
     if (r.answer[0] == 0xA1) return "the camera does not know the command (answer A1)";
     if (r.answer[0] == 0xA2) return "the camera refused the item or value (answer A2)";
@@ -88,7 +88,7 @@ public:
 
 private:
     using Done = std::function<void(const Reply&)>;
-    struct Exchange {
+    struct Pending {
         Payload payload;
         Done done;
     };
@@ -100,8 +100,6 @@ private:
         return *this;
     }
     bool Start() override;
-    void Step() override;
-    bool ExchangeInFlight() const override { return inFlight_.has_value(); }
     bool PrintedResult() const override { return printed_; }
     std::string JsonErrorMore() const override { return summary_; }
     std::string Stopped() override {
@@ -113,14 +111,14 @@ private:
             !message.empty())
             setSummary(inFlight_.has_value() || nextSent_);
     }
-    // Room: every answer of the session comes here.
+    // Room: no page; every command is an exchange with its own reply.
     PageTable Page() const override { return {}; }
-    void OnAnswer() override;
 
     void end(int code, const std::string& message = {}) { tool_.End(code, message); }
     void say(const std::string& message) { tool_.Say(message); }
 
-    // Exchanges run one at a time in order; `then` runs when the queue is empty.
+    // Exchanges run one at a time in order (so that a stop sends nothing more); `then` runs
+    // when the queue is empty.
     void send(Payload payload, Done done);
     void sendNext();
     void exchangeDone(const Reply& r);
@@ -150,8 +148,8 @@ private:
     bool writing_ = false;  // set and apply: the writes have begun
     std::vector<SettingValue> confirmed_;
 
-    std::deque<Exchange> queue_;
-    std::optional<Exchange> inFlight_;
+    std::deque<Pending> queue_;
+    std::optional<Pending> inFlight_;
     std::function<void()> then_;
 
     bool printed_ = false; // the result is on stdout
@@ -237,17 +235,6 @@ int CtlJob::Prepare() {
     return kExitUsage;
 }
 
-void CtlJob::Step() {
-    // A command that the camera acknowledged without an answer frame (21 20 00, a reset).
-    if (inFlight_ && session_->Link().AnswerCount == -1 && session_->Link().LINK_STATUS == 1) {
-        Reply r;
-        std::copy(session_->SendFrame().begin() + 1, session_->SendFrame().begin() + 16,
-                  r.command.begin());
-        r.ackOnly = true;
-        exchangeDone(r);
-    }
-}
-
 bool CtlJob::Start() {
     switch (args_.op) {
     case CtlArgs::Op::List:
@@ -277,7 +264,7 @@ bool CtlJob::Start() {
         send(raw_, [this](const Reply& r) {
             PrintRaw(io_.out, raw_, r.ackOnly ? nullptr : r.answer.data(), args_.json);
             printed_ = true;
-            end(r.ackOnly || r.Good() ? kExitDone : kExitCamera);
+            end(r.ackOnly || Good(r) ? kExitDone : kExitCamera);
         });
         sendNext();
         return true;
@@ -305,26 +292,25 @@ void CtlJob::sendNext() {
     }
     inFlight_ = std::move(queue_.front());
     queue_.pop_front();
-    auto& f = session_->SendFrame();
-    for (size_t i = 0; i < inFlight_->payload.size(); ++i)
-        f[i + 1] = inFlight_->payload[i];
-    session_->StxCommand(static_cast<int>(inFlight_->payload.size()));
-}
-
-void CtlJob::OnAnswer() {
-    if (!inFlight_) return;
-    const AnswerView a = session_->Answer();
-    Reply r;
-    for (int i = 0; i < 15; ++i) {
-        r.answer[static_cast<size_t>(i)] = a.A(i + 1);
-        r.command[static_cast<size_t>(i)] = a.P(i + 1);
-    }
-    exchangeDone(r);
+    Request request;
+    std::copy(inFlight_->payload.begin(), inFlight_->payload.end(), request.p.begin());
+    request.n = static_cast<int>(inFlight_->payload.size());
+    session_->Exchange(request, [this](const Reply& r) { exchangeDone(r); });
 }
 
 void CtlJob::exchangeDone(const Reply& r) {
-    Exchange done = std::move(*inFlight_);
+    Pending done = std::move(*inFlight_);
     inFlight_.reset();
+    if (tool_.Finished()) return;
+    if (r.error == ExchangeError::NoAnswer || r.error == ExchangeError::LinkLost) {
+        // The run's last line says why (the link's time-out, a port gone) where it can.
+        std::string command;
+        for (const uint8_t b : done.payload)
+            command += (command.empty() ? "" : " ") + HexByte(b);
+        tool_.End(kExitNoCamera, "the link was lost before the camera answered " + command,
+                  ErrorKind::LinkLost);
+        return;
+    }
     if (done.done) done.done(r);
     sendNext();
 }
@@ -355,8 +341,8 @@ SettingValue CtlJob::valueOf(const SettingEntry& s) {
         for (int i = 0; i < s.cameraRange.key.size; ++i)
             p.push_back(s.cameraRange.key.bytes[static_cast<size_t>(i)]);
         const auto it = replies_.find(p);
-        if (it != replies_.end() && it->second.Good()) {
-            const AnswerView a = it->second.View();
+        if (it != replies_.end() && Good(it->second)) {
+            const AnswerView a = View(it->second);
             v.hi = a.S16(s.cameraRange.maxAt);
             v.lo = a.S16(s.cameraRange.minAt);
         }
@@ -364,13 +350,13 @@ SettingValue CtlJob::valueOf(const SettingEntry& s) {
     const auto it = replies_.find(ReadPayload(s));
     if (it == replies_.end()) return v;
     const Reply& r = it->second;
-    if (!r.Good() || !AnswerCarries(s, r.View())) {
+    if (!Good(r) || !AnswerCarries(s, View(r))) {
         say(std::string(s.name) + ": " +
-            (r.Good() ? std::string("the answer does not carry the setting") : AnswerStatus(r)));
+            (Good(r) ? std::string("the answer does not carry the setting") : AnswerStatus(r)));
         readFailed_ = true;
         return v;
     }
-    v.value = ReadValue(s, r.View());
+    v.value = ReadValue(s, View(r));
     return v;
 }
 
@@ -400,7 +386,7 @@ void CtlJob::checkCameraRanges() {
         Payload p{0x31};
         for (int i = 0; i < s.cameraRange.key.size; ++i)
             p.push_back(s.cameraRange.key.bytes[static_cast<size_t>(i)]);
-        if (!replies_[p].Good()) {
+        if (!Good(replies_[p])) {
             end(kExitCamera, std::string(s.name) + ": the camera did not report the range (" +
                                  AnswerStatus(replies_[p]) + "); nothing set");
             return;
@@ -428,18 +414,18 @@ void CtlJob::writeNext() {
     const Assignment a = assignments_[next_];
     nextSent_ = true;
     send(WritePayload(*a.setting, a.value), [this, a](const Reply& w) {
-        if (!w.Good()) {
+        if (!Good(w)) {
             setFailed(AnswerStatus(w));
             return;
         }
         send(ReadPayload(*a.setting), [this, a](const Reply& r) {
-            if (!r.Good() || !AnswerCarries(*a.setting, r.View())) {
+            if (!Good(r) || !AnswerCarries(*a.setting, View(r))) {
                 setFailed("reading it back failed: " +
-                          (r.Good() ? std::string("the answer does not carry the setting")
-                                    : AnswerStatus(r)));
+                          (Good(r) ? std::string("the answer does not carry the setting")
+                                   : AnswerStatus(r)));
                 return;
             }
-            const int back = ReadValue(*a.setting, r.View());
+            const int back = ReadValue(*a.setting, View(r));
             if (back != a.value) {
                 setFailed("the camera reads back " + FormatValue(*a.setting, back));
                 return;

@@ -1,20 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "Exchange.h"
 
+#include "KindTable.h"
+
 namespace r8 {
 
+namespace {
+constexpr KindText<ExchangeError> kTexts[] = {
+    {ExchangeError::None, "ok"},
+    {ExchangeError::ErrorAnswer, "error answer"},
+    {ExchangeError::NoAnswer, "no answer"},
+    {ExchangeError::LinkLost, "link lost"},
+};
+} // namespace
+
 const char* ExchangeErrorText(ExchangeError e) {
-    switch (e) {
-    case ExchangeError::None:
-        return "ok";
-    case ExchangeError::ErrorAnswer:
-        return "error answer";
-    case ExchangeError::NoAnswer:
-        return "no answer";
-    case ExchangeError::LinkLost:
-        return "link lost";
-    }
-    return "?";
+    return TextOf(kTexts, e, "?");
 }
 
 bool AnswerBelongs(const uint8_t* a, const Payload15& p) {

@@ -55,6 +55,13 @@ public:
         std::copy(request.p.begin(), request.p.begin() + request.n, f.begin() + 1);
         StxCommand(request.n);
     }
+    // Sends the settings block built from bits 7-0 of 2048 setting entries (the table must live
+    // until it has gone out); done gets the camera's answer to it or a typed failure. This
+    // default, for contexts without a link, sends nothing and answers LinkLost.
+    virtual void ExchangeBlock(const int32_t* settingTable, ReplyFn done) {
+        (void)settingTable;
+        if (done) done({ExchangeError::LinkLost});
+    }
     // The answer being handled and the command it answers.
     virtual AnswerView Answer() const = 0;
     virtual CameraState& State() = 0;

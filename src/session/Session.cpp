@@ -358,7 +358,7 @@ void Session::lineSendsGarbage() {
     if (wasUp) {
         observer_.LinkUp(false);
         SetStatusText(0, kConnecting);
-        AnswerLost();
+        roomsLost();
     }
 }
 
@@ -382,6 +382,10 @@ void Session::StxCommand(int n) {
 
 void Session::Exchange(const Request& request, ReplyFn done) {
     linkCall([&] { link_->Submit(request, std::move(done)); });
+}
+
+void Session::ExchangeBlock(const int32_t* settingTable, ReplyFn done) {
+    linkCall([&] { link_->SohCommand(settingTable, std::move(done)); });
 }
 
 void Session::StaleAnswer(const uint8_t* answer, const Payload15& command) {
@@ -469,7 +473,7 @@ void Session::deviceGone() {
     port_->Close(); // no handler of the dead port runs after this
     observer_.LinkUp(false);
     SetStatusText(0, kDisconnected);
-    AnswerLost();
+    roomsLost();
     watchForDevice();
     if (first) {
         std::string text;
@@ -571,7 +575,13 @@ void Session::tryReconnect() {
     linkCall([this] { link_->IdEnq(); });
 }
 
+// The link's time-out gave up on the answer.
 void Session::AnswerLost() {
+    observer_.NoAnswer();
+    roomsLost();
+}
+
+void Session::roomsLost() {
     for (Room* room : rooms_)
         if (room) room->OnLinkLost();
 }

@@ -63,6 +63,15 @@ public:
     LoopTimer& RetryTimer() { return *retryTimer_; }
     void RetryTimerTimer();
 
+    // The camera has answered the enquiry: commands can be sent.
+    bool LinkUp() const { return link_->LINK_STATUS != 0; }
+    // The link is up and free: no page load runs or is queued, nothing is on the wire.
+    bool Free() const {
+        return LinkUp() && Trans_chk() && loader_->Orders.bOrder == 0 && !ExchangeInFlight();
+    }
+    // An exchange is on the wire and awaited, or a command waits for it.
+    bool ExchangeInFlight() const { return link_->InFlight() || link_->Waiting() > 0; }
+
     // The search over the ports that list() gives (the window without pinned ports): it is
     // asked afresh at the start and at every tick, and each tick tries the next port in its
     // order; a port that was not there before is tried at the next tick. The ticks and the
@@ -108,6 +117,7 @@ public:
     CommandFrame& SendFrame() override { return link_->SendFrame; }
     void StxCommand(int n) override;
     void Exchange(const Request& request, ReplyFn done = {}) override;
+    void ExchangeBlock(const int32_t* settingTable, ReplyFn done) override;
     AnswerView Answer() const override;
     CameraState& State() override { return state_; }
     int ActivePage() const override { return observer_.ActivePage(); }
@@ -136,6 +146,8 @@ private:
     uint8_t SearchPort(int32_t attempt) override;
     void Resending(bool block) override { observer_.Resending(block); }
     void AnswerLost() override;
+    // Rooms are told that the answer they waited for will not come.
+    void roomsLost();
     void StaleAnswer(const uint8_t* answer, const Payload15& command) override;
 
     // TransferHost

@@ -34,6 +34,10 @@ public:
     virtual void ResetAcknowledged() {}
     // The camera never answered the start-up enquiry: the session gives up.
     virtual void LinkLost() {}
+    // The command on the wire was not answered within its time-out and retries: the link has
+    // given up on it (and shown " Serial Port not connected "). Told before the rooms and the
+    // reply.
+    virtual void NoAnswer() {}
     // A burst of line errors ended: the message shown at its start came `more` times after
     // (the window has shown the count in status panel 3 meanwhile).
     virtual void Repeated(const std::string& /*text*/, const std::string& /*caption*/,

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // r8v5mc-ctl against the simulated camera on a pseudo-terminal, through the real termios
 // component: every catalogued setting set and read back, values refused before anything is
-// sent, a profile carried from one camera to another, a set that stops half-way.
+// sent, a profile carried from one camera to another, a set that stops half-way, and ctl on a
+// camera whose last copy was killed mid-exchange.
 #include "Catalogue.h"
 #include "CtlTool.h"
+#include "EepromImage.h"
 #include "HexText.h"
 #include "Session.h"
 #include "SimPeer.h"
@@ -13,10 +15,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace r8 {
 namespace {
@@ -363,6 +372,148 @@ TEST_F(CtlTest, JsonIsOneObjectPerCommandAndErrorsAreObjectsToo) {
     std::fclose(e);
     EXPECT_NE(std::string(out, size).find("{\"error\": {\"kind\": \"port\""), std::string::npos);
     std::free(out);
+}
+
+// r8v5mc-copy killed in the middle of an exchange, then r8v5mc-ctl on the same camera: ctl gets
+// the answer to its own command, never what the camera still had to say to the dead copy. The
+// camera holds its replies, so each kill moment is a state of the line that the test sets up
+// exactly: what the camera has received and how much of its reply it has let out.
+constexpr int kPatienceMs = 15000;
+
+pid_t SpawnCopy(const sim::test::TempDir& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), R8_COPY_EXE);
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, dir.File("copy.out").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, dir.File("copy.err").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    return pid;
+}
+
+// What the camera has let out of its reply to the dead copy's last command when the copy dies.
+enum class Out { Nothing, Ack, AckAndHalfTheAnswer, All };
+
+TEST(AfterAKilledCopy, CtlGetsTheAnswerToItsOwnCommand) {
+    // The start: ENQ and the Copy page's two reads; then the copy's own commands.
+    constexpr size_t kStartUnits = 3;
+    struct Case {
+        const char* moment;
+        std::vector<std::string> copy; // r8v5mc-copy's command
+        size_t answered;               // its commands answered in full before the kill
+        Out out;
+        std::vector<std::string> ctl;
+    } const cases[] = {
+        // The read of word 0046 has reached the camera, its reply has not left.
+        {"right after a command went out",
+         {"verify", "image.dat"},
+         0x46,
+         Out::Nothing,
+         {"raw", "31", "0C", "03", "FF"}},
+        // The ACK is out, the answer frame is due: the copy waits for the answer.
+        {"between the ACK and the answer",
+         {"verify", "image.dat"},
+         0x46,
+         Out::Ack,
+         {"raw", "31", "0C", "03", "FF"}},
+        {"mid-answer",
+         {"read", "new.dat"},
+         0x46,
+         Out::AckAndHalfTheAnswer,
+         {"raw", "31", "0C", "03", "FF"}},
+        {"mid-answer, then get",
+         {"read", "new.dat"},
+         0x10,
+         Out::AckAndHalfTheAnswer,
+         {"get", "agc"}},
+        // The whole answer is on the line; the copy never acknowledged it, nor sent the next.
+        {"between exchanges",
+         {"verify", "image.dat"},
+         0x46,
+         Out::All,
+         {"raw", "31", "0C", "03", "FF"}},
+        // A batch write: word 03FF read, the settings block taken and acknowledged, its answer
+        // due (its answer carries the words the camera took, A2 the block's kind).
+        {"during a block", {"write", "image.dat"}, 1, Out::Ack, {"raw", "31", "0C", "03", "FF"}},
+        {"during a block, then get", {"write", "image.dat"}, 1, Out::Nothing, {"get", "agc"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.moment);
+        sim::test::TempDir dir;
+        std::ofstream(dir.File("image.dat"), std::ios::binary)
+            << sim::SettingsText(sim::FactoryEeprom({}));
+        CameraSim camera;
+        camera.Start();
+        camera.Hold();
+        std::vector<std::string> args{"--port", camera.SlavePath()};
+        for (const std::string& w : c.copy)
+            args.push_back(w == "image.dat" || w == "new.dat" ? dir.File(w) : w);
+        const pid_t copy = SpawnCopy(dir, args);
+        ASSERT_GT(copy, 0);
+        // One unit at a time: its command in (its reply held), then its reply out.
+        for (size_t unit = 0; unit < kStartUnits + c.answered; ++unit) {
+            ASSERT_TRUE(camera.WaitHeld(1, kPatienceMs)) << "unit " << unit;
+            camera.Release(1);
+        }
+        ASSERT_TRUE(camera.WaitHeld(1, kPatienceMs));
+        const auto commands = camera.Commands();
+        const size_t sentBefore = camera.Sent();
+        size_t bytes = 0;
+        if (c.out == Out::Ack) bytes = 1;
+        if (c.out == Out::AckAndHalfTheAnswer) bytes = 1 + kCommandFrameSize / 2;
+        if (bytes > 0) {
+            camera.ReleaseBytes(bytes);
+            ASSERT_TRUE(camera.WaitSent(sentBefore + bytes, kPatienceMs));
+        }
+        ASSERT_EQ(kill(copy, SIGKILL), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(copy, &status, 0), copy);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the copy was still running when it was killed";
+        if (c.out == Out::All) {
+            // After the kill: nobody reads it.
+            camera.Release(1);
+            ASSERT_TRUE(camera.WaitSent(sentBefore + 1 + kCommandFrameSize + 1, kPatienceMs));
+        }
+        const std::vector<uint8_t> last(commands.back().begin(), commands.back().end());
+        if (c.copy[0] == "write") {
+            EXPECT_TRUE(camera.Received().back().size() == kBlockFrameSize) << "the block is out";
+        } else {
+            EXPECT_EQ(last[0], 0x31);
+            EXPECT_EQ(last[3], c.answered & 0xFF) << "the dead copy's read";
+        }
+
+        // ctl: the camera lets out everything it still holds once ctl's enquiry is in, so what
+        // was due to the dead copy arrives after ctl has opened the port and asked.
+        const size_t held = camera.Held();
+        bool resumed = false;
+        const Result r = Ctl(camera, c.ctl, [&](Session&) {
+            if (!resumed && camera.Held() > held) {
+                camera.Resume();
+                resumed = true;
+            }
+        });
+        EXPECT_TRUE(resumed);
+        // The same command on the camera at rest is the reference.
+        const Result again = Ctl(camera, c.ctl, {});
+        EXPECT_EQ(again.code, kExitDone) << again.err;
+        EXPECT_EQ(r.code, kExitDone) << r.err;
+        EXPECT_EQ(r.out, again.out) << r.err;
+        if (c.ctl[0] == "raw") {
+            const int word = sim::FactoryEeprom({})[0x3FF];
+            EXPECT_EQ(r.out.substr(0, 18), "A0 0C 03 FF " +
+                                               HexByte(static_cast<uint8_t>(word >> 8)) + " " +
+                                               HexByte(static_cast<uint8_t>(word & 0xFF)) + " ")
+                << r.out;
+        }
+        camera.Stop();
+    }
 }
 
 } // namespace

@@ -123,15 +123,10 @@ private:
     }
     Room& Attach(Session& session) override {
         CopyReport& report = *this;
-        engine_ = std::make_unique<CopyEngine>(
-            session, [&session](const int32_t* table) { session.Link().SohCommand(table); },
-            report);
+        engine_ = std::make_unique<CopyEngine>(session, report);
         return *engine_;
     }
     bool Start() override;
-    bool ExchangeInFlight() const override {
-        return const_cast<ToolSession&>(tool_).GetSession().Link().AnswerCount != -1;
-    }
     std::vector<std::string> Files() const override { return {args_.file}; }
     void OnStop() override {
         if (engine_) stopNote_ = engine_->Stop();
@@ -143,7 +138,6 @@ private:
         progress_.Break();
     }
     void BeforeLine() override { progress_.Break(); }
-    void ResetAcknowledged() override { engine_->CloseCopyFile(); }
     void Resending(bool block) override {
         ++retries_;
         progress_.Note(std::string(block ? "no answer to the settings block: sending it again"

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Read exchanges (EEPROM word reads) through the termios component, the receive state machine
-// and the link rules against the simulated camera.
+// Read exchanges (EEPROM word reads, each sent with its reply callback as the tools send them)
+// through the termios component, the receive state machine and the link rules against the
+// simulated camera.
 //
 //   bench_exchange [N] [--pace] [--port PATH] [--table]
 //
@@ -105,13 +106,22 @@ Cost RunTool(int n) {
         return {};
     }
 
+    // Each read is an exchange with its reply, as the copy and r8v5mc-ctl send them; with
+    // nothing in flight it goes out at once, so the queue costs nothing here.
+    int replies = 0;
+    bool replyOk = true;
     auto sendRead = [&](int k) {
-        auto& f = link.SendFrame;
-        f[1] = 0x31;
-        f[2] = 0x0C;
-        f[3] = static_cast<uint8_t>((k >> 8) & 0x03);
-        f[4] = static_cast<uint8_t>(k & 0xFF);
-        link.StxCommand(f, 4);
+        r8::Request r;
+        r.p[0] = 0x31;
+        r.p[1] = 0x0C;
+        r.p[2] = static_cast<uint8_t>((k >> 8) & 0x03);
+        r.p[3] = static_cast<uint8_t>(k & 0xFF);
+        r.n = 4;
+        link.Submit(r, [&, k](const r8::Reply& reply) {
+            ++replies;
+            replyOk = replyOk && reply.Ok() && reply.answer[2] == r.p[2] &&
+                      reply.answer[3] == static_cast<uint8_t>(k & 0xFF);
+        });
     };
 
     const double wall0 = Now();
@@ -119,7 +129,8 @@ Cost RunTool(int n) {
     const double proc0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     for (int k = 0; k < n; ++k) {
         sendRead(k);
-        if (!Pump(comm, [&] { return host.answers == k + 1 || host.failed; }) || host.failed) {
+        if (!Pump(comm, [&] { return replies == k + 1 || host.failed; }) || host.failed ||
+            !replyOk) {
             std::fprintf(stderr, "exchange %d failed\n", k);
             return {};
         }
@@ -229,8 +240,10 @@ int Table(const std::string& path, int n, bool paced) {
                    Fixed(100.0 * minimumMs / raw.wall, 2, "%"), "", "");
         char ratio[32];
         std::snprintf(ratio, sizeof ratio, "%.4f", tool.wall / raw.wall);
+        const double r = tool.wall / raw.wall;
         bench::Row("Read exchange, paced: the tool's link", Fixed(tool.wall, 3, "ms"),
-                   Fixed(raw.wall, 3, "ms") + " raw loop", ratio, "", "");
+                   Fixed(raw.wall, 3, "ms") + " raw loop", ratio, "<= 1.05",
+                   bench::Verdict(r <= 1.05));
         return 0;
     }
 

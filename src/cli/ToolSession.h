@@ -168,4 +168,12 @@ private:
     std::chrono::steady_clock::time_point stopBy_{};
 };
 
+// Runs a tool's command object: Job(args, io), then its Run(signalFd, onStep).
+template <class Job, class Args>
+int RunJob(const Args& args, const ToolStreams& io, int signalFd,
+           const std::function<void(Session&)>& onStep) {
+    Job job(args, io);
+    return job.Run(signalFd, onStep);
+}
+
 } // namespace r8

@@ -526,8 +526,7 @@ int RunPorts(const CtlArgs& args, const ToolStreams& io) {
 int RunCtlTool(const CtlArgs& args, const ToolStreams& io, int signalFd,
                const std::function<void(Session&)>& onStep) {
     if (args.op == CtlArgs::Op::Ports) return RunPorts(args, io);
-    CtlJob job(args, io);
-    return job.Run(signalFd, onStep);
+    return RunJob<CtlJob>(args, io, signalFd, onStep);
 }
 
 } // namespace r8

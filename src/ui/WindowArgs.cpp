@@ -119,10 +119,13 @@ Adjusts and services the R8V5MC CCD colour camera over a serial line.
 Press Ctrl+Shift+P in the main window to enter the service access code.
 The window needs a graphical session (DISPLAY or WAYLAND_DISPLAY set).
 
+Without --com1 and --com2 the camera is searched on every serial port: the
+port it last answered on, /dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*,
+/dev/ttyS0, /dev/ttyS1. Camera > Port... lists them and takes another.
+
 Options:
-  --com1 PATH        Device of serial port 1 (default /dev/ttyS0), or
-                     socket://HOST:PORT or rfc2217://HOST:PORT for a serial
-                     device server.
+  --com1 PATH        Device of serial port 1, or socket://HOST:PORT or
+                     rfc2217://HOST:PORT for a serial device server.
   --com2 PATH        Device of serial port 2 (default /dev/ttyS1), or a
                      network port.
   --simulate         Start a simulated camera on a pseudo-terminal and put it

@@ -337,8 +337,7 @@ Exit status: 0 done; 1 the camera answered an error, or verify or diff found a d
 int RunCopyTool(const CopyArgs& args, const ToolStreams& io, int signalFd,
                 const std::function<void(Session&)>& onStep) {
     if (args.op == CopyArgs::Op::Diff) return RunDiff(args, io);
-    CopyJob job(args, io);
-    return job.Run(signalFd, onStep);
+    return RunJob<CopyJob>(args, io, signalFd, onStep);
 }
 
 } // namespace r8

@@ -134,31 +134,38 @@ void CopyTab::CtopOK2Click() {
 
 void CopyTab::ptocOk2Click() {
     complete2->hide();
-    if (!ctx_.Trans_chk()) return;
-    begin(kPcToCameraBatch, "PC->Camera");
-    if (!chooseSource(!Copyfname2->Caption().isEmpty())) return;
-    Copyfname2->SetCaption(OpenDialog1.FileName);
-    Same->setFocus();
-    running(engine_.ptocOk2Click(LocalPath(OpenDialog1.FileName)));
+    fromFile(kPcToCameraBatch, "PC->Camera", !Copyfname2->Caption().isEmpty(), {},
+             [this](const std::string& path) {
+                 Same->setFocus();
+                 return engine_.ptocOk2Click(path);
+             });
 }
 
 void CopyTab::ptocOkClick() {
-    if (!ctx_.Trans_chk()) return;
-    begin(kPcToCameraSingle, "PC->Camera(Single)");
-    Copyfname2->SetCaption("");
-    if (!chooseSource(!OpenDialog1.FileName.isEmpty())) return;
-    Copyfname2->SetCaption(OpenDialog1.FileName);
-    Same->SetChecked(true);
-    running(engine_.ptocOkClick(LocalPath(OpenDialog1.FileName)));
+    fromFile(
+        kPcToCameraSingle, "PC->Camera(Single)", !OpenDialog1.FileName.isEmpty(),
+        [this] { Copyfname2->SetCaption(""); },
+        [this](const std::string& path) {
+            Same->SetChecked(true);
+            return engine_.ptocOkClick(path);
+        });
 }
 
 void CopyTab::VerifyClick() {
+    fromFile(
+        kCameraToPc, "Verify", !Copyfname2->Caption().isEmpty(), [this] { VerifyList->Clear(); },
+        [this](const std::string& path) { return engine_.Verify(path); });
+}
+
+void CopyTab::fromFile(CopyMode mode, const QString& name, bool reuse,
+                       const std::function<void()>& prepare,
+                       const std::function<bool(const std::string&)>& start) {
     if (!ctx_.Trans_chk()) return;
-    begin(kCameraToPc, "Verify");
-    VerifyList->Clear();
-    if (!chooseSource(!Copyfname2->Caption().isEmpty())) return;
+    begin(mode, name);
+    if (prepare) prepare();
+    if (!chooseSource(reuse)) return;
     Copyfname2->SetCaption(OpenDialog1.FileName);
-    running(engine_.Verify(LocalPath(OpenDialog1.FileName)));
+    running(start(LocalPath(OpenDialog1.FileName)));
 }
 
 void CopyTab::CopyStopClick() {

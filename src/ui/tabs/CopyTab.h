@@ -85,6 +85,11 @@ private:
     bool execute(FileDialog& dialog);
     // The file of a PC->Camera transfer: the last one when Same allows it, else the dialog's.
     bool chooseSource(bool reuse);
+    // A transfer from a file (PC->Camera, Verify): asks Trans_chk, shows its start, runs
+    // prepare, chooses the file (reuse: the last one when Same allows it), then start(path).
+    void fromFile(CopyMode mode, const QString& name, bool reuse,
+                  const std::function<void()>& prepare,
+                  const std::function<bool(const std::string&)>& start);
     // Tells OnRunning whether a transfer runs: after a start (on = what it returned) and at
     // the end.
     void running(bool on);

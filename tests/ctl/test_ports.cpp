@@ -7,10 +7,10 @@
 #include "PortProbe.h"
 #include "ScanRoot.h"
 #include "SimPeer.h"
+#include "ToolRun.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -19,28 +19,12 @@
 namespace r8 {
 namespace {
 
-struct Result {
-    int code = -1;
-    std::string out, err;
-};
+using Result = test::ToolRun;
 
 Result Ctl(const std::vector<std::string>& words) {
     const CtlArgs args = ParseCtlArgs(words);
     EXPECT_EQ(args.error, "");
-    char* out = nullptr;
-    char* err = nullptr;
-    size_t outSize = 0, errSize = 0;
-    std::FILE* o = open_memstream(&out, &outSize);
-    std::FILE* e = open_memstream(&err, &errSize);
-    Result r;
-    r.code = RunCtlTool(args, ToolStreams{o, e});
-    std::fclose(o);
-    std::fclose(e);
-    r.out.assign(out, outSize);
-    r.err.assign(err, errSize);
-    std::free(out);
-    std::free(err);
-    return r;
+    return test::CaptureTool([&](const ToolStreams& io) { return RunCtlTool(args, io); });
 }
 
 sim::SimOptions cameraAt(const std::string& link) {

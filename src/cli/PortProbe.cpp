@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "PortProbe.h"
 
+#include "KindTable.h"
+
 #include "Comm.h"
 #include "NetAddress.h"
 
@@ -104,25 +106,16 @@ std::string configHome() {
 } // namespace
 
 const char* ProbeStateName(State s) {
-    switch (s) {
-    case State::Answered:
-        return "answered";
-    case State::NoAnswer:
-        return "no answer";
-    case State::Busy:
-        return "busy";
-    case State::Missing:
-        return "missing";
-    case State::Denied:
-        return "permission";
-    case State::NotSerial:
-        return "not a serial port";
-    case State::Network:
-        return "network (not probed)";
-    case State::Failed:
-        break;
-    }
-    return "failed";
+    static constexpr KindText<State> kNames[] = {
+        {State::Answered, "answered"},
+        {State::NoAnswer, "no answer"},
+        {State::Busy, "busy"},
+        {State::Missing, "missing"},
+        {State::Denied, "permission"},
+        {State::NotSerial, "not a serial port"},
+        {State::Network, "network (not probed)"},
+    };
+    return TextOf(kNames, s, "failed");
 }
 
 std::vector<ProbeResult> ProbePorts(const std::vector<std::string>& paths, int timeoutMs,

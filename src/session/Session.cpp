@@ -191,23 +191,21 @@ void Session::tryingPort(const std::string& path, bool setPath) {
     searching_ = path;
     if (setPath) SetPortPath(1, path);
     if (path.empty()) return;
-    const std::string none = path + ": no answer to the enquiry.";
-    auto it = std::find_if(tried_.begin(), tried_.end(),
-                           [&](const TriedPort& t) { return t.path == path; });
-    if (it == tried_.end())
-        tried_.push_back({path, none});
-    else
-        it->cause = none;
+    noteTried(path, path + ": no answer to the enquiry.");
     SetStatusText(0, std::string(kConnecting) + ": " + path);
 }
 
-void Session::searchFailed(const std::string& path, const std::string& text) {
+void Session::noteTried(const std::string& path, const std::string& cause) {
     auto it = std::find_if(tried_.begin(), tried_.end(),
                            [&](const TriedPort& t) { return t.path == path; });
     if (it == tried_.end())
-        tried_.push_back({path, text});
+        tried_.push_back({path, cause});
     else
-        it->cause = text;
+        it->cause = cause;
+}
+
+void Session::searchFailed(const std::string& path, const std::string& text) {
+    noteTried(path, text);
     if (openReported_.insert(path).second) observer_.SearchNote(text);
 }
 

@@ -183,6 +183,8 @@ private:
     void tryingPort(const std::string& path, bool setPath);
     // The search could not use path: text says why.
     void searchFailed(const std::string& path, const std::string& text);
+    // The cause kept for a port of this search (the give-up box lists them).
+    void noteTried(const std::string& path, const std::string& cause);
     void startSearch();
 
     struct Decoder {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The raw command text parser against a plain reference, and its payload read back.
-#include "CommandText.h"
 #include "HexText.h"
+#include "patterns/CommandText.h"
 
 #include <cstddef>
 #include <cstdint>

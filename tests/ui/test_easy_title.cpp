@@ -14,36 +14,6 @@ QString U(const char16_t* s) {
     return QString::fromUtf16(s);
 }
 
-TEST(TitleCode, EncodesAndDecodesTheCameraCharacterSet) {
-    const struct {
-        char16_t c;
-        uint16_t sent;
-        char16_t shownBack;
-    } cases[] = {
-        {u'0', 0x0000, u'0'},      {u'9', 0x0009, u'9'},           {u'A', 0x0010, u'A'},
-        {u'Z', 0x0029, u'Z'},      {u'a', 0x0030, u'a'},           {u'z', 0x0049, u'z'},
-        {u' ', 0x01FE, u' '},      {u'\'', 0x0102, u'\''},         {u'"', 0x0103, u'"'},
-        {u'.', 0x0105, u'.'},      {u'/', 0x0117, u'/'},           {u'-', 0x0120, u'-'},
-        {u'*', 0x0126, u'*'},      {u'\uFF61', 0x010F, u'\uFF61'}, {u'\uFF62', 0x0110, u'\uFF62'},
-        {u'!', 0x01FE, u' '},      {u'\uFF63', 0x01FE, u' '},      {u'\u00E9', 0x01FE, u' '},
-        {u'\u3042', 0x01FE, u' '}, {u'\t', 0x01FE, u' '},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ui::EncodeTitleChar(c.c), c.sent) << int(c.c);
-        EXPECT_EQ(ui::DecodeTitleCode(ui::EncodeTitleChar(c.c)), c.shownBack) << int(c.c);
-    }
-    // Codes no entry holds are shown as spaces; 0xFFFF marks "no code" and is none either.
-    for (uint16_t code : {0x0104, 0x004A, 0x7777, 0xFFFF})
-        EXPECT_EQ(ui::DecodeTitleCode(code), u' ') << code;
-    // Every byte with a code comes back as itself.
-    for (int b = 0; b < 256; ++b) {
-        const uint16_t code = ui::TitleCodeTable[static_cast<size_t>(b)];
-        if (code != ui::kNoTitleCode) {
-            EXPECT_EQ(ui::TitleByteOf(ui::DecodeTitleCode(code)), b);
-        }
-    }
-}
-
 class EasyTitleTest : public EasyWindow {
 protected:
     EasyTitle& T() { return *Easy().TitleArea; }

@@ -349,22 +349,5 @@ TEST_F(LineWindow, PushSwitchWindowSendsTheSwitchNumbers) {
         EXPECT_FALSE(s.starts_with("2132")) << s;
 }
 
-// The camera's range fills the panel; start and end may come in either order.
-TEST(MaskPreviewScale, TheCameraRangeFillsThePanel) {
-    struct Row {
-        MaskRect mask;
-        ui::PanelRect panel;
-    } rows[] = {
-        {{0x00, 0xD8, 0x00, 0xA8}, {0, 0, 216, 168}},
-        {{0x6C, 0xD8, 0x54, 0xA8}, {108, 84, 108, 84}},
-        {{0x40, 0x20, 0x60, 0x30}, {32, 48, 32, 48}},
-        {{0x10, 0x10, 0x10, 0x10}, {16, 16, 1, 1}},   // never narrower than a pixel
-        {{0xF0, 0xFF, 0xF0, 0xFF}, {215, 167, 1, 1}}, // beyond the range: at the edge
-    };
-    for (const Row& r : rows)
-        EXPECT_EQ(ui::MaskToPanel(r.mask, 216, 168), r.panel) << int(r.mask.hs);
-    EXPECT_EQ(ui::MaskToPanel({0x00, 0xD8, 0x00, 0xA8}, 205, 126), (ui::PanelRect{0, 0, 205, 126}));
-}
-
 } // namespace
 } // namespace r8::test

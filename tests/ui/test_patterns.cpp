@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The control patterns that the service tabs share: the stepped hexadecimal edit, edits that make
-// one command, payloads built at send time, answer chains, read loops, the memo and the raw
-// command text.
+// one command, payloads built at send time, read loops and the memo (the patterns without Qt
+// are tested in test_ui_logic.cpp).
 #include "FakeContext.h"
 #include "QtTestEnv.h"
-#include "patterns/AnswerChain.h"
-#include "patterns/CommandText.h"
 #include "patterns/HexSpin.h"
 #include "patterns/ReadLoop.h"
 #include "patterns/Senders.h"
@@ -137,26 +135,6 @@ TEST(Senders, EditsThatMakeOneCommandAndPayloadsBuiltAtSendTime) {
     EXPECT_EQ(ctx.sent, (Sent{"211E"}));
 }
 
-TEST(AnswerChain, RunsTheRowOfTheAnswer) {
-    std::string trail;
-    const AnswerChain chain({
-        {0x41, 0x00, [&](const AnswerView&) { trail += "a"; }},
-        {0x0A, 0x2F, [&](const AnswerView&) { trail += "b"; }},
-        {0x0A, kAnyItem, [&](const AnswerView& a) { trail += std::to_string(a.Item()); }},
-    });
-    const uint8_t command[15] = {0x21};
-    struct Case {
-        uint8_t group, item;
-        bool matched;
-    };
-    for (const Case c : {Case{0x41, 0x00, true}, Case{0x41, 0x01, false}, Case{0x0A, 0x2F, true},
-                         Case{0x0A, 0x07, true}, Case{0x42, 0x00, false}}) {
-        const uint8_t answer[15] = {0xA0, c.group, c.item};
-        EXPECT_EQ(chain.Advance(AnswerView(answer, command)), c.matched) << int(c.group);
-    }
-    EXPECT_EQ(trail, "ab7");
-}
-
 TEST(ReadLoop, CompletesAndShowsRows) {
     struct Case {
         const char* name;
@@ -209,45 +187,6 @@ TEST(Memo, ChangesFireOnceEachAndNotForTheSameText) {
     memo->Clear();
     EXPECT_EQ(changes, 3);
     EXPECT_TRUE(memo->Lines().isEmpty());
-}
-
-TEST(CommandText, PayloadsAndFaults) {
-    using R = CommandText::Result;
-    struct Case {
-        const char* text;
-        R result;
-        std::string payload; // P1..Pn in hexadecimal when Ok, else the token at fault
-    };
-    const Case cases[] = {
-        {"21 1E", R::Ok, "211E"},
-        {"211E", R::Ok, "211E"},
-        {"21,1E", R::Ok, "211E"},
-        {"2 1E", R::Ok, "021E"},
-        {"\t31 0a 23 ", R::Ok, "310A23"},
-        {"123", R::Ok, "1203"},
-        {"00 11 22 33 44 55 66 77 88 99 AA BB CC DD EE", R::Ok, "00112233445566778899AABBCCDDEE"},
-        {"", R::Empty, ""},
-        {" , ", R::Empty, ""},
-        {"SendBuffer", R::NotHex, "SendBuffer"},
-        {"21 1G 00", R::NotHex, "1G"},
-        {"0x21", R::NotHex, "0x21"},
-        {"00112233445566778899AABBCCDDEE FF", R::TooLong, "FF"},
-        {"00112233445566778899AABBCCDDEEF", R::TooLong, "00112233445566778899AABBCCDDEEF"},
-    };
-    for (const auto& c : cases) {
-        const CommandText t = ParseCommandText(c.text);
-        EXPECT_EQ(t.result, c.result) << c.text;
-        if (t.Ok()) {
-            std::string hex;
-            for (int i = 0; i < t.count; ++i)
-                hex += HexText(t.payload[static_cast<size_t>(i)], 2).toStdString();
-            EXPECT_EQ(hex, c.payload) << c.text;
-            EXPECT_EQ(t.Problem(), "");
-        } else {
-            EXPECT_EQ(t.token, c.payload) << c.text;
-            EXPECT_NE(t.Problem(), "") << c.text;
-        }
-    }
 }
 
 } // namespace

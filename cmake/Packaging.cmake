@@ -9,7 +9,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME r8v5mc)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "r8v5mc developers <r8v5mc-devel@lists.example.org>")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The package's prefix is the DEB generator's default, under which the install rules' relative
+# GNUInstallDirs destinations land as Debian lays them out.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

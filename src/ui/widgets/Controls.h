@@ -88,6 +88,7 @@ class Label : public QLabel {
     Q_OBJECT
 public:
     explicit Label(const QString& caption, QWidget* parent = nullptr);
+    explicit Label(QWidget* parent) : Label(QString(), parent) {}
     QString Caption() const { return text(); }
     void SetCaption(const QString& c) { setText(c); }
     Handler OnDblClick;
@@ -99,6 +100,7 @@ protected:
 // A panel or group box: enabling or disabling it does so for everything on it.
 class Panel : public QFrame {
     Q_OBJECT
+    Q_PROPERTY(QString caption READ Caption WRITE SetCaption)
 public:
     explicit Panel(QWidget* parent = nullptr, const QString& caption = {});
     QString Caption() const { return caption_; }
@@ -117,12 +119,14 @@ class GroupBox : public QGroupBox {
     Q_OBJECT
 public:
     explicit GroupBox(const QString& caption, QWidget* parent = nullptr);
+    explicit GroupBox(QWidget* parent) : GroupBox(QString(), parent) {}
 };
 
 class Button : public QPushButton {
     Q_OBJECT
 public:
     explicit Button(const QString& caption, QWidget* parent = nullptr);
+    explicit Button(QWidget* parent) : Button(QString(), parent) {}
     Handler OnClick; // operator click or Click() from code
     void Click();
 };
@@ -131,6 +135,7 @@ class CheckBox : public QCheckBox {
     Q_OBJECT
 public:
     explicit CheckBox(const QString& caption, QWidget* parent = nullptr);
+    explicit CheckBox(QWidget* parent) : CheckBox(QString(), parent) {}
     bool Checked() const { return isChecked(); }
     // Fires OnClick when the state changes, as an operator click does.
     void SetChecked(bool on);
@@ -138,11 +143,31 @@ public:
 };
 
 // Radio buttons in a captioned box, laid out in columns. ItemIndex -1 means none selected.
+// A form gives the items, the columns and the margins around the buttons as properties.
 class RadioGroup : public QGroupBox {
     Q_OBJECT
+    Q_PROPERTY(QStringList items READ Items WRITE SetItems)
+    Q_PROPERTY(int columns READ Columns WRITE SetColumns)
+    Q_PROPERTY(int marginLeft READ LeftMargin WRITE SetLeftMargin)
+    Q_PROPERTY(int marginTop READ TopMargin WRITE SetTopMargin)
+    Q_PROPERTY(int marginRight READ RightMargin WRITE SetRightMargin)
+    Q_PROPERTY(int marginBottom READ BottomMargin WRITE SetBottomMargin)
+    Q_PROPERTY(int spacing READ Spacing WRITE SetSpacing)
 public:
     RadioGroup(const QString& caption, const QStringList& items, int columns = 1,
                QWidget* parent = nullptr);
+    explicit RadioGroup(QWidget* parent) : RadioGroup(QString(), {}, 1, parent) {}
+    int Columns() const { return columns_; }
+    int LeftMargin() const;
+    int TopMargin() const;
+    int RightMargin() const;
+    int BottomMargin() const;
+    int Spacing() const;
+    void SetLeftMargin(int v);
+    void SetTopMargin(int v);
+    void SetRightMargin(int v);
+    void SetBottomMargin(int v);
+    void SetSpacing(int v);
     int ItemIndex() const { return index_; }
     // Fires OnClick when the index changes (also from code); out-of-range values select none.
     void SetItemIndex(int index);
@@ -172,6 +197,7 @@ class ComboBox : public QComboBox {
     Q_OBJECT
 public:
     ComboBox(const QStringList& items, QWidget* parent = nullptr);
+    explicit ComboBox(QWidget* parent) : ComboBox(QStringList(), parent) {}
     int ItemIndex() const { return currentIndex(); }
     // Fires OnChange when the index changes (also from code); out-of-range values select none.
     void SetItemIndex(int index);

@@ -18,6 +18,45 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, int col
     rebuild();
 }
 
+int RadioGroup::LeftMargin() const {
+    return grid_->contentsMargins().left();
+}
+int RadioGroup::TopMargin() const {
+    return grid_->contentsMargins().top();
+}
+int RadioGroup::RightMargin() const {
+    return grid_->contentsMargins().right();
+}
+int RadioGroup::BottomMargin() const {
+    return grid_->contentsMargins().bottom();
+}
+int RadioGroup::Spacing() const {
+    return grid_->spacing();
+}
+void RadioGroup::SetLeftMargin(int v) {
+    QMargins m = grid_->contentsMargins();
+    m.setLeft(v);
+    grid_->setContentsMargins(m);
+}
+void RadioGroup::SetTopMargin(int v) {
+    QMargins m = grid_->contentsMargins();
+    m.setTop(v);
+    grid_->setContentsMargins(m);
+}
+void RadioGroup::SetRightMargin(int v) {
+    QMargins m = grid_->contentsMargins();
+    m.setRight(v);
+    grid_->setContentsMargins(m);
+}
+void RadioGroup::SetBottomMargin(int v) {
+    QMargins m = grid_->contentsMargins();
+    m.setBottom(v);
+    grid_->setContentsMargins(m);
+}
+void RadioGroup::SetSpacing(int v) {
+    grid_->setSpacing(v);
+}
+
 int RadioGroup::Count() const {
     return static_cast<int>(items_.size());
 }

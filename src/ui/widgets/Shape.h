@@ -17,9 +17,16 @@ int ScaleToSpan(int value, int fromSpan, int toSpan);
 
 class Shape : public QWidget {
     Q_OBJECT
+    Q_PROPERTY(bool circle READ IsCircle WRITE SetCircle)
 public:
     enum class Kind { Rectangle, Circle };
     explicit Shape(Kind kind, QWidget* parent = nullptr);
+    explicit Shape(QWidget* parent) : Shape(Kind::Rectangle, parent) {}
+    bool IsCircle() const { return kind_ == Kind::Circle; }
+    void SetCircle(bool on) {
+        kind_ = on ? Kind::Circle : Kind::Rectangle;
+        update();
+    }
     void SetBrush(const QColor& colour, Qt::BrushStyle style = Qt::SolidPattern);
     // An invalid colour draws no outline.
     void SetPen(const QColor& colour);

@@ -12,6 +12,7 @@ class SpinEdit : public QSpinBox {
     Q_OBJECT
 public:
     SpinEdit(int min, int max, int value, QWidget* parent = nullptr);
+    explicit SpinEdit(QWidget* parent) : SpinEdit(0, 99, 0, parent) {}
     int Value() const { return value(); }
     void SetValue(int v) { setValue(v); } // clamped into [Min, Max]
     std::function<void()> OnChange;

@@ -78,6 +78,10 @@ struct SettingEntry {
     PagePlace inPage{};
     RangeRead cameraRange{};
     CommandKey tail{}; // bytes the write sends after the value: 21 key value tail
+    // The window's control that shows the setting, by its object name in the tab's form, and
+    // for a track bar the name of the timer that debounces it.
+    std::string_view control{};
+    std::string_view timer{};
 
     constexpr int ValueAt() const { return at != 0 ? at : 2 + key.size; }
 
@@ -102,6 +106,12 @@ struct SettingEntry {
     constexpr SettingEntry Then(CommandKey t) const {
         SettingEntry e = *this;
         e.tail = t;
+        return e;
+    }
+    constexpr SettingEntry Control(std::string_view name, std::string_view timerName = {}) const {
+        SettingEntry e = *this;
+        e.control = name;
+        e.timer = timerName;
         return e;
     }
     constexpr SettingEntry CameraRange(CommandKey k, uint8_t maxAt, uint8_t minAt) const {
@@ -170,6 +180,14 @@ constexpr SettingEntry HexByteSetting(PageGroup page, std::string_view name,
             .min = 0,
             .max = 0xFF,
             .key = key};
+}
+
+// The page load's read of a plain setting: 31 key, as a page table row. Keys of up to three
+// bytes fit a row.
+constexpr PageRequest ReadRequest(const SettingEntry& s) {
+    if (s.key.size < 1 || s.key.size > 3) throw "a page row holds a key of one to three bytes";
+    return {s.key.bytes[0], s.key.size > 1 ? s.key.bytes[1] : uint8_t{0},
+            s.key.size > 2 ? s.key.bytes[2] : uint8_t{0}, static_cast<uint8_t>(1 + s.key.size)};
 }
 
 // Item lists shared by many radio groups.

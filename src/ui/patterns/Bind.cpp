@@ -4,6 +4,10 @@
 #include "Catalogue.h"
 #include "HexText.h"
 
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
 namespace r8::ui {
 
 Prefix WritePrefix(const SettingEntry& s) {
@@ -99,6 +103,78 @@ void Bind(RoomContext& ctx, const SettingEntry& s, Edit* edit, std::function<boo
             QString::fromStdString(s.width == 2 ? HexWord(v) : HexByte(static_cast<uint8_t>(v))));
         *showing = false;
     });
+}
+
+namespace {
+
+QStringList ItemTexts(const SettingEntry& s) {
+    QStringList items;
+    for (std::string_view t : s.items)
+        items << QString::fromUtf8(t.data(), static_cast<int>(t.size()));
+    return items;
+}
+
+QString Caption(const SettingEntry& s) {
+    return QString::fromUtf8(s.caption.data(), static_cast<int>(s.caption.size()));
+}
+
+bool Listed(const std::vector<const SettingEntry*>& list, const SettingEntry* s) {
+    return std::find(list.begin(), list.end(), s) != list.end();
+}
+
+} // namespace
+
+void FillFromEntry(QWidget* control, const SettingEntry& s) {
+    if (auto* bar = qobject_cast<TrackBar*>(control)) {
+        bar->SetMax(s.max);
+        bar->SetMin(s.min);
+    } else if (auto* group = qobject_cast<RadioGroup*>(control)) {
+        if (s.kind == SettingKind::Choice) group->SetItems(ItemTexts(s));
+        if (group->title().isEmpty()) group->setTitle(Caption(s));
+    } else if (auto* list = qobject_cast<ComboBox*>(control)) {
+        list->clear();
+        list->addItems(ItemTexts(s));
+        list->SetItemIndex(-1);
+    } else if (auto* box = qobject_cast<CheckBox*>(control)) {
+        if (box->text().isEmpty()) box->setText(Caption(s));
+    } else if (auto* edit = qobject_cast<Edit*>(control)) {
+        if (s.kind == SettingKind::HexWord) edit->SetMaxLength(2 * s.width);
+    }
+}
+
+BoundForm::BoundForm(RoomContext& ctx, QWidget* form, std::span<const SettingEntry* const> table,
+                     const Options& options) {
+    for (const SettingEntry* s : table) {
+        if (s->control.empty()) continue;
+        auto* control = form->findChild<QWidget*>(
+            QString::fromUtf8(s->control.data(), static_cast<int>(s->control.size())));
+        if (!control) continue;
+        bound_.push_back(s);
+        FillFromEntry(control, *s);
+        if (Listed(options.own, s)) continue;
+        if (auto* bar = qobject_cast<TrackBar*>(control)) {
+            const std::string timer(s->timer);
+            const auto busy =
+                Listed(options.drop, s) ? DebouncedBar::OnBusy::Drop : DebouncedBar::OnBusy::Retry;
+            bars_.emplace_back(s, Bind(ctx, *s, bar, timer.c_str(), busy));
+        } else if (auto* group = qobject_cast<RadioGroup*>(control)) {
+            Bind(ctx, *s, group);
+        } else if (auto* list = qobject_cast<ComboBox*>(control)) {
+            Bind(ctx, *s, list);
+        } else if (auto* box = qobject_cast<CheckBox*>(control)) {
+            Bind(ctx, *s, box);
+        } else if (auto* edit = qobject_cast<Edit*>(control)) {
+            Bind(ctx, *s, edit);
+        } else {
+            throw std::logic_error("no binding for the control of setting " + std::string(s->name));
+        }
+    }
+}
+
+DebouncedBar* BoundForm::Bar(const SettingEntry& s) const {
+    for (const auto& [entry, bar] : bars_)
+        if (entry == &s) return bar.get();
+    return nullptr;
 }
 
 } // namespace r8::ui

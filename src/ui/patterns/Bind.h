@@ -15,6 +15,10 @@
 
 #include <functional>
 #include <memory>
+#include <span>
+#include <vector>
+
+class QWidget;
 
 namespace r8::ui {
 
@@ -41,5 +45,36 @@ void Bind(RoomContext& ctx, const SettingEntry& s, ComboBox* box);
 // A hexadecimal edit of two digits per value byte: a complete entry sends (SendOnCompleteHex),
 // and `when`, if given, must also hold. The read-back shows the value and never sends it back.
 void Bind(RoomContext& ctx, const SettingEntry& s, Edit* edit, std::function<bool()> when = {});
+
+// Binds a room's plain settings by name, in one call: for each entry of the table whose control
+// (SettingEntry::control) is found under form by its object name, the control takes the entry's
+// range (a track bar), items (a radio group or a drop-down list) and caption (a radio group or a
+// check box whose form leaves it empty), then is bound as Bind() above binds it. Entries listed
+// in `own` are filled the same way but keep their send and read-back with the room (their
+// read-back does more than show the value); track bars listed in `drop` drop a change that
+// finds the link busy instead of retrying.
+class BoundForm {
+public:
+    struct Options {
+        std::vector<const SettingEntry*> own{};
+        std::vector<const SettingEntry*> drop{};
+    };
+    BoundForm() = default;
+    BoundForm(RoomContext& ctx, QWidget* form, std::span<const SettingEntry* const> table,
+              const Options& options);
+    BoundForm(RoomContext& ctx, QWidget* form, std::span<const SettingEntry* const> table)
+        : BoundForm(ctx, form, table, Options{}) {}
+    // The debouncer of a bound track bar; nullptr for any other entry.
+    DebouncedBar* Bar(const SettingEntry& s) const;
+    // The entries whose control was found.
+    const std::vector<const SettingEntry*>& Bound() const { return bound_; }
+
+private:
+    std::vector<const SettingEntry*> bound_;
+    std::vector<std::pair<const SettingEntry*, std::unique_ptr<DebouncedBar>>> bars_;
+};
+
+// Gives a control the entry's range, items and (where the form leaves it empty) caption.
+void FillFromEntry(QWidget* control, const SettingEntry& s);
 
 } // namespace r8::ui

@@ -37,9 +37,6 @@ namespace {
 constexpr int kClientWidth = 740;
 constexpr int kClientHeight = 570;
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 // Tab captions in page order; the page index is also the page group.
 const char* const kTabCaptions[kPageGroups] = {"Adjust", "Debug", "CCD Defect", "Copy",

@@ -17,9 +17,6 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole;
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 } // namespace
 

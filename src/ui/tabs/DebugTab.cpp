@@ -23,9 +23,6 @@ uint8_t Hi(int v) {
 uint8_t Lo(int v) {
     return static_cast<uint8_t>(v & 0xFF);
 }
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
 int Hex(const Edit* e) {
     return ParseHex(e->Text().toStdString());
 }

@@ -24,6 +24,7 @@
 #include <QWidget>
 
 #include <exception>
+#include <string>
 #include <functional>
 #include <vector>
 
@@ -304,6 +305,11 @@ public:
 private:
     std::vector<QLabel*> panels_;
 };
+
+// The tree's texts are UTF-8 std::string; the controls show QString.
+inline QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 // A label or an edit placed on a form in one call.
 inline Label* MakeLabel(QWidget* parent, const QString& caption, const QRect& at,

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "PortChooser.h"
 
+#include "widgets/Controls.h"
+
 #include "NetAddress.h"
 
 #include <QDialogButtonBox>
@@ -16,7 +18,6 @@ namespace r8::ui {
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
-
 
 } // namespace
 

@@ -4,49 +4,19 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFontDatabase>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPlainTextEdit>
 #include <QTextBlock>
-#include <QVBoxLayout>
 
 namespace r8::ui {
 
 TrafficWindow::TrafficWindow(Trace& trace, QWidget* parent)
     : QWidget(parent, Qt::Window), trace_(trace) {
     setObjectName("Traffic");
-    setWindowTitle("Traffic");
-    resize(900, 420);
-
-    View = new QPlainTextEdit(this);
-    View->setObjectName("TrafficView");
-    View->setReadOnly(true);
-    View->setLineWrapMode(QPlainTextEdit::NoWrap);
-    View->setMaximumBlockCount(kMaxLines);
-    View->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-
-    PauseButton = new Button("Pause", this);
-    PauseButton->setObjectName("PauseButton");
-    PauseButton->setCheckable(true);
+    setupUi(this);
+    TrafficView->setMaximumBlockCount(kMaxLines);
+    TrafficView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     PauseButton->OnClick = [this] { PauseClick(); };
-    ClearButton = new Button("Clear", this);
-    ClearButton->setObjectName("ClearButton");
     ClearButton->OnClick = [this] { ClearClick(); };
-    SaveButton = new Button("Save...", this);
-    SaveButton->setObjectName("SaveButton");
     SaveButton->OnClick = [this] { SaveClick(); };
-    Info = new QLabel(this);
-    Info->setObjectName("TrafficInfo");
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(PauseButton);
-    buttons->addWidget(ClearButton);
-    buttons->addWidget(SaveButton);
-    buttons->addSpacing(12);
-    buttons->addWidget(Info, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(View, 1);
-    layout->addLayout(buttons);
 
     AskSavePath = [this] {
         return QFileDialog::getSaveFileName(this, "Save traffic", "r8v5mc-traffic.txt",
@@ -63,7 +33,7 @@ TrafficWindow::~TrafficWindow() {
 
 void TrafficWindow::AddLine(const QString& line) {
     if (!paused_ && isVisible()) {
-        View->appendPlainText(line);
+        TrafficView->appendPlainText(line);
     } else {
         waiting_.push_back(line);
         if (waiting_.size() > static_cast<size_t>(kMaxLines)) waiting_.pop_front();
@@ -74,7 +44,7 @@ void TrafficWindow::AddLine(const QString& line) {
 void TrafficWindow::flushWaiting() {
     if (paused_ || !isVisible()) return;
     for (const QString& line : waiting_)
-        View->appendPlainText(line);
+        TrafficView->appendPlainText(line);
     waiting_.clear();
 }
 
@@ -93,7 +63,7 @@ void TrafficWindow::PauseClick() {
 }
 
 void TrafficWindow::ClearClick() {
-    View->clear();
+    TrafficView->clear();
     waiting_.clear();
     updateInfo();
 }
@@ -102,26 +72,27 @@ void TrafficWindow::SaveClick() {
     const QString path = AskSavePath ? AskSavePath() : QString();
     if (path.isEmpty()) return;
     QFile file(path);
-    QString text = View->toPlainText();
+    QString text = TrafficView->toPlainText();
     if (!text.isEmpty()) text += '\n';
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text) ||
         file.write(text.toUtf8()) < 0 || !file.flush()) {
         MessageBox("Cannot write " + path + ": " + file.errorString(), "Traffic", MbOk);
         return;
     }
-    Info->setText("Saved " + path);
+    TrafficInfo->setText("Saved " + path);
 }
 
 QStringList TrafficWindow::Lines() const {
-    if (View->document()->isEmpty()) return {};
-    return View->toPlainText().split('\n');
+    if (TrafficView->document()->isEmpty()) return {};
+    return TrafficView->toPlainText().split('\n');
 }
 
 void TrafficWindow::updateInfo() {
-    const int shown = View->document()->isEmpty() ? 0 : View->document()->blockCount();
+    const int shown =
+        TrafficView->document()->isEmpty() ? 0 : TrafficView->document()->blockCount();
     QString text = QString("%1 lines").arg(shown);
     if (paused_) text += QString(", paused: %1 new lines held").arg(waiting_.size());
-    Info->setText(text);
+    TrafficInfo->setText(text);
 }
 
 } // namespace r8::ui

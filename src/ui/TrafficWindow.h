@@ -8,6 +8,7 @@
 // Lines arrive from the trace on the thread that reads and writes the port, which is the
 // window thread; the window adds them directly.
 #include "Trace.h"
+#include "ui_TrafficWindow.h"
 #include "widgets/Controls.h"
 
 #include <QStringList>
@@ -16,12 +17,9 @@
 #include <deque>
 #include <functional>
 
-class QLabel;
-class QPlainTextEdit;
-
 namespace r8::ui {
 
-class TrafficWindow : public QWidget {
+class TrafficWindow : public QWidget, public Ui::TrafficWindowForm {
     Q_OBJECT
 public:
     // Lines kept in the view, and waiting while paused or hidden; older ones give way.
@@ -46,11 +44,8 @@ public:
     // dialog; tests put an answer of their own here.
     std::function<QString()> AskSavePath;
 
-    QPlainTextEdit* View;
-    Button* PauseButton;
-    Button* ClearButton;
-    Button* SaveButton;
-    QLabel* Info;
+    // The form gives the view TrafficView, PauseButton, ClearButton, SaveButton and the line
+    // count TrafficInfo.
 
 protected:
     void showEvent(QShowEvent* e) override;

@@ -4,6 +4,7 @@
 // them, kept up to date while adapters are plugged in and out; and a field for a network port.
 // Accepting it hands the chosen port to OnChosen.
 #include "PortCandidates.h"
+#include "ui_PortChooser.h"
 
 #include <QDialog>
 
@@ -11,15 +12,12 @@
 #include <memory>
 #include <string>
 
-class QLabel;
-class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QSocketNotifier;
 
 namespace r8::ui {
 
-class PortChooser : public QDialog {
+class PortChooser : public QDialog, public Ui::PortChooserForm {
     Q_OBJECT
 public:
     // remembered: the port the camera last answered on; current: the port in use or being tried.
@@ -34,9 +32,7 @@ public:
     void ConnectClick();
     std::function<void(const std::string&)> OnChosen;
 
-    QListWidget* List;
-    QLineEdit* NetEdit;
-    QLabel* Hint;
+    // The form gives PortList, NetEdit, Hint and the button box Buttons.
     QPushButton* ConnectButton;
     QPushButton* CancelButton;
 

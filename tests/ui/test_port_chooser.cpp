@@ -63,7 +63,7 @@ TEST(WindowPortSearch, FindsTheRememberedCameraFirstAndThePortChooserConnectsToA
     w.PortItem->trigger();
     ui::PortChooser* chooser = w.Chooser();
     ASSERT_NE(chooser, nullptr);
-    EXPECT_EQ(Rows(*chooser->List),
+    EXPECT_EQ(Rows(*chooser->PortList),
               (std::vector<std::string>{
                   scan.Dev("ttyUSB1") +
                       "  [last used]  [in use]\n      FT232R USB UART (0403:6001, serial A5)",
@@ -71,8 +71,8 @@ TEST(WindowPortSearch, FindsTheRememberedCameraFirstAndThePortChooserConnectsToA
     // An adapter plugged in while the chooser is open shows up in it.
     sim::CameraSim second(cameraAt(scan.Dev("ttyACM0")));
     second.Start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return chooser->List->count() == 3; }, kWaitMs));
-    EXPECT_EQ(chooser->List->item(2)->text().toStdString(), scan.Dev("ttyACM0"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return chooser->PortList->count() == 3; }, kWaitMs));
+    EXPECT_EQ(chooser->PortList->item(2)->text().toStdString(), scan.Dev("ttyACM0"));
 
     // A network port must be one; typing one takes the place of the list's choice.
     for (const auto& [typed, usable] : std::vector<std::pair<const char*, bool>>{
@@ -81,7 +81,7 @@ TEST(WindowPortSearch, FindsTheRememberedCameraFirstAndThePortChooserConnectsToA
         EXPECT_EQ(chooser->ConnectButton->isEnabled(), usable) << typed;
     }
     chooser->NetEdit->clear();
-    chooser->List->setCurrentRow(2);
+    chooser->PortList->setCurrentRow(2);
     chooser->ConnectButton->click();
     EXPECT_EQ(w.Chooser(), nullptr);
     EXPECT_FALSE(w.PageControl1->isEnabled()) << "the link starts over on the chosen port";

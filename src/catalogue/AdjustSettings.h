@@ -11,11 +11,12 @@ inline constexpr std::string_view kUseItems[] = {"Use", "No use"};
 constexpr PageGroup kAdjust = kAdjustGroup;
 
 // clang-format off
-// RG width, SHD delay, SHP delay and RG delay, one hexadecimal digit each, in this order.
-inline constexpr SettingEntry kCcdTiming = HexWordSetting(kAdjust, "ccd_timing", "Delay", {0x42}, false).Then({0x01});
-inline constexpr SettingEntry kDcLensOffset = HexByteSetting(kAdjust, "dc_lens_offset", "Offset", {0x43}).Then({0x01});
-inline constexpr SettingEntry kShutterDisplay = ChoiceSetting(kAdjust, "shutter_display", "Shutter", {0x37, 0x00}, kUseItems).Then({0x01});
-inline constexpr SettingEntry kSyncDisplay = ChoiceSetting(kAdjust, "sync_display", "EXT SYNC", {0x37, 0x01}, kUseItems).Then({0x01});
+// RG width, SHD delay, SHP delay and RG delay, one hexadecimal digit each, in this order; the
+// four edits of the "Delay" box show it.
+inline constexpr SettingEntry kCcdTiming = HexWordSetting(kAdjust, "ccd_timing", "Delay", {0x42}, false).Then({0x01}).Control("Delay");
+inline constexpr SettingEntry kDcLensOffset = HexByteSetting(kAdjust, "dc_lens_offset", "Offset", {0x43}).Then({0x01}).Control("pwm_ref");
+inline constexpr SettingEntry kShutterDisplay = ChoiceSetting(kAdjust, "shutter_display", "Shutter", {0x37, 0x00}, kUseItems).Then({0x01}).Control("shut_disp_sel");
+inline constexpr SettingEntry kSyncDisplay = ChoiceSetting(kAdjust, "sync_display", "EXT SYNC", {0x37, 0x01}, kUseItems).Then({0x01}).Control("sync_disp_sel");
 // clang-format on
 
 inline constexpr const SettingEntry* kAdjustSettings[] = {&kCcdTiming, &kDcLensOffset,

@@ -37,7 +37,6 @@ namespace {
 constexpr int kClientWidth = 740;
 constexpr int kClientHeight = 570;
 
-
 // Tab captions in page order; the page index is also the page group.
 const char* const kTabCaptions[kPageGroups] = {"Adjust", "Debug", "CCD Defect", "Copy",
                                                "Easy",   "Line",  "MASK"};
@@ -105,55 +104,17 @@ template <class Room, class... Args> Room* TFR8V2::addRoom(int page, Args&&... a
 }
 
 void TFR8V2::buildFrame() {
-    Panelbase = new Panel(nullptr);
-    Panelbase->setObjectName("Panelbase");
-    Panelbase->setFixedSize(735, 545);
-
-    Panel1 = new Panel(Panelbase);
-    Panel1->setObjectName("Panel1");
-    Panel1->setGeometry(4, 4, 400, 26);
-    Panel1->setFrameShape(QFrame::Panel);
-    Panel1->setFrameShadow(QFrame::Sunken);
+    auto* client = new QWidget;
+    setupUi(client);
     Panel1->OnDblClick = [this] { Panel1DblClick(); };
-    Title = new Label("Camera", Panel1);
-    Title->setObjectName("Title");
-    Title->setGeometry(6, 3, 388, 20);
     Title->OnDblClick = [this] { Panel1DblClick(); };
-
-    TV = new Label("TV", Panelbase);
-    TV->setObjectName("TV");
-    TV->setGeometry(416, 8, 50, 20);
-    Resolution = new Label("Resolution", Panelbase);
-    Resolution->setObjectName("Resolution");
-    Resolution->setGeometry(470, 8, 100, 20);
-    Order = new Label("Order", Panelbase);
-    Order->setObjectName("Order");
-    Order->setGeometry(576, 8, 30, 20);
-    Order->hide();
-
-    ResetButton = new Button("Reset", Panelbase);
-    ResetButton->setObjectName("ResetButton");
-    ResetButton->setGeometry(584, 4, 70, 26);
     ResetButton->OnClick = [this] { Reset1Click(); };
-    ExitButton = new Button("Exit", Panelbase);
-    ExitButton->setObjectName("ExitButton");
-    ExitButton->setGeometry(660, 4, 70, 26);
     ExitButton->OnClick = [this] { ExitClick(); };
-
-    pwl = new Edit(Panelbase, "****");
-    pwl->setObjectName("pwl");
-    pwl->setGeometry(416, 8, 150, 22);
-    pwl->SetPasswordChar('*');
-    pwl->hide();
     pwl->OnChange = [this] { pwlChange(); };
     auto* unlock = new QShortcut(QKeySequence("Ctrl+Shift+P"), this);
     connect(unlock, &QShortcut::activated, this, [this] { ShowServiceField(); });
 
-    PageControl1 = new QTabWidget(Panelbase);
-    PageControl1->setObjectName("PageControl1");
-    PageControl1->setGeometry(8, 40, 720, 493);
     PageControl1->tabBar()->setExpanding(false);
-    PageControl1->setStyleSheet("QTabBar::tab { min-width: 92px; }");
     for (int i = 0; i < kPageGroups; ++i)
         PageControl1->addTab(rooms_[i]->Sheet(), kTabCaptions[i]);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this](int) {
@@ -169,10 +130,7 @@ void TFR8V2::buildFrame() {
     StatusBar1->setObjectName("StatusBar1");
     setStatusBar(StatusBar1);
 
-    auto* client = new QWidget;
     client->setFixedSize(kClientWidth, kClientHeight - StatusBar1->sizeHint().height());
-    Panelbase->setParent(client);
-    Panelbase->move(2, 2);
     setCentralWidget(client);
 }
 

@@ -6,6 +6,7 @@
 #include "QtEventLoop.h"
 #include "Session.h"
 #include "Trace.h"
+#include "ui_MainWindow.h"
 #include "widgets/Controls.h"
 
 #include <QMainWindow>
@@ -33,7 +34,7 @@ class TKizuInfo;
 class TrafficWindow;
 class PortChooser;
 
-class TFR8V2 : public QMainWindow, public SessionObserver {
+class TFR8V2 : public QMainWindow, public Ui::MainWindowForm, public SessionObserver {
     Q_OBJECT
 public:
     // port is the serial component to use; nullptr makes the window own a TComm.
@@ -105,17 +106,7 @@ public:
     TabRoom& Room(int page) const { return *rooms_[page]; }
     bool Terminated() const { return terminated_; }
 
-    // Controls of the frame.
-    Panel* Panelbase;
-    Panel* Panel1;
-    Label* Title;
-    Label* TV;
-    Label* Resolution;
-    Label* Order;
-    QTabWidget* PageControl1;
-    Button* ResetButton;
-    Button* ExitButton;
-    Edit* pwl;
+    // The frame's controls come with its form (Panelbase, Title, PageControl1, pwl...).
     StatusBar* StatusBar1;
     QAction* ReLoad;
     QAction* PortItem;

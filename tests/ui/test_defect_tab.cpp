@@ -4,6 +4,7 @@
 // are called directly; waits are for states that stay once reached (the link free with the
 // commands counted).
 #include "Comm.h"
+#include "DefectSettings.h"
 #include "DefectTab.h"
 #include "HexText.h"
 #include "MainWindow.h"
@@ -13,6 +14,7 @@
 #include "widgets/Shape.h"
 #include "widgets/SpinEdit.h"
 
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -126,6 +128,8 @@ TEST_F(DefectWindow, PageLoadSendsOnlyItsReadsAndShowsTheCamerasDefects) {
     EXPECT_FALSE(t.VRevKF->isEnabled()); // adjust set OFF
     EXPECT_FALSE(t.Kizu_Adjust->isEnabled());
     EXPECT_EQ(t.Shape2->pos(), QPoint(0x13A * 200 / 800, 0x64 * 150 / 312));
+    EXPECT_EQ(t.Bound().Bound().size(), std::size(settings::kDefectSettings)); // every name found
+    EXPECT_EQ(t.VRevKFChange->ItemButton(3)->text(), "REV && FIX"); // shows one ampersand
     EXPECT_TRUE(sink.shown.empty());
 }
 

@@ -3,6 +3,7 @@
 // operator drives them, and the command frames the camera received. Every step waits only for
 // states that last (the link idle after a known number of commands); a step that must send
 // nothing is followed by a marker read, so that "nothing" is seen on the wire too.
+#include "AdjustSettings.h"
 #include "AdjustTab.h"
 #include "Catalogue.h"
 #include "Comm.h"
@@ -137,6 +138,7 @@ TEST_F(ServiceTabs, AdjustLoadsAndSends) {
     EXPECT_EQ(a.rg_width->Text() + a.shd_delay->Text() + a.shp_delay->Text() + a.rg_delay->Text(),
               "1234");
     EXPECT_EQ(window->Core().State().SettingTable[0x2C], 0x0400);
+    EXPECT_EQ(a.Bound().Bound().size(), std::size(settings::kAdjustSettings)); // every name found
 
     const auto type = [this](ui::Edit* e, const char* text) {
         e->SetText(text);

@@ -129,7 +129,9 @@ void FillFromEntry(QWidget* control, const SettingEntry& s) {
         bar->SetMax(s.max);
         bar->SetMin(s.min);
     } else if (auto* group = qobject_cast<RadioGroup*>(control)) {
-        if (s.kind == SettingKind::Choice) group->SetItems(ItemTexts(s));
+        // A button's text takes '&' for its shortcut mark: "&&" shows one.
+        if (s.kind == SettingKind::Choice)
+            group->SetItems(ItemTexts(s).replaceInStrings("&", "&&"));
         if (group->title().isEmpty()) group->setTitle(Caption(s));
     } else if (auto* list = qobject_cast<ComboBox*>(control)) {
         list->clear();

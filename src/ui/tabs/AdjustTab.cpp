@@ -5,9 +5,6 @@
 #include "Catalogue.h"
 #include "EasySettings.h"
 #include "HexText.h"
-#include "patterns/Bind.h"
-
-#include <QLayout>
 
 namespace r8::ui {
 
@@ -19,51 +16,12 @@ constexpr uint8_t kRegisterLive = 0x0B; // register write not kept
 constexpr uint8_t kChroma = 0x2B;       // CromaBY in bits 15-8, CromaRY in bits 7-0
 constexpr uint8_t kHueRyPlus = 0x2C, kHueByPlus = 0x2D, kHueRyMinus = 0x2E, kHueByMinus = 0x2F;
 
-uint8_t Hi(int v) {
-    return static_cast<uint8_t>((v >> 8) & 0xFF);
-}
-uint8_t Lo(int v) {
-    return static_cast<uint8_t>(v & 0xFF);
-}
-
-// A disabled edit in the menu colour that shows a bar's value.
-Edit* MakeDisplay(QWidget* parent, const QString& text, const QRect& at) {
-    auto* e = MakeEdit(parent, text, 0, at);
-    e->setEnabled(false);
+// The bar values show in disabled edits in the menu colour, their text as legible as enabled.
+void ShowInMenuColour(Edit* e) {
     QPalette p = e->palette();
     p.setColor(QPalette::Disabled, QPalette::Base, p.color(QPalette::Window));
     p.setColor(QPalette::Disabled, QPalette::Text, p.color(QPalette::Active, QPalette::Text));
     e->setPalette(p);
-    return e;
-}
-
-SpinButton* MakeSpin(QWidget* parent, const QRect& at) {
-    auto* s = new SpinButton(parent);
-    s->setGeometry(at);
-    return s;
-}
-
-TrackBar* MakeBar(QWidget* parent, int min, int max, int frequency, const QRect& at) {
-    auto* bar = new TrackBar(parent);
-    bar->SetRange(min, max, frequency, 1);
-    bar->setFocusPolicy(Qt::NoFocus); // not a tab stop
-    bar->setGeometry(at);
-    return bar;
-}
-
-QString Text(std::string_view t) {
-    return QString::fromUtf8(t.data(), static_cast<int>(t.size()));
-}
-
-// A radio group with the caption and items of its setting.
-RadioGroup* MakeRadio(QWidget* parent, const SettingEntry& s, const QRect& at) {
-    QStringList items;
-    for (auto item : s.items)
-        items << Text(item);
-    auto* g = new RadioGroup(Text(s.caption), items, 1, parent);
-    g->layout()->setContentsMargins(8, 2, 4, 2);
-    g->setGeometry(at);
-    return g;
 }
 
 } // namespace
@@ -90,80 +48,19 @@ AdjustTab::AdjustTab(RoomContext& ctx)
            }},
           {0x41, 0x01, [this](const AnswerView&) { ctx_.ReLoadClick(); }},
       }) {
+    setupUi(Body());
     QFont font = Body()->font();
     font.setPixelSize(11);
     Body()->setFont(font);
-    buildControls();
+    for (Edit* e : {RY_Gain, BY_Gain, RYP_DATA, BYP_DATA, RYN_DATA, BYN_DATA})
+        ShowInMenuColour(e);
+    // Delay: the four edits make one command and show one read (bindHandlers).
+    bound_ = BoundForm(ctx_, Body(), settings::kAdjustSettings, {.own = {&settings::kCcdTiming}});
     bindHandlers();
     registerDecoders();
 }
 
 AdjustTab::~AdjustTab() = default;
-
-void AdjustTab::buildControls() {
-    QWidget* panel = Body();
-
-    // Left column.
-    Delay = new GroupBox("Delay", panel);
-    Delay->setGeometry(8, 8, 260, 146);
-    Edit** edits[] = {&rg_delay, &rg_width, &shp_delay, &shd_delay};
-    SpinButton** spins[] = {&CSpinButton1, &CSpinButton2, &CSpinButton3, &CSpinButton4};
-    const char* captions[] = {"RG Delay", "RG Width", "SHP Delay", "SHD Delay"};
-    for (int i = 0; i < 4; ++i) {
-        const int y = 22 + 30 * i;
-        MakeLabel(Delay, captions[i], {12, y + 3, 80, 16});
-        *edits[i] = MakeEdit(Delay, "0", 1, {100, y, 28, 22});
-        *spins[i] = MakeSpin(Delay, {130, y, 18, 22});
-    }
-
-    GroupBox10 = new GroupBox("DC Lens ", panel);
-    GroupBox10->setGeometry(8, 162, 260, 58);
-    MakeLabel(GroupBox10, "Offset ", {12, 27, 80, 16});
-    pwm_ref = MakeEdit(GroupBox10, "00", 2, {100, 24, 36, 22});
-    CSpinButton5 = MakeSpin(GroupBox10, {138, 24, 18, 22});
-
-    shut_disp_sel = MakeRadio(panel, settings::kShutterDisplay, {8, 228, 126, 66});
-    sync_disp_sel = MakeRadio(panel, settings::kSyncDisplay, {142, 228, 126, 66});
-
-    SaveAdjust = new Button("Save", panel);
-    SaveAdjust->setGeometry(8, 306, 90, 28);
-    CanAdjust = new Button("Cancel", panel);
-    CanAdjust->setGeometry(106, 306, 90, 28);
-    CanAdjust->hide();
-
-    // Right column.
-    GroupBox12 = new GroupBox(" Chroma ", panel);
-    GroupBox12->setGeometry(282, 8, 420, 112);
-    MakeLabel(GroupBox12, "R-Y", {12, 26, 30, 16});
-    CromaRY = MakeBar(GroupBox12, 0, 255, 8, {46, 22, 300, 24});
-    RY_Gain = MakeDisplay(GroupBox12, "RY_Gain", {354, 23, 56, 22});
-    MakeLabel(GroupBox12, "B-Y", {12, 58, 30, 16});
-    CromaBY = MakeBar(GroupBox12, 0, 255, 8, {46, 54, 300, 24});
-    BY_Gain = MakeDisplay(GroupBox12, "BY_Gain", {354, 55, 56, 22});
-    MakeLabel(GroupBox12, "Min", {46, 84, 40, 16});
-    MakeLabel(GroupBox12, "Max", {322, 84, 30, 16});
-
-    C12 = new GroupBox("HUE", panel);
-    C12->setGeometry(282, 128, 420, 148);
-    TrackBar** bars[] = {&RYP, &BYP, &RYN, &BYN};
-    Edit** displays[] = {&RYP_DATA, &BYP_DATA, &RYN_DATA, &BYN_DATA};
-    const char* hue[] = {"RY+", "BY+", "RY-", "BY-"};
-    for (int i = 0; i < 4; ++i) {
-        const int y = 22 + 30 * i;
-        MakeLabel(C12, hue[i], {12, y + 4, 30, 16});
-        *bars[i] = MakeBar(C12, -255, 255, 16, {46, y, 300, 24});
-        *displays[i] = MakeDisplay(C12, hue[i], {354, y + 1, 56, 22});
-    }
-
-    GroupBox8 = new GroupBox("W/B Preset", panel);
-    GroupBox8->setGeometry(282, 284, 420, 60);
-    wb_sel = new CheckBox("ATW", GroupBox8);
-    wb_sel->setGeometry(12, 26, 60, 20);
-    pre_32 = new Button("ATW->3200K", GroupBox8);
-    pre_32->setGeometry(84, 22, 110, 28);
-    pre_56 = new Button("ATW->5600K", GroupBox8);
-    pre_56->setGeometry(202, 22, 110, 28);
-}
 
 void AdjustTab::bindHandlers() {
     const auto quiet = [this] { return !showing_; };
@@ -190,15 +87,11 @@ void AdjustTab::bindHandlers() {
     spinShpDelay = std::make_unique<HexSpin>(shp_delay, CSpinButton3, nibble);
     spinShdDelay = std::make_unique<HexSpin>(shd_delay, CSpinButton4, nibble);
 
-    // pwm_refChange: a typed value goes out as typed; only the spin button keeps 50-B0.
-    Bind(ctx_, settings::kDcLensOffset, pwm_ref);
+    // pwm_refChange (bound): a typed value goes out as typed; only the spin button keeps 50-B0.
     spinPwm = std::make_unique<HexSpin>(
         pwm_ref, CSpinButton5,
         SpinRule{
             .min = 0x50, .max = 0xB0, .edge = Edge::Clamp, .step = [this] { return PwmStep; }});
-
-    Bind(ctx_, settings::kShutterDisplay, shut_disp_sel); // shut_disp_selClick
-    Bind(ctx_, settings::kSyncDisplay, sync_disp_sel);    // sync_disp_selClick
 
     // wb_selClick: ticked is ATW (0), the white balance mode of the Easy tab's "WB".
     SendBuilt(ctx_, wb_sel->OnClick, [this]() -> std::optional<Prefix> {
@@ -263,14 +156,14 @@ std::unique_ptr<DebouncedBar> AdjustTab::hueBar(TrackBar* bar, Edit* display, ui
 // SettingTable.
 void AdjustTab::writeRegister(uint8_t reg, int value, uint8_t function) {
     ctx_.State().SettingTable[reg] = value;
-    ctx_.Send({kSet, function, reg, Hi(value), Lo(value)});
+    ctx_.Send({kSet, function, reg, HiByte(value), LoByte(value)});
 }
 
 // A step of the save write-back: register reg kept (function 0x0A), the SettingTable entry as
 // it is.
 void AdjustTab::writeBack(uint8_t reg) {
     const int value = ctx_.State().SettingTable[reg];
-    saveSteps_.Send({kSet, kRegisterKept, reg, Hi(value), Lo(value)}, advance());
+    saveSteps_.Send({kSet, kRegisterKept, reg, HiByte(value), LoByte(value)}, advance());
 }
 
 ChainSteps::Next AdjustTab::advance() {

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #pragma once
+#include "AdjustSettings.h"
+#include "EasySettings.h"
 #include "TabRoom.h"
 #include "patterns/AnswerChain.h"
+#include "patterns/Bind.h"
 #include "patterns/ChainStep.h"
 #include "patterns/HexSpin.h"
 #include "patterns/Senders.h"
+#include "ui_AdjustTab.h"
 
 #include <functional>
 #include <memory>
@@ -12,8 +16,9 @@
 namespace r8::ui {
 
 // Factory adjustments: timing delays, DC-lens offset, chroma and hue, white-balance presets, the
-// shutter and external-sync selections, and "Save" with its write-back chain.
-class AdjustTab : public TabRoom {
+// shutter and external-sync selections, and "Save" with its write-back chain. The controls are
+// the form's (forms/AdjustTab.ui).
+class AdjustTab : public TabRoom, public Ui::AdjustTabForm {
 public:
     explicit AdjustTab(RoomContext& ctx);
     ~AdjustTab() override;
@@ -21,16 +26,18 @@ public:
     static constexpr PageRequest kPage[] = {
         {0x0A, 0x01, 0, 3}, // setting 1: resolution
         {0x0A, 0x40, 0, 3}, // setting 64: TV system
-        {0x42, 0, 0, 2},    // CCD timing nibbles
-        {0x37, 0x00, 0, 3}, // shutter display selection
-        {0x37, 0x01, 0, 3}, // sync display selection
-        {0x1B, 0x00, 0, 3}, // white balance mode
-        {0x1B, 0x05, 0, 3}, // ATW level
-        {0x1B, 0x06, 0, 3}, // AWB level
-        {0x43, 0, 0, 2},    // PWM reference
+        ReadRequest(settings::kCcdTiming),
+        ReadRequest(settings::kShutterDisplay),
+        ReadRequest(settings::kSyncDisplay),
+        ReadRequest(settings::kWhiteBalance),
+        ReadRequest(settings::kAtwLevel),
+        ReadRequest(settings::kAwbLevel),
+        ReadRequest(settings::kDcLensOffset),
         {0x0A, 0x2B, 0, 3}, // setting 43: chroma gains
         {0x0A, 0x2C, 0, 3}, // settings 44-47
-        {0x0A, 0x2D, 0, 3}, {0x0A, 0x2E, 0, 3}, {0x0A, 0x2F, 0, 3},
+        {0x0A, 0x2D, 0, 3},
+        {0x0A, 0x2E, 0, 3},
+        {0x0A, 0x2F, 0, 3},
     };
     PageTable Page() const override { return kPage; }
     void OnAnswer() override { Trans_end_cstm(); }
@@ -42,40 +49,8 @@ public:
     // Set by the window: brings the "Copy" tab to the front (no page load).
     std::function<void()> ShowCopyTab;
 
-    RadioGroup* sync_disp_sel;
-    RadioGroup* shut_disp_sel;
-    GroupBox* GroupBox10;
-    Edit* pwm_ref;
-    SpinButton* CSpinButton5;
-    GroupBox* Delay;
-    Edit* rg_delay;
-    Edit* rg_width;
-    Edit* shp_delay;
-    Edit* shd_delay;
-    SpinButton* CSpinButton1;
-    SpinButton* CSpinButton2;
-    SpinButton* CSpinButton3;
-    SpinButton* CSpinButton4;
-    Button* SaveAdjust;
-    Button* CanAdjust;
-    GroupBox* GroupBox12;
-    TrackBar* CromaRY;
-    TrackBar* CromaBY;
-    Edit* RY_Gain;
-    Edit* BY_Gain;
-    GroupBox* C12;
-    TrackBar* RYP;
-    TrackBar* BYP;
-    TrackBar* RYN;
-    TrackBar* BYN;
-    Edit* RYP_DATA;
-    Edit* BYP_DATA;
-    Edit* RYN_DATA;
-    Edit* BYN_DATA;
-    GroupBox* GroupBox8;
-    Button* pre_32;
-    Button* pre_56;
-    CheckBox* wb_sel;
+    // The plain settings (Delay, pwm_ref, shut_disp_sel, sync_disp_sel), bound by name.
+    const BoundForm& Bound() const { return bound_; }
 
     Timer* Timercrm;
     Timer* TimerRYP;
@@ -92,7 +67,6 @@ public:
     std::unique_ptr<HexSpin> spinRgDelay, spinRgWidth, spinShpDelay, spinShdDelay, spinPwm;
 
 private:
-    void buildControls();
     void bindHandlers();
     void registerDecoders();
     std::unique_ptr<DebouncedBar> hueBar(TrackBar* bar, Edit* display, uint8_t reg,
@@ -105,6 +79,7 @@ private:
     // written back.
     void showing(const std::function<void()>& fill);
 
+    BoundForm bound_;
     bool showing_ = false;
     AnswerChain saveChain_;
     ChainSteps saveSteps_{ctx_};

@@ -10,6 +10,7 @@
 #include "DefectSearch.h"
 #include "DefectSettings.h"
 #include "HexText.h"
+#include "patterns/HexSpin.h"
 #include "patterns/Senders.h"
 #include "widgets/Shape.h"
 
@@ -22,9 +23,6 @@ using namespace defect;
 namespace {
 constexpr uint8_t kGroup = 0x36;
 constexpr int kNone = -1;
-QString Hex4(int v) {
-    return QString::fromStdString(HexWord(static_cast<uint16_t>(v)));
-}
 } // namespace
 
 // A read answer of the defect group. A read of the cancel chain (Kizu_Cancel disabled) reads
@@ -41,11 +39,9 @@ const DefectTab::ReadRow DefectTab::kReadRows[] = {
     {0x00, &DefectTab::showPageA, 0x01, 0x09},
     {0x01, &DefectTab::showPageBc, 0x10, 0x09},
     {0x02, &DefectTab::showMeasurement, kNone, kNone},
-    {0x04, &DefectTab::showKfChange, kNone, kNone},
     {0x05, &DefectTab::showAdjustSet, kNone, kNone}, // ON reads the KF parameters (item 6)
     {0x06, &DefectTab::showAdjustParameters, kNone, kNone},
     {0x09, &DefectTab::showSelection, kNone, kNone},
-    {0x0B, &DefectTab::showKfOff, kNone, kNone},
     {0x10, &DefectTab::showKfFix, 0x11, kNone},
     {0x11, &DefectTab::showKfRev, 0x09, kNone},
 };
@@ -136,8 +132,8 @@ void DefectTab::placeCursor() {
 void DefectTab::showPosition(uint16_t x, uint16_t y) {
     kizu_ax->setEnabled(false);
     kizu_ay->setEnabled(false);
-    kizu_ax->SetText(Hex4(x));
-    kizu_ay->SetText(Hex4(y));
+    kizu_ax->SetText(HexText(x, 4));
+    kizu_ay->SetText(HexText(y, 4));
     kizu_ax->setEnabled(true);
     kizu_ay->setEnabled(true);
 }
@@ -152,19 +148,19 @@ void DefectTab::showPage(const AnswerView& a, bool bc) {
     if ((k == 0 && !bc) || (bc && (k == 1 || k == 2))) {
         const int at = k == 2 ? 9 : 5;
         Defect->SetItemIndex(a.A(4));
-        kizu_ax->SetText(Hex4(a.U16(at)));
-        kizu_ay->SetText(Hex4(a.U16(at + 2)));
+        kizu_ax->SetText(HexText(a.U16(at), 4));
+        kizu_ay->SetText(HexText(a.U16(at + 2), 4));
         placeCursor();
     }
     if (Enabled(Kizu)) {
         if (!bc) {
-            KizuAX->SetText(Hex4(a.U16(5)));
-            KizuAY->SetText(Hex4(a.U16(7)));
+            KizuAX->SetText(HexText(a.U16(5), 4));
+            KizuAY->SetText(HexText(a.U16(7), 4));
         } else {
-            KizuBX->SetText(Hex4(a.U16(5)));
-            KizuBY->SetText(Hex4(a.U16(7)));
-            KizuCX->SetText(Hex4(a.U16(9)));
-            KizuCY->SetText(Hex4(a.U16(11)));
+            KizuBX->SetText(HexText(a.U16(5), 4));
+            KizuBY->SetText(HexText(a.U16(7), 4));
+            KizuCX->SetText(HexText(a.U16(9), 4));
+            KizuCY->SetText(HexText(a.U16(11), 4));
         }
     }
     Defect->setEnabled(true);
@@ -180,12 +176,13 @@ void DefectTab::showMeasurement(const AnswerView& a) {
     Edit* const shown[6] = {kin_x1, kin_y1, kin_p1, kin_x2, kin_y2, kin_p2};
     const int values[6] = {x1, y1, p1, x2, y2, p2};
     for (int i = 0; i < 6; ++i)
-        shown[i]->SetText(Hex4(values[i]));
+        shown[i]->SetText(HexText(values[i], 4));
     KizuRead->setEnabled(true);
     Kizu_Adjust->setEnabled(x1 == x2 && std::abs(y1 - y2) <= 1 && std::abs(p1 - p2) <= 5);
 }
 
-// The KF controls and "Adjust Set" show what the camera reported without sending it back.
+// The KF change (the answer to its write) and "Adjust Set" show what the camera reported without
+// sending it back.
 void DefectTab::showKfChange(const AnswerView& a) {
     const ReadBack quiet;
     VRevKFChange->SetItemIndex(ReadValue(settings::kKfChange, a));
@@ -200,11 +197,11 @@ void DefectTab::showAdjustSet(const AnswerView& a) {
     if (AdjustSet->ItemIndex() == 1) chainRead(0x06);
 }
 
-// Item 6, the adjust parameters: A4 adjust set, A5 KF change, A6 VRev, A9 KF sensitivity.
+// Item 6, the adjust parameters: A4 adjust set, A5 KF change, A6 VRev, A9 KF sensitivity (the
+// bar shows it bound).
 void DefectTab::showAdjustParameters(const AnswerView& a) {
     const ReadBack quiet;
     VRevKF->SetChecked(a.A(6) != 0);
-    SensKFBar->SetPosition(ReadValue(settings::kKfSens, a));
     if (AdjustSet->ItemIndex() == 1) SetEnabled({VRevKF, SensKFBar}, true);
     AdjustSet->setEnabled(true);
 }
@@ -223,11 +220,6 @@ void DefectTab::showSelection(const AnswerView& a) {
         kizu_selClick();
         Kizu->setEnabled(true);
     }
-}
-
-void DefectTab::showKfOff(const AnswerView& a) {
-    const ReadBack quiet;
-    SensUpKFOFF->SetItemIndex(ReadValue(settings::kKfOff, a));
 }
 
 void DefectTab::showKfFix(const AnswerView& a) {
@@ -270,15 +262,15 @@ void DefectTab::searchAnswered(const AnswerView& a) {
     if (Enabled(kizu_auto)) return;
     SetEnabled({kizu_ax, kizu_ay, Defect, KFFX, KFRV}, false);
     if (selected() == 0) {
-        kizu_ax->SetText(Hex4(a.U16(7)));
-        kizu_ay->SetText(Hex4(a.U16(9)));
+        kizu_ax->SetText(HexText(a.U16(7), 4));
+        kizu_ay->SetText(HexText(a.U16(9), 4));
         Defect->SetItemIndex(a.A(11));
         KFFX->SetChecked(a.A(12) != 0);
         KFRV->SetChecked(a.A(13) != 0);
         placeCursor();
     }
-    KizuAX->SetText(Hex4(a.U16(7)));
-    KizuAY->SetText(Hex4(a.U16(9)));
+    KizuAX->SetText(HexText(a.U16(7), 4));
+    KizuAY->SetText(HexText(a.U16(9), 4));
     SetEnabled({kizu_ax, kizu_ay, Defect, KFFX, KFRV}, true);
     if (Auto3Point->Checked() && a.A(11) == 1 && ctx_.Trans_chk()) {
         sendStep({0x21, kGroup, 0x0A, SignedByte(kSearchDx),
@@ -295,15 +287,15 @@ void DefectTab::threePointAnswered(const AnswerView& a) {
     const int k = selected();
     if (k == 1 || k == 2) {
         const int at = k == 1 ? 7 : 11;
-        kizu_ax->SetText(Hex4(a.U16(at)));
-        kizu_ay->SetText(Hex4(a.U16(at + 2)));
+        kizu_ax->SetText(HexText(a.U16(at), 4));
+        kizu_ay->SetText(HexText(a.U16(at + 2), 4));
         Defect->SetItemIndex(a.A(15));
         placeCursor();
     }
-    KizuBX->SetText(Hex4(a.U16(7)));
-    KizuBY->SetText(Hex4(a.U16(9)));
-    KizuCX->SetText(Hex4(a.U16(11)));
-    KizuCY->SetText(Hex4(a.U16(13)));
+    KizuBX->SetText(HexText(a.U16(7), 4));
+    KizuBY->SetText(HexText(a.U16(9), 4));
+    KizuCX->SetText(HexText(a.U16(11), 4));
+    KizuCY->SetText(HexText(a.U16(13), 4));
     SetEnabled({kizu_ax, kizu_ay, Defect, kizu_auto, Auto3Point}, true);
 }
 

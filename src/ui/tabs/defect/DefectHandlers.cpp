@@ -13,7 +13,6 @@
 #include "HexText.h"
 #include "patterns/Bind.h"
 #include "patterns/HexSpin.h"
-#include "patterns/Senders.h"
 #include "widgets/Shape.h"
 #include "widgets/SpinEdit.h"
 
@@ -21,30 +20,25 @@ namespace r8::ui {
 
 using namespace defect;
 
-namespace {
-uint8_t Lo(int v) {
-    return static_cast<uint8_t>(v & 0xFF);
-}
-} // namespace
-
 void DefectTab::bindHandlers() {
     // KizuClick: the selection stays disabled until the page of its defect has been read.
     Kizu->OnClick = [this] {
         if (!steps_.MayStart()) return;
         Kizu->setEnabled(false);
-        sendStep({0x31, 0x36, Lo(selected() == 0 ? 0x00 : 0x01)});
+        sendStep({0x31, 0x36, LoByte(selected() == 0 ? 0x00 : 0x01)});
     };
     // DefectClick: A alone, or B and C together.
     SendBuilt(ctx_, Defect->OnClick, [this]() -> std::optional<Prefix> {
         if (!Enabled(Defect) || selected() < 0) return std::nullopt;
-        return Prefix{0x21, 0x36, Lo(selected() == 0 ? 0x07 : 0x14), Lo(Defect->ItemIndex())};
+        return Prefix{0x21, 0x36, LoByte(selected() == 0 ? 0x07 : 0x14),
+                      LoByte(Defect->ItemIndex())};
     });
     // kizu_selClick: the cursor display of the selected defect.
     SendBuilt(ctx_, kizu_sel->OnClick, [this]() -> std::optional<Prefix> {
         if (!Enabled(kizu_sel) || selected() < 0) return std::nullopt;
-        const uint8_t on = Lo(kizu_sel->ItemIndex());
+        const uint8_t on = LoByte(kizu_sel->ItemIndex());
         if (selected() == 0) return Prefix{0x21, 0x36, 0x01, on};
-        return Prefix{0x21, 0x36, 0x13, on, Lo(selected() - 1)};
+        return Prefix{0x21, 0x36, 0x13, on, LoByte(selected() - 1)};
     });
     // KFFXClick, KFRVClick.
     for (const auto& [kfBox, kfSetting] :
@@ -64,11 +58,14 @@ void DefectTab::bindHandlers() {
             const int k = selected();
             stored[k][0]->SetText(HexText(v[0], 4));
             stored[k][1]->SetText(HexText(v[1], 4));
-            const uint8_t p3 = k == 0 ? 0x01 : 0x12, p4 = Lo(k == 0 ? 0x02 : k - 1);
-            return Prefix{0x21, 0x36, p3, p4, Lo(v[0] >> 8), Lo(v[0]), Lo(v[1] >> 8), Lo(v[1])};
+            const uint8_t p3 = k == 0 ? 0x01 : 0x12, p4 = LoByte(k == 0 ? 0x02 : k - 1);
+            return Prefix{0x21,         0x36,         p3,           p4,
+                          HiByte(v[0]), LoByte(v[0]), HiByte(v[1]), LoByte(v[1])};
         },
         [this] { return Enabled(kizu_ax) && Enabled(kizu_ay) && selected() >= 0; });
     // kizu_upClick, kizu_downClick, kizu_leftClick, kizu_rightClick: the new text sends at once.
+    // SpinEdit1 keeps the step within 1..1023: below 1 it would stand still or run the wrong way
+    // past the limits.
     const auto step = [this](Edit* edit, int direction, int max) {
         const SpinRule rule{0, max, Edge::Clamp, [this] { return SpinEdit1->Value(); }};
         if (const auto v = SpinStep(CompleteHexValue(edit), direction, rule))
@@ -96,7 +93,7 @@ void DefectTab::bindHandlers() {
         b->OnClick = [this, b, sub] {
             if (!steps_.MayStart()) return;
             b->setEnabled(false);
-            sendStep({0x21, 0x36, Lo(sub)});
+            sendStep({0x21, 0x36, LoByte(sub)});
         };
     }
     // KizuReadClick: disabled until the measurement has been read.
@@ -105,21 +102,16 @@ void DefectTab::bindHandlers() {
     AdjustInfo->OnClick = [this] { AdjustInfoClick(); };
     // VRevKFClick: the camera's vertical reverse, the Easy tab's setting.
     SendOnClick(ctx_, VRevKF, WritePrefix(settings::kVRev));
-    SendOnClick(ctx_, VRevKFChange, WritePrefix(settings::kKfChange)); // VRevKFChangeClick
-    SendOnClick(ctx_, SensUpKFOFF, WritePrefix(settings::kKfOff));     // SensUpKFOFFClick
+    // VRevKFChangeClick, SensUpKFOFFClick and SensKFBarChange / SensKFTimerTimer are bound by
+    // name (DefectTab.cpp).
     // AdjustSetClick: disabled until the camera took it (and, for ON, the KF values were read).
     AdjustSet->OnClick = [this] {
         if (!steps_.MayStart()) return;
         AdjustSet->setEnabled(false);
         Prefix p = WritePrefix(settings::kAdjustSet);
-        p.push_back(Lo(AdjustSet->ItemIndex()));
+        p.push_back(LoByte(AdjustSet->ItemIndex()));
         sendStep(p);
     };
-    // SensKFBarChange arms SensKFTimer unless a page load writes the bar; SensKFTimerTimer
-    // sends the position of that moment, or tries again at its next tick.
-    sensKf_ = std::make_unique<DebouncedBar>(ctx_, SensKFBar, WritePrefix(settings::kKfSens),
-                                             "SensKFTimer");
-    SensKFTimer = sensKf_->DebounceTimer;
 }
 
 int DefectTab::selected() const {

@@ -12,7 +12,6 @@ constexpr int kSearchDx = -22;      // sent as the signed byte 0xEA
 constexpr int kSearchPeak = 5;      // peak threshold
 constexpr int kMaxX = 0x3FF;        // the step buttons keep X within 0..1023
 constexpr int kMaxY = 0x1FF;        // and Y within 0..511
-constexpr int kMaxStep = kMaxX;     // a larger step goes from one limit to the other all the same
 constexpr int SearchDy(bool ntsc) { // +2 lines on PAL, -2 on NTSC
     return ntsc ? -2 : 2;
 }

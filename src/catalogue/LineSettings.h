@@ -6,7 +6,8 @@
 
 namespace r8::settings {
 
-inline constexpr SettingEntry kIrisBias = HexByteSetting(kLineGroup, "iris_bias", "Bias", {0x53});
+inline constexpr SettingEntry kIrisBias =
+    HexByteSetting(kLineGroup, "iris_bias", "Bias", {0x53}).Control("BiasNum");
 
 inline constexpr const SettingEntry* kLineSettings[] = {&kIrisBias};
 

@@ -38,60 +38,12 @@ std::string LocalPath(const QString& path) {
 
 CopyTab::CopyTab(RoomContext& ctx, CopyEngine::BlockSender sendBlock)
     : TabRoom(ctx, "CopySheet", "Panel7"), engine_(ctx, std::move(sendBlock), *this) {
-    CtopOK2 = new Button("Camera->PC", Body());
-    CtopOK2->setObjectName("CtopOK2");
-    CtopOK2->setGeometry(24, 24, 160, 28);
+    setupUi(Body());
     CtopOK2->OnClick = [this] { CtopOK2Click(); };
-    ptocOk2 = new Button("PC->Camera(Batch)", Body());
-    ptocOk2->setObjectName("ptocOk2");
-    ptocOk2->setGeometry(24, 64, 160, 28);
     ptocOk2->OnClick = [this] { ptocOk2Click(); };
-    ptocOk = new Button("PC->Camera(Single)", Body());
-    ptocOk->setObjectName("ptocOk");
-    ptocOk->setGeometry(24, 104, 160, 28);
     ptocOk->OnClick = [this] { ptocOkClick(); };
-    CopyVerify = new Button("Verify", Body());
-    CopyVerify->setObjectName("CopyVerify");
-    CopyVerify->setGeometry(208, 24, 160, 28);
     CopyVerify->OnClick = [this] { VerifyClick(); };
-    CopyStop = new Button("Stop", Body());
-    CopyStop->setObjectName("CopyStop");
-    CopyStop->setGeometry(208, 104, 160, 28);
-    CopyStop->setEnabled(false);
     CopyStop->OnClick = [this] { CopyStopClick(); };
-    Same = new CheckBox("Same File Name", Body());
-    Same->setObjectName("Same");
-    Same->setGeometry(208, 68, 160, 22);
-
-    Label33 = new Label("File Name", Body());
-    Label33->setObjectName("Label33");
-    Label33->setGeometry(24, 162, 80, 20);
-    Copyfname2 = new Panel(Body(), "Copyfname");
-    Copyfname2->setObjectName("Copyfname2");
-    Copyfname2->setFrameShadow(QFrame::Sunken);
-    Copyfname2->setGeometry(104, 158, 580, 28);
-    Label35 = new Label("Label35", Body());
-    Label35->setObjectName("Label35");
-    Label35->setGeometry(24, 206, 300, 20);
-    ProgressBar3 = new QProgressBar(Body());
-    ProgressBar3->setObjectName("ProgressBar3");
-    ProgressBar3->setGeometry(24, 232, 660, 22);
-    ProgressBar3->setRange(0, kEepromWords);
-    ProgressBar3->setValue(0);
-    complete2 = new Label("Complete", Body());
-    complete2->setObjectName("complete2");
-    complete2->setGeometry(24, 266, 140, 20);
-
-    VerifyList = new Memo(Body());
-    VerifyList->setObjectName("VerifyList");
-    VerifyList->setGeometry(24, 296, 660, 150);
-    VerifyList->SetReadOnly(true);
-
-    Copy_select = new RadioGroup("", {"ctop", "ptoc(Single)", "ptoc(batch)"}, 1, Body());
-    Copy_select->setObjectName("Copy_select");
-    Copy_select->setGeometry(520, 20, 160, 100);
-    Copy_select->setEnabled(false);
-    Copy_select->hide();
 }
 
 void CopyTab::begin(CopyMode mode, const QString& name) {
@@ -173,7 +125,7 @@ void CopyTab::CopyStopClick() {
     const std::string left = engine_.Stop();
     running(false);
     Label35->SetCaption(Label35->Caption() + ": stopped");
-    MessageBox("The copy was stopped: " + QString::fromStdString(left) + ".", "R8V5MC", MbOk);
+    MessageBox("The copy was stopped: " + Q(left) + ".", "R8V5MC", MbOk);
 }
 
 bool CopyTab::MayClose() {
@@ -203,14 +155,11 @@ void CopyTab::running(bool on) {
 void CopyTab::showDifferences() {
     const ImageComparison& c = engine_.Differences();
     QStringList lines;
-    auto word = [](int32_t w) {
-        return QString::fromStdString(w == kNoWord ? "----" : HexWord(w));
-    };
+    auto word = [](int32_t w) { return Q(w == kNoWord ? "----" : HexWord(w)); };
     for (const WordDifference& d : c.differ)
-        lines << QString::fromStdString(HexWord(d.address)) + " " + word(d.first) + " " +
-                     word(d.second);
-    lines << QString::fromStdString(ComparedText(c)) + " compared, " +
-                 QString::number(c.differ.size()) + " differ (address, file, camera)";
+        lines << Q(HexWord(d.address)) + " " + word(d.first) + " " + word(d.second);
+    lines << Q(ComparedText(c)) + " compared, " + QString::number(c.differ.size()) +
+                 " differ (address, file, camera)";
     VerifyList->SetLines(lines);
 }
 
@@ -230,9 +179,9 @@ void CopyTab::CopyDone() {
 void CopyTab::CopyFailed(const CopyFailure& failure) {
     running(false);
     // The text and caption the operator knows, and on a second line what exactly went wrong.
-    QString text = QString::fromStdString(failure.text);
-    if (!failure.detail.empty()) text += "\n" + QString::fromStdString(failure.detail);
-    MessageBox(text, QString::fromStdString(failure.caption), MbAbortRetryIgnore);
+    QString text = Q(failure.text);
+    if (!failure.detail.empty()) text += "\n" + Q(failure.detail);
+    MessageBox(text, Q(failure.caption), MbAbortRetryIgnore);
 }
 
 } // namespace r8::ui

@@ -5,13 +5,12 @@
 // the engine sends, follows the camera's answers and reads and writes the settings file.
 #include "CopyEngine.h"
 #include "TabRoom.h"
+#include "ui_CopyTab.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-
-class QProgressBar;
 
 namespace r8::ui {
 
@@ -26,7 +25,7 @@ struct FileDialog {
 // Runs a file dialog: the chosen path, or an empty text when the operator cancels.
 using FileChooser = std::function<QString(const FileDialog&)>;
 
-class CopyTab : public TabRoom, private CopyReport {
+class CopyTab : public TabRoom, public Ui::CopyTabForm, private CopyReport {
 public:
     // sendBlock puts the settings block on the line (the link's SohCommand).
     CopyTab(RoomContext& ctx, CopyEngine::BlockSender sendBlock);
@@ -39,7 +38,8 @@ public:
     void CtopOK2Click();
     void ptocOk2Click();
     void ptocOkClick();
-    // The camera against a file: the differing words listed in VerifyList.
+    // The camera against a file: VerifyList shows address, file and camera of each differing
+    // word, then the count.
     void VerifyClick();
     // Stops the running transfer between exchanges and says what it leaves behind.
     void CopyStopClick();
@@ -56,19 +56,6 @@ public:
     // keeps the tab control on this tab meanwhile, since the answers go to the tab on show.
     std::function<void(bool running)> OnRunning;
 
-    Button* CtopOK2;
-    Button* ptocOk2;
-    Button* ptocOk;
-    Button* CopyVerify;
-    Button* CopyStop;
-    Memo* VerifyList; // address, file, camera of each differing word, then the count
-    CheckBox* Same;
-    Label* Label33;
-    Panel* Copyfname2;
-    Label* Label35;
-    QProgressBar* ProgressBar3;
-    Label* complete2;
-    RadioGroup* Copy_select;
     FileDialog SaveDialog1{FileDialog::Mode::Save};
     FileDialog OpenDialog1{FileDialog::Mode::Open};
 

@@ -8,6 +8,7 @@
 
 #include <QFontDatabase>
 
+#include <initializer_list>
 #include <optional>
 
 namespace r8::ui {
@@ -17,44 +18,8 @@ namespace {
 constexpr uint8_t kRead = 0x31, kSet = 0x21;
 constexpr int kRamFirst = 0xEE00, kRamLast = 0xFFFF;
 
-uint8_t Hi(int v) {
-    return static_cast<uint8_t>((v >> 8) & 0xFF);
-}
-uint8_t Lo(int v) {
-    return static_cast<uint8_t>(v & 0xFF);
-}
 int Hex(const Edit* e) {
     return ParseHex(e->Text().toStdString());
-}
-
-QFont Fixed() {
-    QFont f = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    f.setPixelSize(11);
-    return f;
-}
-
-SpinButton* MakeSpin(QWidget* parent, const QRect& at) {
-    auto* s = new SpinButton(parent);
-    s->setGeometry(at);
-    return s;
-}
-
-Button* MakeButton(QWidget* parent, const QString& caption, const QRect& at) {
-    auto* b = new Button(caption, parent);
-    b->setGeometry(at);
-    return b;
-}
-
-CheckBox* MakeCheck(QWidget* parent, const QString& caption, const QRect& at) {
-    auto* c = new CheckBox(caption, parent);
-    c->setGeometry(at);
-    return c;
-}
-
-GroupBox* MakeGroup(QWidget* parent, const QString& caption, const QRect& at) {
-    auto* g = new GroupBox(caption, parent);
-    g->setGeometry(at);
-    return g;
 }
 
 // Puts a value read from the camera into an edit with its echo flag up, so that the edit's
@@ -69,84 +34,25 @@ void Echo(Edit* edit, bool& flag, const QString& text) {
 } // namespace
 
 DebugTab::DebugTab(RoomContext& ctx) : TabRoom(ctx, "TabSheet2", "Panel2") {
+    setupUi(Body());
+    // The form's fonts, in pixels: the panel's, and the fixed one of the raw command and the
+    // RAM dump, whose columns line up under their rulers.
     QFont font = Body()->font();
     font.setPixelSize(11);
     Body()->setFont(font);
-    buildControls();
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setPixelSize(11);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{SendRuler, SendBuffer, DumpHeader, RdAdr, Memo1})
+        w->setFont(fixed);
+    // The register list: item i is register i.
+    for (const char* n : kDspRegisterNames)
+        DspAdr->addItem(QString::fromUtf8(n));
+    DspAdr->SetItemIndex(-1);
     bindHandlers();
 }
 
 DebugTab::~DebugTab() = default;
-
-void DebugTab::buildControls() {
-    QWidget* panel = Body();
-
-    GroupBox3 = MakeGroup(panel, " DSP", {8, 8, 300, 108});
-    QStringList names;
-    for (const char* n : kDspRegisterNames)
-        names << QString::fromUtf8(n);
-    DspAdr = new ComboBox(names, GroupBox3);
-    DspAdr->setGeometry(10, 20, 280, 24);
-    DspAdr->setMaxVisibleItems(24);
-    DspData = MakeEdit(GroupBox3, "Data", 4, {10, 52, 52, 22});
-    DspDatSpin = MakeSpin(GroupBox3, {64, 52, 18, 22});
-    MakeLabel(GroupBox3, "Mask", {100, 55, 34, 16});
-    DspRadix = MakeEdit(GroupBox3, "FFFF", 4, {136, 52, 52, 22});
-    NoWrite = MakeCheck(GroupBox3, "NoWrite(EEP)", {10, 80, 130, 20});
-
-    GroupBox4 = MakeGroup(panel, "EEPROM", {8, 122, 300, 84});
-    MakeLabel(GroupBox4, "Address", {10, 25, 50, 16});
-    eepadr = MakeEdit(GroupBox4, "0000", 4, {62, 22, 52, 22});
-    CSpinButton6 = MakeSpin(GroupBox4, {116, 22, 18, 22});
-    MakeLabel(GroupBox4, "Data", {150, 25, 32, 16});
-    Eepdata = MakeEdit(GroupBox4, "Data", 4, {184, 22, 52, 22});
-    CSpinButton7 = MakeSpin(GroupBox4, {238, 22, 18, 22});
-    EEP_RAM = MakeCheck(GroupBox4, "&& RAM", {10, 54, 100, 20});
-
-    GroupBox7 = MakeGroup(panel, "Command", {8, 212, 300, 104});
-    auto* ruler = MakeLabel(GroupBox7, "+0  +1  +2  +3  +4  +5  +6  +7  +8  ", {14, 18, 276, 16});
-    ruler->setFont(Fixed());
-    SendBuffer = MakeEdit(GroupBox7, "SendBuffer", 0, {10, 36, 280, 22});
-    SendBuffer->setFont(Fixed());
-    RamSend = MakeButton(GroupBox7, "Send", {10, 66, 80, 28});
-    sw_save = MakeButton(GroupBox7, "Save", {98, 66, 80, 28});
-
-    OSD = MakeGroup(panel, "OSD", {8, 322, 150, 58});
-    MakeLabel(OSD, "16bit", {10, 27, 40, 16});
-    osdt = MakeEdit(OSD, "osdt", 4, {52, 24, 60, 22});
-    PresetSave = MakeButton(panel, "PresetSave", {170, 336, 100, 28});
-
-    GroupBox9 = MakeGroup(panel, " RAM ", {316, 8, 388, 440});
-    MakeLabel(GroupBox9, "Address", {10, 25, 50, 16});
-    ramAdr = MakeEdit(GroupBox9, "EE00", 4, {62, 22, 52, 22});
-    MakeLabel(GroupBox9, "Size", {126, 25, 30, 16});
-    RamCount = MakeEdit(GroupBox9, "10", 2, {158, 22, 32, 22});
-    RamRepeat = MakeCheck(GroupBox9, "Repeat", {204, 24, 80, 20});
-    auto* header =
-        MakeLabel(GroupBox9, "+0 +1 +2 +3 +4 +5 +6 +7 +8 +9 +A +B +C +D +E +F", {57, 54, 326, 16});
-    header->setFont(Fixed());
-    RdAdr = new Memo(GroupBox9);
-    RdAdr->setGeometry(8, 70, 44, 292);
-    RdAdr->SetReadOnly(true);
-    RdAdr->setFrameShape(QFrame::NoFrame);
-    RdAdr->setFont(Fixed());
-    RdAdr->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    RdAdr->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    RdAdr->setFocusPolicy(Qt::NoFocus);
-    QPalette silver = RdAdr->palette();
-    silver.setColor(QPalette::Base, QColor(0xC0, 0xC0, 0xC0));
-    RdAdr->setPalette(silver);
-    Memo1 = new Memo(GroupBox9);
-    Memo1->setGeometry(52, 70, 328, 292);
-    Memo1->SetReadOnly(true);
-    Memo1->setFont(Fixed());
-    MakeLabel(GroupBox9, "Address", {10, 379, 50, 16});
-    ramAdrwr = MakeEdit(GroupBox9, "EE00", 4, {62, 376, 52, 22});
-    MakeLabel(GroupBox9, "Data ", {126, 379, 32, 16});
-    ram_send_buff = MakeEdit(GroupBox9, "00", 2, {158, 376, 32, 22});
-    btn_ram_w = MakeButton(GroupBox9, "Write", {204, 374, 70, 28});
-    samp = MakeButton(GroupBox9, "Area samp", {284, 374, 90, 28});
-}
 
 void DebugTab::bindHandlers() {
     using Built = std::optional<Prefix>;
@@ -155,7 +61,7 @@ void DebugTab::bindHandlers() {
     SendBuilt(ctx_, DspAdr->OnChange, [this]() -> Built {
         const int address = selectedAddress();
         if (address < 0) return std::nullopt;
-        return Prefix{kRead, 0x0A, Lo(address)};
+        return Prefix{kRead, 0x0A, LoByte(address)};
     });
     // DspDataChange: write it, kept in EEPROM unless "NoWrite(EEP)" is ticked.
     SendBuilt(ctx_, DspData->OnChange, [this]() -> Built {
@@ -167,8 +73,8 @@ void DebugTab::bindHandlers() {
         const int data = CompleteHexValue(DspData);
         if (address < 0 || data < 0) return std::nullopt;
         DspData->setFocus();
-        return Prefix{kSet, static_cast<uint8_t>(NoWrite->Checked() ? 0x0B : 0x0A), Lo(address),
-                      Hi(data), Lo(data)};
+        return Prefix{kSet, static_cast<uint8_t>(NoWrite->Checked() ? 0x0B : 0x0A), LoByte(address),
+                      HiByte(data), LoByte(data)};
     });
     // DspRadixChange: a complete mask is shown as four upper-case digits ("FFFF" if not hex).
     DspRadix->OnChange = [this] {
@@ -182,7 +88,7 @@ void DebugTab::bindHandlers() {
     SendBuilt(ctx_, eepadr->OnChange, [this]() -> Built {
         const int address = CompleteHexValue(eepadr);
         if (address < 0) return std::nullopt;
-        return Prefix{kRead, 0x0C, Hi(address), Lo(address)};
+        return Prefix{kRead, 0x0C, HiByte(address), LoByte(address)};
     });
     // EepdataChange: write it, and its working copy in RAM with "& RAM".
     SendBuilt(ctx_, Eepdata->OnChange, [this]() -> Built {
@@ -193,9 +99,12 @@ void DebugTab::bindHandlers() {
         const int data = CompleteHexValue(Eepdata);
         const int address = eepAddress();
         if (data < 0 || address < 0 || address > 0x03FF) return std::nullopt;
-        return Prefix{kSet,        static_cast<uint8_t>(EEP_RAM->Checked() ? 0x0F : 0x0C),
-                      Hi(address), Lo(address),
-                      Hi(data),    Lo(data)};
+        return Prefix{kSet,
+                      static_cast<uint8_t>(EEP_RAM->Checked() ? 0x0F : 0x0C),
+                      HiByte(address),
+                      LoByte(address),
+                      HiByte(data),
+                      LoByte(data)};
     });
     eepAddressStep = std::make_unique<HexSpin>(
         eepadr, CSpinButton6, SpinRule{.min = 0, .max = 0x03FF, .edge = Edge::Wrap});
@@ -223,7 +132,7 @@ void DebugTab::bindHandlers() {
         const int address = CompleteHexValue(ramAdrwr);
         const int data = CompleteHexValue(ram_send_buff);
         if (address < kRamFirst || address > kRamLast || data < 0) return std::nullopt;
-        return Prefix{kSet, 0x0D, Hi(address), Lo(address), Lo(data)};
+        return Prefix{kSet, 0x0D, HiByte(address), LoByte(address), LoByte(data)};
     });
     // sampClick: the 48 area samples, one request per answer.
     samp->OnClick = [this] {
@@ -284,7 +193,7 @@ void DebugTab::startRamRead(int address) {
 }
 
 void DebugTab::readRam(int pass, int address) {
-    dumpSteps_.Send({kRead, 0x0D, Hi(address), Lo(address), 0x01},
+    dumpSteps_.Send({kRead, 0x0D, HiByte(address), LoByte(address), 0x01},
                     [this, pass](const AnswerView& a) { ramAnswered(pass, a); });
 }
 

@@ -4,6 +4,7 @@
 #include "patterns/ChainStep.h"
 #include "patterns/HexSpin.h"
 #include "patterns/ReadLoop.h"
+#include "ui_DebugTab.h"
 
 #include <functional>
 #include <memory>
@@ -12,7 +13,7 @@
 namespace r8::ui {
 
 // Direct register, EEPROM and RAM access, raw command frames, the OSD word and area samples.
-class DebugTab : public TabRoom {
+class DebugTab : public TabRoom, public Ui::DebugTabForm {
 public:
     explicit DebugTab(RoomContext& ctx);
     ~DebugTab() override;
@@ -32,36 +33,6 @@ public:
     // Set by the window: one line in the status bar (what is wrong with the raw command).
     std::function<void(const std::string&)> ShowStatus;
 
-    GroupBox* GroupBox3;
-    ComboBox* DspAdr;
-    Edit* DspData;
-    SpinButton* DspDatSpin;
-    Edit* DspRadix;
-    CheckBox* NoWrite;
-    GroupBox* GroupBox4;
-    Edit* eepadr;
-    SpinButton* CSpinButton6;
-    Edit* Eepdata;
-    SpinButton* CSpinButton7;
-    CheckBox* EEP_RAM;
-    GroupBox* GroupBox9;
-    Edit* ramAdr;
-    Edit* RamCount;
-    CheckBox* RamRepeat;
-    Memo* RdAdr;
-    Memo* Memo1;
-    Edit* ramAdrwr;
-    Edit* ram_send_buff;
-    Button* btn_ram_w;
-    Button* samp;
-    GroupBox* GroupBox7;
-    Edit* SendBuffer;
-    Button* RamSend;
-    Button* sw_save;
-    GroupBox* OSD;
-    Edit* osdt;
-    Button* PresetSave;
-
     // One-shot echo flags: set while a value read from the camera is put into DspData or
     // Eepdata, so that its change handler writes nothing.
     bool DspDataEcho = false;
@@ -74,7 +45,6 @@ public:
     std::unique_ptr<HexSpin> dspStep, eepAddressStep, eepDataStep;
 
 private:
-    void buildControls();
     void bindHandlers();
     // The address of the selected register, -1 when none is selected.
     int selectedAddress() const;

@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "LineTab.h"
 
-#include "HexText.h"
-#include "LineSettings.h"
-#include "patterns/Bind.h"
 #include "patterns/HexSpin.h"
 #include "patterns/SendWhenFree.h"
 
@@ -41,13 +38,13 @@ LineTab::LineTab(RoomContext& ctx)
                if (a.A(4) <= 1) irisRunning(a.A(4) == 0);
            }},
       }) {
-    build();
+    setupUi(Body());
     NextStep = std::make_unique<SendWhenFree>(ctx_, Sheet(), "LineStepTimer", 300, &steps_);
     IRISAdjustSet->OnClick = [this] { IRISAdjustSetClick(); };
     IRISAdjustExit->OnClick = [this] { IRISAdjustExitClick(); };
     AdjustGo->OnClick = [this] { AdjustGoClick(); };
     // BiasNumChange: two hexadecimal digits, sent as one byte; the read-back is shown only.
-    Bind(ctx_, settings::kIrisBias, BiasNum);
+    bound_ = BoundForm(ctx_, Body(), settings::kLineSettings);
     biasSpin_ = std::make_unique<HexSpin>(BiasNum, BiasSpinButton,
                                           SpinRule{.min = 0, .max = 0xFF, .edge = Edge::Hold});
     BiasSpinButton->OnDownClick = [this] { BiasSpinButtonDownClick(); };
@@ -56,37 +53,6 @@ LineTab::LineTab(RoomContext& ctx)
 }
 
 LineTab::~LineTab() = default;
-
-void LineTab::build() {
-    IRISAdjust = new GroupBox("IRIS Adjust", Body());
-    IRISAdjust->setObjectName("IRISAdjust");
-    IRISAdjust->setGeometry(16, 16, 300, 96);
-    Bias = new GroupBox("Bias", IRISAdjust);
-    Bias->setObjectName("Bias");
-    Bias->setGeometry(12, 24, 90, 56);
-    BiasNum = new Edit(Bias);
-    BiasNum->setObjectName("BiasNum");
-    BiasNum->SetMaxLength(2);
-    BiasNum->setGeometry(12, 22, 32, 22);
-    BiasSpinButton = new SpinButton(Bias);
-    BiasSpinButton->setObjectName("BiasSpinButton");
-    BiasSpinButton->setGeometry(46, 22, 16, 22);
-    IRISAdjustSet = new Button("Set", IRISAdjust);
-    IRISAdjustSet->setObjectName("IRISAdjustSet");
-    IRISAdjustSet->setGeometry(120, 40, 72, 26);
-    IRISAdjustExit = new Button("Exit", IRISAdjust);
-    IRISAdjustExit->setObjectName("IRISAdjustExit");
-    IRISAdjustExit->setGeometry(204, 40, 72, 26);
-
-    LensAdjust = new GroupBox("Lens Adjust", Body());
-    LensAdjust->setObjectName("LensAdjust");
-    LensAdjust->setGeometry(16, 128, 300, 72);
-    AdjustGo = new Button("Adjust Go", LensAdjust);
-    AdjustGo->setObjectName("AdjustGo");
-    AdjustGo->setGeometry(12, 28, 100, 26);
-
-    SetEnabled({BiasNum, BiasSpinButton, IRISAdjustExit}, false);
-}
 
 void LineTab::IRISAdjustSetClick() {
     if (!ctx_.Trans_chk()) return;

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
+#include "LineSettings.h"
 #include "TabRoom.h"
 #include "patterns/AnswerChain.h"
+#include "patterns/Bind.h"
 #include "patterns/ChainStep.h"
+#include "ui_LineTab.h"
 
 #include <functional>
 #include <memory>
@@ -20,13 +23,15 @@ class SendWhenFree;
 //   as long as the camera answers 0, until it answers 1.
 // The enabled states of the buttons are the procedures' state: "Set" disabled means an IRIS
 // adjustment was asked for; "Adjust Go" disabled with "Set" enabled, a lens adjustment.
-class LineTab : public TabRoom {
+class LineTab : public TabRoom, public Ui::LineTabForm {
 public:
     explicit LineTab(RoomContext& ctx);
     ~LineTab() override;
 
     static constexpr PageRequest kPage[] = {
-        {0x0A, 0x01, 0, 3}, {0x0A, 0x40, 0, 3}, {0x53, 0, 0, 2}, // IRIS bias
+        {0x0A, 0x01, 0, 3},
+        {0x0A, 0x40, 0, 3},
+        ReadRequest(settings::kIrisBias),
     };
     PageTable Page() const override { return kPage; }
     void OnAnswer() override { Trans_end_line(); }
@@ -50,22 +55,14 @@ public:
     // Given by the main window: the Easy tab's lens answer decoder.
     std::function<void()> Lens_answer;
 
-    GroupBox* IRISAdjust;
-    GroupBox* Bias;
-    Edit* BiasNum;
-    SpinButton* BiasSpinButton;
-    Button* IRISAdjustSet;
-    Button* IRISAdjustExit;
-    GroupBox* LensAdjust;
-    Button* AdjustGo;
     // Keeps a procedure's next command until the link takes it.
     std::unique_ptr<SendWhenFree> NextStep;
 
 private:
-    void build();
     void irisRunning(bool on);
     ChainSteps::Next advance();
 
+    BoundForm bound_; // BiasNumChange: the bias is a plain setting
     std::unique_ptr<HexSpin> biasSpin_;
     // The answers to this tab's own commands: the replies of its steps, and answers nobody
     // waited for that come while the tab is on show.

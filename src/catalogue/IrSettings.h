@@ -13,11 +13,11 @@ inline constexpr std::string_view kIrLevelItems[] = {"1",  "2",  "3",  "4",  "5"
 inline constexpr std::string_view kIrLevelSwItems[] = {"POSI", "NEGA"};
 
 // clang-format off
-inline constexpr SettingEntry kIr = ChoiceSetting(kMaskGroup, "ir", "IR", {0x58, 0x00}, kOffOnItems).At(4);
-inline constexpr SettingEntry kIrSw = ChoiceSetting(kMaskGroup, "ir_sw", "SW", {0x58, 0x01}, kIrSwItems).At(5);
-inline constexpr SettingEntry kIrLevelInt = ChoiceSetting(kMaskGroup, "ir_level_int", "LEVEL (INT)", {0x58, 0x02}, kIrLevelItems).At(6);
-inline constexpr SettingEntry kIrLevelExt = ChoiceSetting(kMaskGroup, "ir_level_ext", "LEVEL (EXT)", {0x58, 0x03}, kIrLevelItems).At(7);
-inline constexpr SettingEntry kIrLevelSw = ChoiceSetting(kMaskGroup, "ir_level_sw", "EXT LEVEL SW", {0x58, 0x04}, kIrLevelSwItems).At(8);
+inline constexpr SettingEntry kIr = ChoiceSetting(kMaskGroup, "ir", "IR", {0x58, 0x00}, kOffOnItems).At(4).Control("IRL");
+inline constexpr SettingEntry kIrSw = ChoiceSetting(kMaskGroup, "ir_sw", "SW", {0x58, 0x01}, kIrSwItems).At(5).Control("IRSW");
+inline constexpr SettingEntry kIrLevelInt = ChoiceSetting(kMaskGroup, "ir_level_int", "LEVEL (INT)", {0x58, 0x02}, kIrLevelItems).At(6).Control("IRLevel");
+inline constexpr SettingEntry kIrLevelExt = ChoiceSetting(kMaskGroup, "ir_level_ext", "LEVEL (EXT)", {0x58, 0x03}, kIrLevelItems).At(7).Control("IRLevel");
+inline constexpr SettingEntry kIrLevelSw = ChoiceSetting(kMaskGroup, "ir_level_sw", "EXT LEVEL SW", {0x58, 0x04}, kIrLevelSwItems).At(8).Control("IRLevelSW");
 // clang-format on
 
 inline constexpr const SettingEntry* kIrSettings[] = {&kIr, &kIrSw, &kIrLevelInt, &kIrLevelExt,

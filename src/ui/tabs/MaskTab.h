@@ -2,6 +2,8 @@
 #pragma once
 #include "TabRoom.h"
 #include "mask/MaskGeometry.h"
+#include "patterns/Bind.h"
+#include "ui_MaskTab.h"
 
 #include <array>
 #include <functional>
@@ -13,7 +15,7 @@ class MaskGroup;
 
 // The two privacy mask rectangles with a button that shows them in the preview window, and the
 // IR group (hidden: only the camera's answers change it).
-class MaskTab : public TabRoom {
+class MaskTab : public TabRoom, public Ui::MaskTabForm {
 public:
     explicit MaskTab(RoomContext& ctx);
     ~MaskTab() override;
@@ -32,23 +34,19 @@ public:
 
     // Masks[0] is "MASK1" (GroupBox2), Masks[1] "MASK2" (GroupBox11).
     std::array<std::unique_ptr<MaskGroup>, 2> Masks;
-    Button* MaskPreview;
     // Given by the main window: shows the preview window, and draws a mask into it.
     std::function<void()> ShowPreview;
     std::function<void(int mask, const MaskView& view)> PreviewMask;
     // Draws both masks as they stand.
     void UpdatePreview();
 
-    GroupBox* IR;
-    RadioGroup* IRL;
-    RadioGroup* IRSW;
-    RadioGroup* IRLevel;
-    RadioGroup* IRLevelSW;
+    // The IR group (IR: IRL, IRSW, IRLevel, IRLevelSW) comes with the form.
     // Set while the camera's answer fills the IR groups: their click handlers send nothing.
     bool IrLoading = false;
 
 private:
     void IRLevelClick();
+    BoundForm bound_;
 };
 
 } // namespace r8::ui

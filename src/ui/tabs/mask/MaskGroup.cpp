@@ -18,16 +18,18 @@ QString Hex2(uint8_t v) {
     return QString::fromStdString(HexByte(v));
 }
 
-// The control name of mask n: "MASK_HS" and 0 give "MASK_HS1".
-QString Named(const char* stem, int mask) {
-    return QString("%1%2").arg(stem).arg(mask + 1);
-}
-
 } // namespace
 
-MaskGroup::MaskGroup(RoomContext& ctx, QWidget* parent, int mask, int x, int y)
-    : Mask(mask), ctx_(ctx) {
-    build(parent, x, y);
+MaskGroup::MaskGroup(RoomContext& ctx, GroupBox* group, int mask)
+    : Mask(mask), Group(group), ctx_(ctx) {
+    setupUi(group);
+    // The form names the controls of one mask; each takes the digit of its mask (MASK_HS1).
+    for (QWidget* w : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (!w->objectName().isEmpty())
+            w->setObjectName(w->objectName() + QString::number(mask + 1));
+    MASK_SP->SetMin(kStepMin);
+    MASK_SP->SetMax(kStepMax);
+    MASK_SP->SetPosition(kStepMin);
     SendBuilt(ctx_, MASK_OFF->OnClick, [this] { return MASK_OFFClick(); });
     SendBuilt(ctx_, MASK_ON->OnClick, [this] { return MASK_ONClick(); });
     const std::pair<Button*, MaskMove> moves[] = {{MASK_U, MaskMove::Up},
@@ -44,54 +46,6 @@ MaskGroup::MaskGroup(RoomContext& ctx, QWidget* parent, int mask, int x, int y)
     ctx_.OnGroup(kMaskFunction, mask, [this](const AnswerView& a) {
         show({a.A(6), a.A(7), a.A(8), a.A(9)});
     });
-}
-
-void MaskGroup::build(QWidget* parent, int x, int y) {
-    Group = new GroupBox(Named("MASK", Mask), parent);
-    Group->setObjectName(Mask == 0 ? "GroupBox2" : "GroupBox11");
-    Group->setGeometry(x, y, 340, 200);
-    QWidget* g = Group;
-    auto name = [this](QWidget* w, const char* stem) { w->setObjectName(Named(stem, Mask)); };
-    auto edit = [&](const char* stem, const char* caption, int left) {
-        (new Label(caption, g))->setGeometry(left, 22, 60, 16);
-        auto* e = new Edit(g);
-        e->SetMaxLength(2);
-        e->setGeometry(left, 40, 40, 22);
-        e->setAccessibleName(caption);
-        name(e, stem);
-        return e;
-    };
-    MASK_HS = edit("MASK_HS", "H Start", 12);
-    MASK_HE = edit("MASK_HE", "H End", 82);
-    MASK_VS = edit("MASK_VS", "V Start", 152);
-    MASK_VE = edit("MASK_VE", "V End", 222);
-    auto button = [&](const char* stem, const char* caption, int left, int top, int w) {
-        auto* b = new Button(caption, g);
-        b->setGeometry(left, top, w, 26);
-        name(b, stem);
-        return b;
-    };
-    MASK_OFF = button("MASK_OFF", "OFF", 12, 78, 64);
-    MASK_ON = button("MASK_ON", "ON", 82, 78, 64);
-    MASK_U = button("MASK_U", "U", 230, 76, 34);
-    MASK_L = button("MASK_L", "L", 192, 108, 34);
-    MASK_R = button("MASK_R", "R", 268, 108, 34);
-    MASK_D = button("MASK_D", "D", 230, 140, 34);
-
-    (new Label("Step", g))->setGeometry(12, 118, 40, 16);
-    MASK_un = new Edit(g, "1");
-    MASK_un->setReadOnly(true);
-    MASK_un->setGeometry(52, 114, 28, 22);
-    name(MASK_un, "MASK_un");
-    MASK_SP = new UpDown(g);
-    MASK_SP->SetMin(kStepMin);
-    MASK_SP->SetMax(kStepMax);
-    MASK_SP->SetPosition(kStepMin);
-    MASK_SP->setGeometry(80, 114, 16, 22);
-    name(MASK_SP, "MASK_SP");
-    MASK_EEP = new CheckBox("EEPROM Write", g);
-    MASK_EEP->setGeometry(12, 160, 120, 22);
-    name(MASK_EEP, "MASK_EEP");
 }
 
 Prefix MaskGroup::MASK_OFFClick() {

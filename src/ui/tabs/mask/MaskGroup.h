@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // One privacy mask of the "MASK" tab: its four coordinate edits, "OFF" and "ON", the four moves
-// with their step, and "EEPROM Write". Both masks are built from this one description; mask n
-// (0 or 1) names its controls with the digit n + 1 (MASK_HS1, MASK_ON2, ...).
+// with their step, and "EEPROM Write". Both masks are set up from this one form in their group
+// boxes; mask n (0 or 1) names its controls with the digit n + 1 (MASK_HS1, MASK_ON2, ...).
 #include "MaskGeometry.h"
 #include "Room.h"
 #include "patterns/Senders.h"
+#include "ui_MaskGroup.h"
 #include "widgets/Controls.h"
 
 #include <functional>
@@ -13,10 +14,10 @@
 
 namespace r8::ui {
 
-class MaskGroup {
+class MaskGroup : public Ui::MaskGroupForm {
 public:
-    // Builds the group on parent at (x, y) and registers the read decoder of its rectangle.
-    MaskGroup(RoomContext& ctx, QWidget* parent, int mask, int x, int y);
+    // Sets the form up in group and registers the read decoder of its rectangle.
+    MaskGroup(RoomContext& ctx, GroupBox* group, int mask);
 
     // The payloads of MASK_OFFnClick, MASK_ONnClick and MASK_Un/Dn/Ln/RnClick, worked out when
     // Trans_chk has accepted the click. A move writes the new rectangle into the edits.
@@ -29,24 +30,12 @@ public:
     // The rectangle in the edits or the switch last sent has changed.
     std::function<void()> Changed;
 
-    const int Mask; // P3 of the mask command
-    GroupBox* Group;
-    Edit* MASK_HS;
-    Edit* MASK_HE;
-    Edit* MASK_VS;
-    Edit* MASK_VE;
-    Button* MASK_OFF;
-    Button* MASK_ON;
-    Button* MASK_U;
-    Button* MASK_D;
-    Button* MASK_L;
-    Button* MASK_R;
-    Edit* MASK_un; // shows the step of MASK_SP
-    UpDown* MASK_SP;
-    CheckBox* MASK_EEP;
+    const int Mask;        // P3 of the mask command
+    GroupBox* const Group; // GroupBox2 "MASK1", GroupBox11 "MASK2"
+    // The form's controls: MASK_HS, MASK_HE, MASK_VS, MASK_VE, MASK_OFF, MASK_ON, MASK_U,
+    // MASK_D, MASK_L, MASK_R, MASK_un (shows the step of MASK_SP), MASK_SP, MASK_EEP.
 
 private:
-    void build(QWidget* parent, int x, int y);
     // The four edits as bytes, nothing while one holds no value.
     std::optional<MaskRect> rect() const;
     // The four edits as bytes; an edit that holds no value is reported to the operator.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Easy tab tests: lens control.
 #include "EasyFixture.h"
+#include "EasySettings.h"
 #include "easy/EasyLens.h"
 #include "easy/EasyPicture.h"
 
@@ -73,8 +74,9 @@ protected:
     }
     // No debounce runs: nothing shown from an answer is on its way back.
     void ExpectNoTimerArmed() {
-        for (ui::Timer* t :
-             {L().ZoomStepTimer, L().FocusStepTimer, L().ZoomSpeedTimer, L().FocusSpeedTimer})
+        for (ui::Timer* t : {L().ZoomStepTimer, L().FocusStepTimer,
+                             L().Bound().Bar(settings::kZoomSpeed)->DebounceTimer,
+                             L().Bound().Bar(settings::kFocusSpeed)->DebounceTimer})
             EXPECT_FALSE(t->Enabled()) << t->objectName().toStdString();
     }
 };
@@ -379,13 +381,13 @@ TEST_F(EasyLensTest, CommandsOfTheLensControls) {
         {"ZoomSpeed",
          [&] {
              l.ZoomSpeedBar->SetPosition(4);
-             l.ZoomSpeedTimer->OnTimer();
+             l.Bound().Bar(settings::kZoomSpeed)->DebounceTimer->OnTimer();
          },
          "21450504"},
         {"FocusSpeed",
          [&] {
              l.FocusSpeedBar->SetPosition(1);
-             l.FocusSpeedTimer->OnTimer();
+             l.Bound().Bar(settings::kFocusSpeed)->DebounceTimer->OnTimer();
          },
          "21450701"},
         {"ZoomStepBar",

@@ -2,6 +2,7 @@
 // Easy tab tests: picture functions, and the "Adjust Set" (CCD Defect) and IR (MASK) groups.
 #include "DefectTab.h"
 #include "EasyFixture.h"
+#include "EasySettings.h"
 #include "MaskTab.h"
 #include "easy/EasyPicture.h"
 
@@ -30,11 +31,13 @@ const std::vector<Bytes> kRichBlocks = {
     {0, 0, 0, 0, 0, 0, 0, 1},    // 9: A11 Gamma
 };
 
-using BarOf = std::unique_ptr<DebouncedBar> EasyPicture::*;
+// A bar of the part: a bound setting's, or (nullptr) the phase bar, which writes PhaseLevel.
+using BarOf = const SettingEntry*;
 
 class EasyPictureTest : public EasyWindow {
 protected:
     EasyPicture& P() { return *Easy().Picture; }
+    DebouncedBar& BarFor(BarOf s) { return s ? *P().Bound().Bar(*s) : *P().phase; }
     // Answers the command outstanding with a frame no handler acts on.
     void Free() {
         Settle();
@@ -45,12 +48,13 @@ protected:
 TEST_F(EasyPictureTest, LoadedPageShowsEveryFieldAndSendsNothingBack) {
     LoadEasyPage(kRichBlocks);
     QCoreApplication::processEvents();
-    for (BarOf bar : {&EasyPicture::agc, &EasyPicture::sens, &EasyPicture::phase, &EasyPicture::r,
-                      &EasyPicture::b, &EasyPicture::atw, &EasyPicture::awb, &EasyPicture::hGain,
-                      &EasyPicture::vGain, &EasyPicture::peakOn, &EasyPicture::alcAuto,
-                      &EasyPicture::alcFix, &EasyPicture::aesAuto, &EasyPicture::blcSens})
-        EXPECT_FALSE((P().*bar)->DebounceTimer->Enabled())
-            << (P().*bar)->DebounceTimer->objectName().toStdString();
+    for (BarOf bar : std::initializer_list<BarOf>{
+             &settings::kAgc, &settings::kSens, nullptr, &settings::kRGain, &settings::kBGain,
+             &settings::kAtwLevel, &settings::kAwbLevel, &settings::kHGain, &settings::kVGain,
+             &settings::kPeakLevel, &settings::kAlcAuto, &settings::kAlcFixed, &settings::kAesAuto,
+             &settings::kBlcSens})
+        EXPECT_FALSE(BarFor(bar).DebounceTimer->Enabled())
+            << BarFor(bar).DebounceTimer->objectName().toStdString();
     EXPECT_TRUE(Sent().empty());
 
     auto& p = P();
@@ -117,24 +121,24 @@ TEST_F(EasyPictureTest, DebouncedBarsSendTheSettledPositionOnce) {
         BarOf bar;
         std::string sentAtMax; // P1..Pn for the bar's maximum
     } cases[] = {
-        {&EasyPicture::agc, "211A0108"},        {&EasyPicture::sens, "211A0208"},
-        {&EasyPicture::r, "211B0208"},          {&EasyPicture::b, "211B0308"},
-        {&EasyPicture::atw, "211B0508"},        {&EasyPicture::awb, "211B0608"},
-        {&EasyPicture::hGain, "2147000C"},      {&EasyPicture::vGain, "2147010C"},
-        {&EasyPicture::peakOn, "2148000108"},   {&EasyPicture::alcAuto, "214801010008"},
-        {&EasyPicture::alcFix, "214801010108"}, {&EasyPicture::aesAuto, "214802010008"},
-        {&EasyPicture::blcSens, "215007"},      {&EasyPicture::phase, "211C010064"},
+        {&settings::kAgc, "211A0108"},          {&settings::kSens, "211A0208"},
+        {&settings::kRGain, "211B0208"},        {&settings::kBGain, "211B0308"},
+        {&settings::kAtwLevel, "211B0508"},     {&settings::kAwbLevel, "211B0608"},
+        {&settings::kHGain, "2147000C"},        {&settings::kVGain, "2147010C"},
+        {&settings::kPeakLevel, "2148000108"},  {&settings::kAlcAuto, "214801010008"},
+        {&settings::kAlcFixed, "214801010108"}, {&settings::kAesAuto, "214802010008"},
+        {&settings::kBlcSens, "215007"},        {nullptr, "211C010064"},
     };
     // While the page sequence runs, a change arms nothing.
     for (const auto& c : cases) {
-        DebouncedBar& d = *(P().*c.bar);
+        DebouncedBar& d = BarFor(c.bar);
         d.Bar->SetPosition(d.Bar->Position() == 1 ? 2 : 1);
         EXPECT_FALSE(d.DebounceTimer->Enabled()) << c.sentAtMax;
     }
     LoadEasyPage(kRichBlocks);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sentAtMax);
-        DebouncedBar& d = *(P().*c.bar);
+        DebouncedBar& d = BarFor(c.bar);
         for (int v = d.Bar->Min(); v <= d.Bar->Max(); ++v)
             d.Bar->SetPosition(v);
         EXPECT_TRUE(d.DebounceTimer->Enabled());
@@ -156,15 +160,15 @@ TEST_F(EasyPictureTest, RefusedBarWaitsForTheLinkAndAWhiteBalanceLevelIsDropped)
         Cause cause;
         std::string sentOnceFree; // "" = the change is lost
     } cases[] = {
-        {&EasyPicture::agc, PageSequence, "211A0108"},
-        {&EasyPicture::agc, LinkBusy, "211A0108"},
-        {&EasyPicture::atw, LinkBusy, ""},
-        {&EasyPicture::awb, LinkBusy, ""},
+        {&settings::kAgc, PageSequence, "211A0108"},
+        {&settings::kAgc, LinkBusy, "211A0108"},
+        {&settings::kAtwLevel, LinkBusy, ""},
+        {&settings::kAwbLevel, LinkBusy, ""},
     };
     LoadEasyPage();
     auto& link = window->Link();
     for (const auto& c : cases) {
-        DebouncedBar& d = *(P().*c.bar);
+        DebouncedBar& d = BarFor(c.bar);
         SCOPED_TRACE(d.DebounceTimer->objectName().toStdString() + (c.cause ? " busy" : " page"));
         d.Bar->SetPosition(0);
         d.Bar->SetPosition(d.Bar->Max());

@@ -9,6 +9,7 @@
 #include "DebugTab.h"
 #include "DefectTab.h"
 #include "EasyFixture.h"
+#include "EasySettings.h"
 #include "EasyTab.h"
 #include "Frames.h"
 #include "LineTab.h"
@@ -73,9 +74,9 @@ TEST_F(Storm, ChainsAndOperatorActionsShareTheLineOneExchangeAtATime) {
         b->Tick();
     };
     const std::vector<std::function<void()>> actions = {
-        [&] { bar(pic.agc.get(), 5); },
+        [&] { bar(pic.Bound().Bar(settings::kAgc), 5); },
         [&] {
-            bar(pic.agc.get(), 9); // replaces the 5 still waiting
+            bar(pic.Bound().Bar(settings::kAgc), 9); // replaces the 5 still waiting
             pic.Gamma->SetItemIndex(1);
         },
         [&] { dbg.DspAdr->SetItemIndex(0x23); },
@@ -86,7 +87,7 @@ TEST_F(Storm, ChainsAndOperatorActionsShareTheLineOneExchangeAtATime) {
         [&] { adj.shut_disp_sel->SetItemIndex(1); },
         [&] {
             def.VRevKFChange->SetItemIndex(2);
-            bar(pic.hGain.get(), 3);
+            bar(pic.Bound().Bar(settings::kHGain), 3);
         },
         [&] {
             const char* rect[] = {"10", "40", "20", "60"};
@@ -96,8 +97,8 @@ TEST_F(Storm, ChainsAndOperatorActionsShareTheLineOneExchangeAtATime) {
             mask.MASK_ON->click();
         },
         [&] {
-            bar(pic.hGain.get(), 7);
-            bar(pic.agc.get(), 2);
+            bar(pic.Bound().Bar(settings::kHGain), 7);
+            bar(pic.Bound().Bar(settings::kAgc), 2);
             pic.Gamma->SetItemIndex(0);
         },
         [&] { adj.shut_disp_sel->SetItemIndex(0); },

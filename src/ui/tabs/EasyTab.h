@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The "Easy" tab: the camera's user menu functions. Its three parts (picture functions, lens
-// control, title with BLC areas and mark) each build their group boxes on Panel4, send their
-// commands and register their read decoders; the room wires them together and runs the tab's
-// answer handler.
+// control, title with BLC areas and mark) each set up their form on Panel4, in this order (the
+// stacking order), bind their plain settings, send their other commands and register their read
+// decoders; the room wires them together and runs the tab's answer handler.
 #include "EasyPage.h"
 #include "TabRoom.h"
 

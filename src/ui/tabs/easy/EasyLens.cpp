@@ -6,7 +6,6 @@
 #include "HexText.h"
 #include "patterns/Bind.h"
 
-#include <QLayout>
 #include <QString>
 
 #include <algorithm>
@@ -28,15 +27,6 @@ constexpr int kZoomMin = 0x1000;
 constexpr int kZoomMaxOptical = 0x18B0;
 constexpr int kZoomDigitalExtra = 0x0E40;
 
-// Where the part sits on Panel4.
-constexpr int kLeft = 472;
-constexpr int kWidth = 238;
-constexpr int kHeight = 300;
-
-QString Hex4(int v) {
-    return QString::fromStdString(HexWord(v));
-}
-
 QString Dec2(int v) {
     return QStringLiteral("%1").arg(v, 2, 10, QChar('0'));
 }
@@ -54,103 +44,20 @@ int DecimalValue(const Edit* edit, const char* what) {
     return text.toInt();
 }
 
-Edit* MakeEdit(QWidget* parent, int maxLength, bool readOnly = false) {
-    auto* e = new Edit(parent);
-    e->SetMaxLength(maxLength);
-    e->setReadOnly(readOnly);
-    return e;
-}
-
 } // namespace
 
 EasyLens::EasyLens(RoomContext& ctx, QWidget* panel, const RadioGroup* initial,
                    const RadioGroup* freeze)
     : ctx_(ctx), initial_(initial), freeze_(freeze) {
-    build(panel);
+    setupUi(panel);
+    using namespace settings;
+    bound_ = BoundForm(ctx, panel, kEasyLensSettings,
+                       {.own = {&kDigitalZoom, &kAutoFocus, &kPushSw, &kAlarmNo}});
     bindHandlers();
     registerDecoders();
 }
 
 EasyLens::~EasyLens() = default;
-
-void EasyLens::build(QWidget* panel) {
-    LensControl = new GroupBox("Lens Control", panel);
-    LensControl->setGeometry(kLeft, 0, kWidth, kHeight);
-    QWidget* g = LensControl;
-    auto label = [g](const char* caption, int x, int y, int w) {
-        (new Label(caption, g))->setGeometry(x, y, w, 14);
-    };
-
-    label("Direct", 40, 13, 44);
-    label("Current", 140, 13, 44);
-    label("Zoom", 6, 31, 32);
-    ZoomStep = MakeEdit(g, 4);
-    ZoomStep->setGeometry(40, 28, 44, 20);
-    ZoomSpinButton = new SpinButton(g);
-    ZoomSpinButton->setGeometry(86, 28, 16, 20);
-    CurrentZoom = MakeEdit(g, 4, true);
-    CurrentZoom->setGeometry(140, 28, 44, 20);
-    GetZoomCurrent = new Button("Get", g);
-    GetZoomCurrent->setGeometry(188, 27, 42, 22);
-    ZoomStepBar = new TrackBar(g);
-    ZoomStepBar->setGeometry(6, 49, 224, 22);
-
-    label("Focus", 6, 75, 32);
-    FocusStep = MakeEdit(g, 4);
-    FocusStep->setGeometry(40, 72, 44, 20);
-    FocusSpinButton = new SpinButton(g);
-    FocusSpinButton->setGeometry(86, 72, 16, 20);
-    CurrentFocus = MakeEdit(g, 4, true);
-    CurrentFocus->setGeometry(140, 72, 44, 20);
-    FocusStepMin = MakeEdit(g, 4, true);
-    FocusStepMin->setGeometry(6, 94, 38, 20);
-    FocusStepBar = new TrackBar(g);
-    FocusStepBar->setGeometry(46, 93, 144, 22);
-    FocusStepMax = MakeEdit(g, 4, true);
-    FocusStepMax->setGeometry(192, 94, 38, 20);
-
-    label("ZoomSpeed", 6, 120, 68);
-    ZoomSpeedBar = new TrackBar(g);
-    ZoomSpeedBar->setGeometry(74, 116, 72, 22);
-    label("FocusSpeed", 6, 143, 68);
-    FocusSpeedBar = new TrackBar(g);
-    FocusSpeedBar->setGeometry(74, 139, 72, 22);
-    for (TrackBar* bar : {ZoomSpeedBar, FocusSpeedBar})
-        bar->SetRange(0, 4, 1, 1);
-    AutoFocus = new CheckBox("AutoFocus", g);
-    AutoFocus->setGeometry(150, 117, 84, 20);
-    OnePushAF = new Button("OnePushAF", g);
-    OnePushAF->setGeometry(150, 139, 80, 22);
-
-    CurrentCheck = new CheckBox("CurrentCheck", g);
-    CurrentCheck->setGeometry(4, 175, 102, 20);
-    DigitalZoom = new RadioGroup("Digital Zoom", {"OFF", "ON"}, 2, g);
-    DigitalZoom->setGeometry(108, 163, 124, 42);
-    PushSW = new RadioGroup("Push SW", {"Alarm", "Freeze"}, 2, g);
-    PushSW->setGeometry(4, 207, 142, 46);
-    for (RadioGroup* r : {DigitalZoom, PushSW})
-        r->layout()->setContentsMargins(4, 0, 4, 0);
-
-    // The number edits take two digits from the operator (a complete entry) but show the
-    // camera's byte whole, up to three digits; a three-digit text is never sent.
-    Alarm = new GroupBox("Alarm", g);
-    Alarm->setGeometry(148, 207, 84, 46);
-    AlarmNo = MakeEdit(Alarm, 3);
-    AlarmNo->setGeometry(8, 19, 30, 20);
-    AlarmSpinButton = new SpinButton(Alarm);
-    AlarmSpinButton->setGeometry(40, 19, 16, 20);
-
-    Position = new GroupBox("Position", g);
-    Position->setGeometry(4, 254, 228, 43);
-    PositionNo = MakeEdit(Position, 3);
-    PositionNo->setGeometry(8, 18, 30, 20);
-    PositionSpinButton = new SpinButton(Position);
-    PositionSpinButton->setGeometry(40, 18, 16, 20);
-    PosLoad = new Button("Load", Position);
-    PosLoad->setGeometry(58, 17, 50, 22);
-    PosSave = new Button("Save", Position);
-    PosSave->setGeometry(112, 17, 50, 22);
-}
 
 void EasyLens::bindHandlers() {
     // ZoomStepChange: a complete target; ticked, the zoom-move set waits for the lens.
@@ -171,25 +78,17 @@ void EasyLens::bindHandlers() {
 
     // ZoomStepBarChange / ZoomStepTimerTimer: the settled position becomes the ZoomStep text.
     zoomStep = std::make_unique<DebouncedBar>(
-        ctx_, ZoomStepBar, [this](int pos) { ZoomStep->SetText(Hex4(pos)); }, "ZoomStepTimer");
+        ctx_, ZoomStepBar, [this](int pos) { ZoomStep->SetText(Q(HexWord(pos))); },
+        "ZoomStepTimer");
     // FocusStepBarChange / FocusStepTimerTimer
     focusStep = std::make_unique<DebouncedBar>(
-        ctx_, FocusStepBar, [this](int pos) { FocusStep->SetText(Hex4(pos)); }, "FocusStepTimer");
-    // ZoomSpeedBarChange / ZoomSpeedTimerTimer
-    zoomSpeed = std::make_unique<DebouncedBar>(ctx_, ZoomSpeedBar,
-                                               WritePrefix(settings::kZoomSpeed), "ZoomSpeedTimer");
-    // FocusSpeedBarChange / FocusSpeedTimerTimer
-    focusSpeed = std::make_unique<DebouncedBar>(
-        ctx_, FocusSpeedBar, WritePrefix(settings::kFocusSpeed), "FocusSpeedTimer");
+        ctx_, FocusStepBar, [this](int pos) { FocusStep->SetText(Q(HexWord(pos))); },
+        "FocusStepTimer");
     // Positions shown from an answer start no debounce (they would be sent back).
     zoomStep->ArmWhen = [this] { return !showing_; };
     focusStep->ArmWhen = [this] { return Enabled(FocusStepBar) && !showing_; };
-    zoomSpeed->ArmWhen = [this] { return !showing_; };
-    focusSpeed->ArmWhen = [this] { return !showing_; };
     ZoomStepTimer = zoomStep->DebounceTimer;
     FocusStepTimer = focusStep->DebounceTimer;
-    ZoomSpeedTimer = zoomSpeed->DebounceTimer;
-    FocusSpeedTimer = focusSpeed->DebounceTimer;
 
     // ZoomSpinButtonUpClick / ZoomSpinButtonDownClick, FocusSpinButton...Click
     ZoomSpinButton->OnUpClick = [this] { spinHex(ZoomStep, ZoomStepBar, +1); };
@@ -246,34 +145,34 @@ void EasyLens::bindHandlers() {
 }
 
 void EasyLens::registerDecoders() {
+    using namespace settings;
     ctx_.OnGroup(kLens, [this](const AnswerView&) { Lens_answer(); });
-    OnSettingAnswer(ctx_, settings::kAlarmNo, [this](int v) { AlarmNo->SetText(Dec2(v)); });
+    OnSettingRead(ctx_, kAlarmNo, [this](int v) { AlarmNo->SetText(Dec2(v)); });
     ctx_.OnGroup(kPositionGroup, 0,
                  [this](const AnswerView& a) { PositionNo->SetText(Dec2(a.A(4))); });
     // A stored position loaded while CurrentCheck waits (PosLoad disabled): follow the lens.
     ctx_.OnGroup(kPositionGroup, 1, [this](const AnswerView&) {
         if (!Enabled(PosLoad)) ctx_.Send({kRead, kLens, 0x00});
     });
-    OnSettingAnswer(ctx_, settings::kPushSw, [this](int v) { showPushSW(v); });
+    OnSettingAnswer(ctx_, kPushSw, [this](int v) { showPushSW(v); });
 
-    OnSettingPage(ctx_, settings::kAlarmNo, [this](int v) { AlarmNo->SetText(Dec2(v)); });
-    ctx_.OnGroup(kEasyBlock, 6, [this](const AnswerView&) { Lens_page_item(6); });
+    ctx_.OnGroup(kEasyBlock, kDigitalZoom.inPage.item,
+                 [this](const AnswerView&) { Lens_page_item(6); });
     ctx_.OnGroup(kEasyBlock, 7, [this](const AnswerView&) {
         Lens_page_item(0);
         Lens_page_item(1);
     });
     ctx_.OnGroup(kEasyBlock, 8, [this](const AnswerView& a) {
         Lens_page_item(2);
-        Lens_page_item(5);
-        Lens_page_item(7);
         PositionNo->SetText(Dec2(a.A(7)));
-        showPushSW(a.A(9));
     });
+    OnSettingPage(ctx_, kPushSw, [this](int v) { showPushSW(v); });
 }
 
 void EasyLens::Trans_end_easy(const AnswerView& a) {
     if (a.Group() == kLens && a.AfterWrite()) Lens_answer();
-    if (a.Group() == kPositionGroup && a.Item() == 2) alarmByPushSW(a.A(4));
+    const CommandKey& pushSw = settings::kPushSw.key;
+    if (a.Group() == pushSw.Function() && a.Item() == pushSw.bytes[1]) alarmByPushSW(a.A(4));
 }
 
 void EasyLens::Lens_answer() {
@@ -302,16 +201,10 @@ void EasyLens::Lens_page_item(uint8_t item) {
         d.current = a.U16(14);
         break;
     case 2:
-        d.value = a.A(4);
-        break;
-    case 5:
-        d.value = a.A(5);
+        d.value = a.A(settings::kAutoFocus.inPage.at);
         break;
     case 6:
-        d.value = a.A(15);
-        break;
-    case 7:
-        d.value = a.A(6);
+        d.value = a.A(settings::kDigitalZoom.inPage.at);
         break;
     default:
         return;
@@ -346,12 +239,6 @@ void EasyLens::lensItem(uint8_t item, const LensData& d, uint8_t command) {
             LensAdjustAnswered(d.value);
         else if (d.value == 0 && ctx_.Trans_chk())
             ctx_.Send({kSet, 0x46});
-        break;
-    case 5:
-        if (readAnswer) ZoomSpeedBar->SetPosition(d.value);
-        break;
-    case 7:
-        if (readAnswer) FocusSpeedBar->SetPosition(d.value);
         break;
     case 6:
         if (readAnswer)
@@ -429,16 +316,16 @@ void EasyLens::digitalZoomSet() {
 
 void EasyLens::showZoom(const LensData& d) {
     applyZoomRange();
-    ZoomStep->SetText(Hex4(d.target));
+    ZoomStep->SetText(Q(HexWord(d.target)));
     ZoomStepBar->SetPosition(d.target);
-    CurrentZoom->SetText(Hex4(d.current));
+    CurrentZoom->SetText(Q(HexWord(d.current)));
     applyFocusRange(d.focusMax, d.focusMin);
 }
 
 void EasyLens::showFocus(const LensData& d) {
-    FocusStep->SetText(Hex4(d.target));
+    FocusStep->SetText(Q(HexWord(d.target)));
     FocusStepBar->SetPosition(d.target);
-    CurrentFocus->SetText(Hex4(d.current));
+    CurrentFocus->SetText(Q(HexWord(d.current)));
 }
 
 void EasyLens::applyZoomRange() {
@@ -448,9 +335,9 @@ void EasyLens::applyZoomRange() {
 }
 
 void EasyLens::applyFocusRange(uint16_t max, uint16_t min) {
-    FocusStepMax->SetText(Hex4(max));
+    FocusStepMax->SetText(Q(HexWord(max)));
     FocusStepBar->SetMax(max);
-    FocusStepMin->SetText(Hex4(min));
+    FocusStepMin->SetText(Q(HexWord(min)));
     FocusStepBar->SetMin(min);
     FocusStepBar->SetMax(max);
     const int span = max - min;
@@ -514,7 +401,7 @@ void EasyLens::spinHex(Edit* edit, const TrackBar* bounds, int step) {
     if (parsed < 0) return;
     const auto value = static_cast<uint16_t>(parsed);
     const int edge = step > 0 ? bounds->Max() : bounds->Min();
-    edit->SetText(Hex4(value == edge ? value : value + step));
+    edit->SetText(Q(HexWord(value == edge ? value : value + step)));
 }
 
 // Steps a decimal number by one, up to highest or down to lowest; written as two digits.

@@ -9,7 +9,9 @@
 // answer enables the controls again. Unticked, commands go out without waiting and the answers
 // are only shown.
 #include "Room.h"
+#include "patterns/Bind.h"
 #include "patterns/Senders.h"
+#include "ui_EasyLens.h"
 #include "widgets/Controls.h"
 
 #include <cstdint>
@@ -19,9 +21,9 @@
 
 namespace r8::ui {
 
-class EasyLens {
+class EasyLens : public Ui::EasyLensForm {
 public:
-    // Builds the "Lens Control" group on panel (Panel4) and registers its read decoders.
+    // Sets up the "Lens Control" form on panel (Panel4), binds it and registers its decoders.
     // initial and freeze are the picture part's groups that gate the lens controls.
     EasyLens(RoomContext& ctx, QWidget* panel, const RadioGroup* initial, const RadioGroup* freeze);
     ~EasyLens();
@@ -31,7 +33,8 @@ public:
     // Shows the lens answer being handled (group 0x45), a read or a set answer by the command
     // it answers, and sends the follow-up read the lens mode asks for.
     void Lens_answer();
-    // Shows one lens item (0, 1, 2, 5, 6, 7) from its fixed place in an Easy page block answer.
+    // Shows one lens item (0, 1, 2, 6) from its place in an Easy page block answer; the speeds
+    // (5, 7) are bound settings and show themselves.
     void Lens_page_item(uint8_t item);
     // Enables the lens controls while Initial is "ON" and Freeze "OFF"; disables them otherwise.
     void Lens_enable_update();
@@ -45,44 +48,13 @@ public:
     // next step, so that a step the link cannot take at once is kept until it can.
     std::function<void(uint8_t done)> LensAdjustAnswered;
 
-    GroupBox* LensControl;
-    Edit* ZoomStep;
-    Edit* CurrentZoom;
-    TrackBar* ZoomStepBar;
-    SpinButton* ZoomSpinButton;
-    Edit* FocusStep;
-    Edit* CurrentFocus;
-    Edit* FocusStepMin;
-    Edit* FocusStepMax;
-    TrackBar* FocusStepBar;
-    SpinButton* FocusSpinButton;
-    TrackBar* ZoomSpeedBar;
-    TrackBar* FocusSpeedBar;
-    CheckBox* AutoFocus;
-    Button* OnePushAF;
-    Button* GetZoomCurrent;
-    CheckBox* CurrentCheck;
-    RadioGroup* DigitalZoom;
-    RadioGroup* PushSW;
-    GroupBox* Position;
-    Edit* PositionNo;
-    SpinButton* PositionSpinButton;
-    Button* PosLoad;
-    Button* PosSave;
-    GroupBox* Alarm;
-    Edit* AlarmNo;
-    SpinButton* AlarmSpinButton;
-
-    // Debounced bars; their timers carry the names ZoomStepTimer, FocusStepTimer,
-    // ZoomSpeedTimer and FocusSpeedTimer.
+    // The bound plain settings (the speed bars are bound bars).
+    const BoundForm& Bound() const { return bound_; }
+    // The position bars write their edits; their timers are ZoomStepTimer and FocusStepTimer.
     std::unique_ptr<DebouncedBar> zoomStep;
     std::unique_ptr<DebouncedBar> focusStep;
-    std::unique_ptr<DebouncedBar> zoomSpeed;
-    std::unique_ptr<DebouncedBar> focusSpeed;
     Timer* ZoomStepTimer;
     Timer* FocusStepTimer;
-    Timer* ZoomSpeedTimer;
-    Timer* FocusSpeedTimer;
 
 private:
     // The data of one lens item, wherever the answer carries it.
@@ -92,7 +64,6 @@ private:
         uint8_t value = 0;                   // items 2 .. 7
     };
 
-    void build(QWidget* panel);
     void bindHandlers();
     void registerDecoders();
 
@@ -123,6 +94,7 @@ private:
     std::vector<QWidget*> readSet() const;
 
     RoomContext& ctx_;
+    BoundForm bound_;
     const RadioGroup* initial_;
     const RadioGroup* freeze_;
     // Set while an answer's values are being shown: the edits and bars they go into send

@@ -3,7 +3,9 @@
 // Picture functions of the "Easy" tab: AGC and sensitivity, phase, white balance, gains, PEAK,
 // ALC, AES, BLC on/off, preset, reversal, freeze, initial, posi/nega, field/frame, gamma.
 #include "Room.h"
+#include "patterns/Bind.h"
 #include "patterns/Senders.h"
+#include "ui_EasyPicture.h"
 #include "widgets/Controls.h"
 
 #include <functional>
@@ -11,9 +13,9 @@
 
 namespace r8::ui {
 
-class EasyPicture {
+class EasyPicture : public Ui::EasyPictureForm {
 public:
-    // Builds the part's group boxes on panel (Panel4) and registers its read decoders.
+    // Sets up the part's form on panel (Panel4), binds it and registers its read decoders.
     EasyPicture(RoomContext& ctx, QWidget* panel);
     ~EasyPicture();
     EasyPicture(const EasyPicture&) = delete;
@@ -29,60 +31,12 @@ public:
     std::function<void()> Lens_enable_update;
     std::function<void(bool on)> BLC_area_enable;
 
-    // "AGC / Sens"
-    GroupBox* AGCSens = nullptr;
-    TrackBar* AGCBar = nullptr;
-    TrackBar* SENSBar = nullptr;
-    RadioGroup* Priority = nullptr;
-    // Phase
-    RadioGroup* Sync = nullptr;
-    TrackBar* PhaseBar = nullptr;
-    Edit* PhaseLevel = nullptr;
-    // White balance
-    RadioGroup* wb_select = nullptr;
-    Button* AWB = nullptr;
-    TrackBar* ATWBar = nullptr;
-    TrackBar* AWBBar = nullptr;
-    GroupBox* WB = nullptr; // caption "Gain"
-    TrackBar* Rgain = nullptr;
-    TrackBar* BGain = nullptr;
-    // "APC"
-    GroupBox* APC = nullptr;
-    TrackBar* HGainBar = nullptr;
-    TrackBar* VGainBar = nullptr;
-    // Exposure
-    RadioGroup* PEAK = nullptr;
-    TrackBar* PeakOnBar = nullptr;
-    RadioGroup* ALC = nullptr;
-    TrackBar* ALCAutoBar = nullptr;
-    TrackBar* ALCFixBar = nullptr;
-    RadioGroup* AES = nullptr;
-    TrackBar* AESAutoBar = nullptr;
-    ComboBox* AESFixBox = nullptr;
-    // "BLC"
-    GroupBox* BLCGroup = nullptr;
-    RadioGroup* BLC = nullptr;
-    TrackBar* BLCSensBar = nullptr;
-    Panel* BLCPanel = nullptr; // where the 48 area check boxes go
-    // Modes
-    RadioGroup* Preset = nullptr;
-    Button* PresetSet = nullptr;
-    GroupBox* Rev = nullptr;
-    CheckBox* HRev = nullptr;
-    CheckBox* VRev = nullptr;
-    Button* RevSet = nullptr;
-    RadioGroup* Freeze = nullptr;
-    RadioGroup* Initial = nullptr;
-    RadioGroup* PosiNega = nullptr;
-    RadioGroup* Select = nullptr;
-    RadioGroup* Gamma = nullptr;
-
-    // The debounced bars; each owns its timer, named as the form names it.
-    std::unique_ptr<DebouncedBar> agc, sens, phase, r, b, atw, awb, hGain, vGain, peakOn, alcAuto,
-        alcFix, aesAuto, blcSens;
+    // The bound plain settings; Bound().Bar(entry) is a bound bar's debouncer.
+    const BoundForm& Bound() const { return bound_; }
+    // PhaseBarChange / PhaseTimerTimer: the settled position becomes PhaseLevel's text.
+    std::unique_ptr<DebouncedBar> phase;
 
 private:
-    void buildControls(QWidget* panel);
     void bindSenders();
     void bindSettings();
     void registerDecoders();
@@ -100,8 +54,11 @@ private:
     void showFreeze(int v);
     void showPreset(int v);
     void lensEnableUpdate();
+    // Reads s back (31 key) when the link is free.
+    void readBack(const SettingEntry& s);
 
     RoomContext& ctx_;
+    BoundForm bound_;
 };
 
 } // namespace r8::ui

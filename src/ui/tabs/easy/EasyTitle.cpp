@@ -15,7 +15,7 @@ namespace {
 
 constexpr uint8_t kTitle = 0x10;
 constexpr uint8_t kAreas = 0x19;
-constexpr uint8_t kMark = 0x56;
+constexpr uint8_t kMarkGroup = 0x56; // the mark on/off and its moves
 constexpr uint8_t kLastTitleBlock = kTitleBlocks - 1;
 
 // Five codes, high byte first, from answer byte `first` on.
@@ -33,31 +33,15 @@ EasyTitle::AreaMask MaskAt(const AnswerView& a, int first) {
     return mask;
 }
 
-template <class W> W* Named(W* w, const char* name, int x, int y, int width, int height) {
-    w->setObjectName(name);
-    w->setGeometry(x, y, width, height);
-    return w;
-}
-
 } // namespace
 
 EasyTitle::EasyTitle(RoomContext& ctx, QWidget* panel, Panel* blcPanel) : ctx_(ctx) {
-    buildTitle(panel);
-    buildAreas(panel, blcPanel);
-    buildMark(panel);
-    registerDecoders();
-}
-
-// Region of this part on Panel4: x 472 .. right edge, y 300 .. bottom.
-void EasyTitle::buildTitle(QWidget* panel) {
-    TitleGroup = new GroupBox("Title", panel);
-    TitleGroup->setGeometry(476, 304, 228, 68);
-    CName = Named(new Edit(TitleGroup), "CName", 8, 18, 212, 21);
-    CName->SetMaxLength(kTitleLength);
-    Ctitlepos = Named(new ComboBox({"Up", "Down"}, TitleGroup), "Ctitlepos", 8, 44, 72, 21);
-    SendOnChange(ctx_, Ctitlepos, WritePrefix(settings::kTitlePosition)); // CtitleposChange
-    SetTitle = Named(new Button("Set", TitleGroup), "SetTitle", 148, 43, 72, 23);
+    setupUi(panel);
+    bound_ = BoundForm(ctx, panel, settings::kEasyTitleSettings, {.own = {&settings::kMark}});
     SetTitle->OnClick = [this] { SetTitleClick(); };
+    buildAreas(panel, blcPanel);
+    bindMark();
+    registerDecoders();
 }
 
 void EasyTitle::buildAreas(QWidget* panel, Panel* blcPanel) {
@@ -86,34 +70,23 @@ void EasyTitle::buildAreas(QWidget* panel, Panel* blcPanel) {
     BLCAreaTimer->OnTimer = [this] { BLCAreaTimerTimer(); };
 }
 
-void EasyTitle::buildMark(QWidget* panel) {
-    MarkGroup = new GroupBox("Mark", panel);
-    // Everything sits below the group's caption and inside its frame.
-    MarkGroup->setGeometry(476, 374, 228, 84);
-    Mark = Named(new RadioGroup(" ", {"OFF", "ON"}, 1, MarkGroup), "Mark", 8, 20, 72, 58);
-    Mark->layout()->setContentsMargins(4, 0, 4, 0);
+void EasyTitle::bindMark() {
     SendOnClick(ctx_, Mark, WritePrefix(settings::kMark)); // MarkClick
-
-    struct Move {
-        Button*& button;
-        const char* name;
-        const char* caption;
+    const struct {
+        Button* button;
         int dx, dy;
-        int x, y;
+    } moves[] = {
+        {Mark_up, 0, -1},   // Mark_upClick
+        {Mark_down, 0, 1},  // Mark_downClick
+        {Mark_left, -1, 0}, // Mark_leftClick
+        {Mark_right, 1, 0}, // Mark_rightClick
     };
-    const Move moves[] = {
-        {Mark_up, "Mark_up", "up", 0, -1, 128, 22},         // Mark_upClick
-        {Mark_down, "Mark_down", "down", 0, 1, 128, 60},    // Mark_downClick
-        {Mark_left, "Mark_left", "left", -1, 0, 84, 41},    // Mark_leftClick
-        {Mark_right, "Mark_right", "right", 1, 0, 172, 41}, // Mark_rightClick
-    };
-    for (const Move& m : moves) {
-        m.button = Named(new Button(m.caption, MarkGroup), m.name, m.x, m.y, 48, 19);
+    for (const auto& m : moves) {
         // The camera answers with the new position; MarkLimits change only through answers.
         m.button->OnClick = [this, dx = m.dx, dy = m.dy] {
             if (!ctx_.Trans_chk()) return;
             const auto& lim = ctx_.State().MarkLimits;
-            ctx_.Send({0x21, kMark, 0x01, static_cast<uint8_t>(lim[0] + dx),
+            ctx_.Send({0x21, kMarkGroup, 0x01, static_cast<uint8_t>(lim[0] + dx),
                        static_cast<uint8_t>(lim[1] + dy)});
         };
     }
@@ -121,27 +94,24 @@ void EasyTitle::buildMark(QWidget* panel) {
 
 void EasyTitle::registerDecoders() {
     ctx_.OnGroup(kTitle, 1, [this](const AnswerView& a) { Title_show(a.A(4), CodesAt(a, 5)); });
-    OnSettingAnswer(ctx_, settings::kTitlePosition, [this](int v) { Ctitlepos->SetItemIndex(v); });
     ctx_.OnGroup(kAreas, [this](const AnswerView& a) {
         AreaMask mask = MaskAt(a, 3);
         BLC_area_bits(mask, 1);
     });
-    OnSettingAnswer(ctx_, settings::kMark, [this](int v) { showMark(v); });
     // The core has stored the six limits.
-    ctx_.OnGroup(kMark, 1, [this](const AnswerView&) { Mark_enable_update(); });
+    ctx_.OnGroup(kMarkGroup, 1, [this](const AnswerView&) { Mark_enable_update(); });
 
     for (uint8_t k = 0; k < kTitleBlocks; ++k)
-        ctx_.OnGroup(kEasyBlock, k, [this, k](const AnswerView& a) {
-            Title_show(k, CodesAt(a, 4));
-            if (k == kLastTitleBlock) Ctitlepos->SetItemIndex(a.A(14));
-        });
+        ctx_.OnGroup(kEasyBlock, k,
+                     [this, k](const AnswerView& a) { Title_show(k, CodesAt(a, 4)); });
     ctx_.OnGroup(kEasyBlock, 4, [this](const AnswerView& a) {
         AreaMask mask = MaskAt(a, 4);
         BLC_area_bits(mask, 1);
     });
-    // The core has stored the limits (A5..A10).
-    ctx_.OnGroup(kEasyBlock, 9, [this](const AnswerView& a) {
-        showMark(a.A(4));
+    // The core has stored the limits (A5..A10 of the Easy block).
+    OnSettingAnswer(ctx_, settings::kMark, [this](int v) { showMark(v); });
+    OnSettingPage(ctx_, settings::kMark, [this](int v) {
+        showMark(v);
         Mark_enable_update();
     });
 }
@@ -155,13 +125,13 @@ void EasyTitle::Trans_end_easy(const AnswerView& a) {
         if (a.P(4) == kLastTitleBlock || block >= kLastTitleBlock) return;
         if (!ctx_.Trans_chk()) return;
         sendTitleBlock(block + 1);
-    } else if (a.Group() == kMark && a.Item() == 0) {
+    } else if (a.Group() == kMarkGroup && a.Item() == settings::kMark.key.bytes[1]) {
         if (a.A(4) == 0) SetEnabled({Mark_up, Mark_down, Mark_left, Mark_right}, false);
         if (a.A(4) == 1) {
             SetEnabled({Mark_up, Mark_down, Mark_left, Mark_right}, true);
             Mark_enable_update();
         }
-    } else if (a.Group() == kMark && a.Item() == 1 && a.AfterWrite()) {
+    } else if (a.Group() == kMarkGroup && a.Item() == 1 && a.AfterWrite()) {
         auto& lim = ctx_.State().MarkLimits;
         lim[0] = a.A(4);
         lim[1] = a.A(5);

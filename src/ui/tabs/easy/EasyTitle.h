@@ -3,6 +3,8 @@
 // Title, BLC areas and mark position of the "Easy" tab.
 #include "Room.h"
 #include "TitleCode.h"
+#include "patterns/Bind.h"
+#include "ui_EasyTitle.h"
 #include "widgets/Controls.h"
 
 #include <array>
@@ -10,14 +12,14 @@
 
 namespace r8::ui {
 
-class EasyTitle {
+class EasyTitle : public Ui::EasyTitleForm {
 public:
     static constexpr int kAreaCount = 48; // 6 rows of 8, numbered row by row from the top left
     static constexpr int kAreaRows = 6;
     using AreaMask = std::array<uint8_t, kAreaRows>; // bit j of byte r: area 8r + j + 1
 
-    // Builds the "Title" and "Mark" groups on panel (Panel4) and the 48 area check boxes on
-    // blcPanel (inside the picture part's "BLC" group), and registers the part's read decoders.
+    // Sets up the "Title" and "Mark" form on panel (Panel4), builds the 48 area check boxes on
+    // blcPanel (inside the picture part's "BLC" group) and registers the part's read decoders.
     EasyTitle(RoomContext& ctx, QWidget* panel, Panel* blcPanel);
 
     // Puts the five characters of camera codes into block `block` (0..3) of CName, padding it
@@ -38,26 +40,13 @@ public:
     void SetTitleClick();
     void BLCAreaTimerTimer();
 
-    // "Title"
-    GroupBox* TitleGroup;
-    Edit* CName;
-    ComboBox* Ctitlepos; // "Up", "Down"
-    Button* SetTitle;
-    // BLCCheck01 .. BLCCheck48 at index 0 .. 47.
+    // BLCCheck01 .. BLCCheck48 at index 0 .. 47, laid out on the picture part's BLCPanel.
     std::array<CheckBox*, kAreaCount> BLCCheck{};
     Timer* BLCAreaTimer;
-    // "Mark"
-    GroupBox* MarkGroup;
-    RadioGroup* Mark; // "OFF", "ON"
-    Button* Mark_up;
-    Button* Mark_down;
-    Button* Mark_left;
-    Button* Mark_right;
 
 private:
-    void buildTitle(QWidget* panel);
     void buildAreas(QWidget* panel, Panel* blcPanel);
-    void buildMark(QWidget* panel);
+    void bindMark();
     void registerDecoders();
     // Sends title block b: 21 10 01 b and the five codes of CName's characters 5b+1 .. 5b+5.
     void sendTitleBlock(int block);
@@ -65,6 +54,7 @@ private:
     void showMark(uint8_t index);
 
     RoomContext& ctx_;
+    BoundForm bound_;
 };
 
 } // namespace r8::ui

@@ -4,10 +4,13 @@
 #include "EasyFixture.h"
 #include "EasySettings.h"
 #include "MaskTab.h"
+#include "easy/EasyLens.h"
 #include "easy/EasyPicture.h"
+#include "easy/EasyTitle.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <functional>
 
 namespace r8::test {
@@ -44,6 +47,17 @@ protected:
         port.ClearWritten();
     }
 };
+
+// A control name in the catalogue that the forms do not hold would leave its setting unbound.
+TEST_F(EasyPictureTest, EverySettingOfTheTabFindsItsControlByName) {
+    std::vector<const SettingEntry*> bound;
+    for (const ui::BoundForm* form :
+         {&P().Bound(), &Easy().Lens->Bound(), &Easy().TitleArea->Bound()})
+        bound.insert(bound.end(), form->Bound().begin(), form->Bound().end());
+    for (const SettingEntry* s : settings::kEasySettings)
+        EXPECT_EQ(std::count(bound.begin(), bound.end(), s), 1) << s->name << " " << s->control;
+    EXPECT_EQ(bound.size(), std::size(settings::kEasySettings));
+}
 
 TEST_F(EasyPictureTest, LoadedPageShowsEveryFieldAndSendsNothingBack) {
     LoadEasyPage(kRichBlocks);

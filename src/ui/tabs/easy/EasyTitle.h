@@ -40,6 +40,8 @@ public:
     void SetTitleClick();
     void BLCAreaTimerTimer();
 
+    // The bound plain settings (the title position; the mark is filled, its read-back is here).
+    const BoundForm& Bound() const { return bound_; }
     // BLCCheck01 .. BLCCheck48 at index 0 .. 47, laid out on the picture part's BLCPanel.
     std::array<CheckBox*, kAreaCount> BLCCheck{};
     Timer* BLCAreaTimer;

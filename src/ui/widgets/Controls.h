@@ -311,20 +311,4 @@ inline QString Q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
-// A label or an edit placed on a form in one call.
-inline Label* MakeLabel(QWidget* parent, const QString& caption, const QRect& at,
-                        Qt::Alignment align = Qt::AlignLeft | Qt::AlignVCenter) {
-    auto* l = new Label(caption, parent);
-    l->setGeometry(at);
-    l->setAlignment(align);
-    return l;
-}
-
-inline Edit* MakeEdit(QWidget* parent, const QString& text, int maxLength, const QRect& at) {
-    auto* e = new Edit(parent, text);
-    e->SetMaxLength(maxLength);
-    e->setGeometry(at);
-    return e;
-}
-
 } // namespace r8::ui

@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMargins>
 #include <QObject>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -24,8 +25,8 @@
 #include <QWidget>
 
 #include <exception>
-#include <string>
 #include <functional>
+#include <string>
 #include <vector>
 
 class QButtonGroup;
@@ -183,6 +184,7 @@ public:
 private:
     void rebuild();
     void relayout();
+    void setMargin(void (QMargins::*side)(int), int v);
     void check(int index);
     void buttonToggled();
     QStringList items_;

@@ -33,25 +33,22 @@ int RadioGroup::BottomMargin() const {
 int RadioGroup::Spacing() const {
     return grid_->spacing();
 }
-void RadioGroup::SetLeftMargin(int v) {
+void RadioGroup::setMargin(void (QMargins::*side)(int), int v) {
     QMargins m = grid_->contentsMargins();
-    m.setLeft(v);
+    (m.*side)(v);
     grid_->setContentsMargins(m);
+}
+void RadioGroup::SetLeftMargin(int v) {
+    setMargin(&QMargins::setLeft, v);
 }
 void RadioGroup::SetTopMargin(int v) {
-    QMargins m = grid_->contentsMargins();
-    m.setTop(v);
-    grid_->setContentsMargins(m);
+    setMargin(&QMargins::setTop, v);
 }
 void RadioGroup::SetRightMargin(int v) {
-    QMargins m = grid_->contentsMargins();
-    m.setRight(v);
-    grid_->setContentsMargins(m);
+    setMargin(&QMargins::setRight, v);
 }
 void RadioGroup::SetBottomMargin(int v) {
-    QMargins m = grid_->contentsMargins();
-    m.setBottom(v);
-    grid_->setContentsMargins(m);
+    setMargin(&QMargins::setBottom, v);
 }
 void RadioGroup::SetSpacing(int v) {
     grid_->setSpacing(v);

@@ -58,9 +58,9 @@ TFSR8V2::TFSR8V2(TFR8V2& main, QWidget* parent)
         {push_down, &TFSR8V2::push_downClick},
         {push_left, &TFSR8V2::push_leftClick},
         {push_right, &TFSR8V2::push_rightClick}};
-    for (const auto& [button, handler] : buttons) {
-        button->setFont(courier);
-        button->OnClick = [this, handler] { (this->*handler)(); };
+    for (const auto& b : buttons) { // (clang 14 cannot capture a structured binding)
+        b.first->setFont(courier);
+        b.first->OnClick = [this, handler = b.second] { (this->*handler)(); };
     }
 }
 

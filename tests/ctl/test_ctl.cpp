@@ -9,6 +9,7 @@
 #include "HexText.h"
 #include "Session.h"
 #include "SimPeer.h"
+#include "Spawn.h"
 #include "TempDir.h"
 #include "ToolRun.h"
 
@@ -358,19 +359,8 @@ constexpr int kPatienceMs = 15000;
 
 pid_t SpawnCopy(const sim::test::TempDir& dir, std::vector<std::string> args) {
     args.insert(args.begin(), R8_COPY_EXE);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, dir.File("copy.out").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, dir.File("copy.err").c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&fa);
+    EXPECT_EQ(test::SpawnProgram(args, dir.File("copy.out"), dir.File("copy.err"), pid), 0);
     return pid;
 }
 

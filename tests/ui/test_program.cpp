@@ -5,6 +5,7 @@
 #include "Comm.h"
 #include "Frames.h"
 #include "SimPeer.h"
+#include "Spawn.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -40,17 +41,7 @@ public:
     // env: the environment of the program (this one's unless given).
     explicit Program(std::vector<std::string> args, char** env = environ) {
         args.insert(args.begin(), R8_UI_EXE);
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, err_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int rc = posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), env);
-        posix_spawn_file_actions_destroy(&fa);
+        const int rc = test::SpawnProgram(args, "/dev/null", err_, pid_, env);
         if (rc != 0) throw std::runtime_error("cannot start " + args[0]);
     }
     ~Program() {

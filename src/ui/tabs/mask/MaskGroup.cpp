@@ -14,10 +14,6 @@ constexpr uint8_t kSet = 0x21;
 constexpr uint8_t kMaskFunction = 0x57;
 constexpr int kStepMin = 1, kStepMax = 8;
 
-QString Hex2(uint8_t v) {
-    return QString::fromStdString(HexByte(v));
-}
-
 } // namespace
 
 MaskGroup::MaskGroup(RoomContext& ctx, GroupBox* group, int mask)
@@ -89,10 +85,10 @@ MaskRect MaskGroup::typedRect() const {
 }
 
 void MaskGroup::show(const MaskRect& r) {
-    MASK_HS->SetText(Hex2(r.hs));
-    MASK_HE->SetText(Hex2(r.he));
-    MASK_VS->SetText(Hex2(r.vs));
-    MASK_VE->SetText(Hex2(r.ve));
+    MASK_HS->SetText(Q(HexByte(r.hs)));
+    MASK_HE->SetText(Q(HexByte(r.he)));
+    MASK_VS->SetText(Q(HexByte(r.vs)));
+    MASK_VE->SetText(Q(HexByte(r.ve)));
 }
 
 // P3 mask, P4 on, P5 "EEPROM Write", then the rectangle when switching on. The payload goes

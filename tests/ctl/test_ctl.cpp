@@ -22,7 +22,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -16,7 +16,6 @@
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
-#include <spawn.h>
 #include <sstream>
 #include <sys/ioctl.h>
 #include <sys/wait.h>

@@ -4,6 +4,7 @@
 #include "EepromImage.h"
 #include "Session.h"
 #include "SimPeer.h"
+#include "Spawn.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -13,14 +14,11 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace r8 {
 namespace {
@@ -39,26 +37,14 @@ struct Result {
 
 Result RunCopy(const TempDir& dir, std::vector<std::string> args) {
     args.insert(args.begin(), R8_COPY_EXE);
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
     const std::string out = dir.File("stdout"), err = dir.File("stderr");
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addchdir_np(&fa, dir.File("").c_str());
     pid_t pid = -1;
     Result r;
-    if (posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ) == 0) {
+    if (test::SpawnProgram(args, out, err, pid, environ, dir.File("")) == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    posix_spawn_file_actions_destroy(&fa);
     r.out = ReadAll(out);
     r.err = ReadAll(err);
     return r;

@@ -13,9 +13,11 @@ extern char** environ;
 
 namespace r8::test {
 
-// args[0] is the program's path; returns posix_spawn's result and sets pid.
+// args[0] is the program's path; returns posix_spawn's result and sets pid. The program runs in
+// cwd when one is given.
 inline int SpawnProgram(std::vector<std::string> args, const std::string& out,
-                        const std::string& err, pid_t& pid, char** env = environ) {
+                        const std::string& err, pid_t& pid, char** env = environ,
+                        const std::string& cwd = {}) {
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -26,6 +28,7 @@ inline int SpawnProgram(std::vector<std::string> args, const std::string& out,
                                      0644);
     posix_spawn_file_actions_addopen(&fa, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
+    if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&fa, cwd.c_str());
     const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), env);
     posix_spawn_file_actions_destroy(&fa);
     return rc;

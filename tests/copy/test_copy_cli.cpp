@@ -43,7 +43,7 @@ Result RunCopy(const TempDir& dir, std::vector<std::string> args) {
     if (test::SpawnProgram(args, out, err, pid, environ, dir.File("")) == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
-        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.code = test::ExitCode(status);
     }
     r.out = ReadAll(out);
     r.err = ReadAll(err);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The program r8v5mc-sim: terminal path on stdout, the link, and a clean end on SIGTERM.
 #include "LineClient.h"
+#include "Spawn.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,7 @@ public:
         int status = 0;
         waitpid(pid_, &status, 0);
         pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return r8::test::ExitCode(status);
     }
 
     void Signal(int sig) { kill(pid_, sig); }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -32,6 +33,11 @@ inline int SpawnProgram(std::vector<std::string> args, const std::string& out,
     const int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), env);
     posix_spawn_file_actions_destroy(&fa);
     return rc;
+}
+
+// A waitpid status as a shell gives it: the exit code, or 128 plus the signal that ended it.
+inline int ExitCode(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 } // namespace r8::test

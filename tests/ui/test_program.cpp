@@ -72,7 +72,7 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return test::ExitCode(status);
     }
 
 private:
